@@ -1,0 +1,123 @@
+#include "catalogue/ProductCatalogue.h"
+
+#include "catalogue/BuiltInProducts.h"
+#include "platform/BuildError.h"
+#include "platform/KelvrinFile.h"
+#include "platform/KelvrinParser.h"
+#include "platform/KelvrinTools.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+ProductCatalogue::ProductCatalogue(QString applicationFolder)
+    : m_applicationFolder(std::move(applicationFolder))
+{
+}
+
+ProductKind ProductCatalogue::KindOf(const QString& displayName)
+{
+    return displayName.contains(QLatin1String("Products:")) ? ProductKind::Custom : ProductKind::BuiltIn;
+}
+
+QString ProductCatalogue::FormatFolderName(const QString& folderName)
+{
+    return KelvrinTools::FormatName(KelvrinParser::ReplaceText(folderName, QStringLiteral("-"), QStringLiteral(" ")));
+}
+
+QStringList ProductCatalogue::FillProductLists()
+{
+    m_myProductsFolder.clear();
+    KelvrinFile::ListSubfolders(m_applicationFolder + QStringLiteral("/myproducts"), m_myProductsFolder);
+    m_myProductsFolderFormatted.clear();
+    for (const QString& folder : std::as_const(m_myProductsFolder))
+        m_myProductsFolderFormatted << FormatFolderName(folder);
+
+    QStringList items = BuiltInProducts::Names();
+    for (const QString& formatted : std::as_const(m_myProductsFolderFormatted))
+        items << CustomPrefix() + formatted;
+    return items;
+}
+
+QString ProductCatalogue::CustomProductFolder(const QString& displayName) const
+{
+    QString name = KelvrinParser::ReplaceText(displayName, CustomPrefix(), QString());
+    name = KelvrinParser::ReplaceText(name, QStringLiteral(" "), QStringLiteral("-"));
+    return (m_applicationFolder + QStringLiteral("/myproducts/") + name).toLower();
+}
+
+QString ProductCatalogue::LocateFolder(const QString& path)
+{
+    if (QFileInfo(path).isDir())
+        return path;
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QStringList parts = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString current = QDir::rootPath();
+    for (const QString& part : parts) {
+        const QDir dir(current);
+        QString match;
+        if (QFileInfo(dir.filePath(part)).isDir()) {
+            match = part;
+        } else {
+            const QStringList candidates = dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+            for (const QString& candidate : candidates) {
+                if (candidate.compare(part, Qt::CaseInsensitive) == 0) {
+                    match = candidate;
+                    break;
+                }
+            }
+        }
+        if (match.isEmpty())
+            return {};
+        current = dir.filePath(match);
+    }
+    return current;
+}
+
+ProductRecord ProductCatalogue::ResolveBuiltIn(const QString& displayName) const
+{
+    ProductRecord product;
+    product.displayName = displayName;
+    product.kind = ProductKind::BuiltIn;
+    const QString productsPro = m_applicationFolder + QStringLiteral("/productspro/");
+    try {
+        KelvrinFile::LoadTextFile(product.productId, productsPro + displayName + QStringLiteral(".txt"));
+    } catch (const BuildError&) {
+        // A missing id file counts as an empty id: such a product has no download address.
+        product.productId.clear();
+    }
+    product.folder = productsPro + product.productId;
+    product.salesPageImage = product.folder + QStringLiteral("/salespage.gif");
+    product.previewPage = product.folder + QStringLiteral("/preview.html");
+    if (!product.productId.isEmpty())
+        product.downloadAddress = BuiltInProducts::DownloadServerBase() + product.productId + QStringLiteral(".html");
+    return product;
+}
+
+ProductRecord ProductCatalogue::ResolveCustom(const QString& displayName) const
+{
+    ProductRecord product;
+    product.displayName = displayName;
+    product.kind = ProductKind::Custom;
+    const QString mapped = CustomProductFolder(displayName);
+    const QString located = LocateFolder(mapped);
+    product.folder = located.isEmpty() ? mapped : located;
+    if (located.isEmpty())
+        return product;
+
+    // Plain files as a file list shows them: no folders, no hidden files, sorted without case.
+    const QStringList files = QDir(located).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    for (const QString& file : files) {
+        const QString path = located + QLatin1Char('/') + file;
+        if (file == QLatin1String("download.txt")) {
+            try {
+                KelvrinFile::LoadTextFile(product.downloadAddress, path);
+                product.hasDownloadFile = true;
+            } catch (const BuildError&) {
+                product.downloadAddress.clear();
+            }
+        } else {
+            product.salesPageImage = path;
+        }
+    }
+    return product;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "catalogue/ProductRecord.h"
+
+#include <QString>
+#include <QStringList>
+
+// The built-in products below `productspro` and the custom product folders below `myproducts`
+// of one application folder. Only reads; never changes a file.
+class ProductCatalogue {
+public:
+    explicit ProductCatalogue(QString applicationFolder);
+
+    static QString CustomPrefix() { return QStringLiteral("My Products: "); }
+    static ProductKind KindOf(const QString& displayName);
+
+    // Rereads the custom folders and returns every slot's list: the built-in names, then
+    // "My Products: " + each formatted folder name, folders sorted by name.
+    QStringList FillProductLists();
+    const QStringList& lstMyProductsFolder() const { return m_myProductsFolder; }
+    const QStringList& lstMyProductsFolderFormatted() const { return m_myProductsFolderFormatted; }
+
+    static QString FormatFolderName(const QString& folderName);
+    // The custom product's folder as the display name maps back to it: the whole path in lower
+    // case, as the product lists were always mapped.
+    QString CustomProductFolder(const QString& displayName) const;
+    // Finds the folder that `path` names on a file system that tells case apart: each part of
+    // the path matches exactly when it can, else without regard to case. Empty when not found.
+    static QString LocateFolder(const QString& path);
+
+    ProductRecord ResolveBuiltIn(const QString& displayName) const;
+    // A folder that cannot be found resolves as an empty folder.
+    ProductRecord ResolveCustom(const QString& displayName) const;
+
+private:
+    QString m_applicationFolder;
+    QStringList m_myProductsFolder;
+    QStringList m_myProductsFolderFormatted;
+};

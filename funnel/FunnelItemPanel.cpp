@@ -1,0 +1,115 @@
+#include "funnel/FunnelItemPanel.h"
+
+#include "funnel/FunnelModel.h"
+#include "platform/Twips.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QLabel* caption(const QString& text, const QRect& geometry, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    label->setFont(QFont(QStringLiteral("Verdana"), 9));
+    return label;
+}
+
+} // namespace
+
+FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
+    : QFrame(parent)
+    , m_slot(slot)
+{
+    setObjectName(QStringLiteral("FunnelItem%1").arg(slot));
+    const bool downsell = slot >= 3;
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, downsell ? QColor(128, 0, 128) : QColor(64, 0, 64));
+    setPalette(colours);
+
+    lblProductName = caption(FunnelModel::Title(slot), Twips(1125, 135, 3030, 375), this);
+    lblProductName->setObjectName(QStringLiteral("lblProductName"));
+    lblProductName->setAlignment(Qt::AlignCenter);
+    QFont heading(QStringLiteral("Trebuchet MS"));
+    heading.setPointSizeF(11.25);
+    heading.setBold(true);
+    lblProductName->setFont(heading);
+
+    lblRemoveDownsell = new QLabel(QStringLiteral("<a href=\"#remove\" style=\"color: cyan; text-decoration: none\">X</a>"),
+                                   this);
+    lblRemoveDownsell->setObjectName(QStringLiteral("lblRemoveDownsell"));
+    lblRemoveDownsell->setGeometry(Twips(4680, 135, 240, 195));
+    QFont xFont(QStringLiteral("MS Sans Serif"));
+    xFont.setPointSizeF(8.25);
+    xFont.setBold(true);
+    lblRemoveDownsell->setFont(xFont);
+    lblRemoveDownsell->setToolTip(QStringLiteral("Remove this item from the funnel"));
+    lblRemoveDownsell->setVisible(slot != 0);
+
+    const int left = slot == 3 ? 495 : 450;
+    caption(slot == 0 ? QStringLiteral("Selected Product:") : QStringLiteral("Selected Product"),
+            Twips(450, 675, 2000, 330), this);
+    lblPreview = new QLabel(QStringLiteral("<a href=\"#preview\" style=\"color: white\">Preview</a>"), this);
+    lblPreview->setObjectName(QStringLiteral("lblPreview"));
+    lblPreview->setGeometry(Twips(3375, 675, 1230, 285));
+    lblPreview->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblPreview->setFont(QFont(QStringLiteral("Verdana"), 9));
+
+    cboProduct = new QComboBox(this);
+    cboProduct->setObjectName(QStringLiteral("cboProduct"));
+    cboProduct->setGeometry(Twips(450, 1035, 4155, 330));
+    cboProduct->setMaxVisibleItems(24);
+
+    caption(QStringLiteral("Product Download Url:"), Twips(left, 1620, 2985, 330), this);
+    txtProductDownloadUrl = new QLineEdit(this);
+    txtProductDownloadUrl->setObjectName(QStringLiteral("txtProductDownloadUrl"));
+    txtProductDownloadUrl->setGeometry(Twips(left, 1980, 4110, 420));
+
+    QFont buttonFont(QStringLiteral("Verdana"), 8);
+    if (slot == 0 || slot == 1) {
+        cmdAddUpsell = new QPushButton(QStringLiteral("Add Upsell Page"), this);
+        cmdAddUpsell->setObjectName(QStringLiteral("cmdAddUpsell"));
+        cmdAddUpsell->setGeometry(slot == 0 ? Twips(1395, 2745, 2355, 510) : Twips(2520, 2745, 2040, 510));
+        cmdAddUpsell->setFont(buttonFont);
+        connect(cmdAddUpsell, &QPushButton::clicked, this, [this] { emit addUpsellClicked(m_slot); });
+    }
+    if (slot == 1 || slot == 2) {
+        cmdAddDownsell = new QPushButton(QStringLiteral("Add Downsell Page"), this);
+        cmdAddDownsell->setObjectName(QStringLiteral("cmdAddDownsell"));
+        cmdAddDownsell->setGeometry(slot == 1 ? Twips(450, 2745, 2040, 510) : Twips(1395, 2745, 2355, 510));
+        cmdAddDownsell->setFont(buttonFont);
+        connect(cmdAddDownsell, &QPushButton::clicked, this, [this] { emit addDownsellClicked(m_slot); });
+    }
+
+    connect(cboProduct, &QComboBox::textActivated, this,
+            [this](const QString& product) { emit productPicked(m_slot, product); });
+    connect(txtProductDownloadUrl, &QLineEdit::textEdited, this,
+            [this](const QString& address) { emit downloadUrlEdited(m_slot, address); });
+    connect(lblPreview, &QLabel::linkActivated, this, [this] { emit previewClicked(m_slot); });
+    connect(lblRemoveDownsell, &QLabel::linkActivated, this, [this] { emit removeClicked(m_slot); });
+}
+
+void FunnelItemPanel::ShowState(const FunnelModel& model)
+{
+    const FunnelSlot& state = model.Slot(m_slot);
+    setVisible(state.shown);
+
+    if (cboProduct->count() != model.ProductChoices().size()) {
+        cboProduct->clear();
+        cboProduct->addItems(model.ProductChoices());
+    }
+    const int index = state.cboProduct.isEmpty() ? -1 : cboProduct->findText(state.cboProduct, Qt::MatchExactly);
+    if (cboProduct->currentIndex() != index)
+        cboProduct->setCurrentIndex(index);
+    if (txtProductDownloadUrl->text() != state.txtProductDownloadUrl)
+        txtProductDownloadUrl->setText(state.txtProductDownloadUrl);
+    if (cmdAddUpsell)
+        cmdAddUpsell->setEnabled(model.IsAddUpsellEnabled(m_slot));
+    if (cmdAddDownsell)
+        cmdAddDownsell->setEnabled(model.IsAddDownsellEnabled(m_slot));
+}

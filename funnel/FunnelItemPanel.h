@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QFrame>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class FunnelModel;
+
+// The panel of one funnel item slot. It shows the slot's state from the model and reports the
+// user's actions; it decides nothing itself.
+class FunnelItemPanel final : public QFrame {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FunnelItemPanel)
+
+public:
+    FunnelItemPanel(int slot, QWidget* parent = nullptr);
+
+    void ShowState(const FunnelModel& model);
+
+    int slot() const { return m_slot; }
+    QLabel* lblProductName = nullptr;
+    QLabel* lblRemoveDownsell = nullptr;
+    QLabel* lblPreview = nullptr;
+    QComboBox* cboProduct = nullptr;
+    QLineEdit* txtProductDownloadUrl = nullptr;
+    QPushButton* cmdAddUpsell = nullptr;
+    QPushButton* cmdAddDownsell = nullptr;
+
+signals:
+    void productPicked(int slot, const QString& product);
+    void downloadUrlEdited(int slot, const QString& address);
+    void previewClicked(int slot);
+    void removeClicked(int slot);
+    void addUpsellClicked(int slot);
+    void addDownsellClicked(int slot);
+
+private:
+    int m_slot;
+};

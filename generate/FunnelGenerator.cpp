@@ -1,0 +1,152 @@
+#include "generate/FunnelGenerator.h"
+
+#include "funnel/FunnelModel.h"
+#include "generate/DownloadLinks.h"
+#include "generate/SwitchCode.h"
+#include "generate/TemplateFiller.h"
+#include "platform/BuildError.h"
+#include "platform/KelvrinFile.h"
+#include "platform/KelvrinParser.h"
+#include "platform/KelvrinTools.h"
+#include "platform/KillFldr.h"
+#include "platform/Messages.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+void letEventsRun()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+} // namespace
+
+FunnelGenerator::FunnelGenerator(QString applicationFolder, KelvrinTools& tools, Messages& messages)
+    : m_applicationFolder(std::move(applicationFolder))
+    , m_tools(tools)
+    , m_messages(messages)
+{
+}
+
+bool FunnelGenerator::CheckFunnelItems(const FunnelModel& funnel)
+{
+    for (int n = 0; n < FunnelModel::SlotCount; ++n)
+        if (funnel.IsPresent(n) && funnel.Slot(n).cboProduct.isEmpty())
+            return false;
+    return true;
+}
+
+QString FunnelGenerator::ImageExtension(const QString& sourcePath)
+{
+    const QString full = GetFileName(sourcePath, true);
+    const QString base = GetFileName(sourcePath, false);
+    return KelvrinParser::ReplaceText(full, base, QString());
+}
+
+QString FunnelGenerator::Path(const QString& relative) const
+{
+    return m_applicationFolder + relative;
+}
+
+QString FunnelGenerator::DrawToken(const QString& prefix)
+{
+    const int first = m_tools.RandomNumber(999);
+    const int second = m_tools.RandomNumber(999);
+    return prefix + QString::number(first + second + 100);
+}
+
+void FunnelGenerator::MakeFolder(const QString& relative)
+{
+    const QString folder = Path(relative);
+    if (!QDir().mkdir(folder))
+        throw BuildError(BuildError::PathFileAccess,
+                         QStringLiteral("Cannot create the work folder %1 (is a file in it still in use?)").arg(folder));
+    letEventsRun();
+}
+
+void FunnelGenerator::RebuildWorkArea()
+{
+    // Without "temp" nothing is made: the application folder is incomplete, and the first write
+    // into the work area reports the missing folder.
+    if (!KelvrinTools::PathExists(Path(QStringLiteral("/temp")), true))
+        return;
+    KillFolder(Path(QStringLiteral("/temp")), m_applicationFolder);
+    letEventsRun();
+    MakeFolder(QStringLiteral("/temp"));
+    MakeFolder(QStringLiteral("/temp/images"));
+    MakeFolder(QStringLiteral("/temp/php"));
+    MakeFolder(QStringLiteral("/temp/funneltokens"));
+}
+
+GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel)
+{
+    RebuildWorkArea();
+    GenerationResult result;
+    QString txtDownloadItems;
+
+    for (int n = 0; n < FunnelModel::SlotCount; ++n) {
+        if (!funnel.IsPresent(n))
+            continue;
+        const QString number = QString::number(n);
+        const FunnelSlot& slot = funnel.Slot(n);
+
+        const QString salesToken = DrawToken(QStringLiteral("sp"));
+        const QString downloadToken = DrawToken(QStringLiteral("dld"));
+        KelvrinFile::SaveTextFile(salesToken,
+                                  Path(QStringLiteral("/temp/funneltokens/funneltokens%1-salespage.txt").arg(number)));
+        AddSwitchEntry(result.switchEntries, n, salesToken, false);
+        KelvrinFile::SaveTextFile(
+            downloadToken, Path(QStringLiteral("/temp/funneltokens/funneltokens%1-downloadpage.txt").arg(number)));
+        AddSwitchEntry(result.switchEntries, n, downloadToken, true);
+
+        const QString metaboxTemplate =
+            Path(n == 0 ? QStringLiteral("/templates/metabox0.txt") : QStringLiteral("/templates/metabox.txt"));
+        result.metaboxes += FillTemplate(metaboxTemplate, {
+                                                              {QStringLiteral("#FUNNELITEM#"), FunnelModel::Title(n)},
+                                                              {QStringLiteral("#FUNNELITEM_NOSPACES#"),
+                                                               QStringLiteral("funnelitem_") + number},
+                                                              {QStringLiteral("#FUNNELCODE#"), salesToken},
+                                                              {QStringLiteral("#DOWNLOADCODE#"), downloadToken},
+                                                          }) +
+                            kCrLf;
+
+        const QString source = KelvrinParser::ReplaceText(slot.txtSalesPageImage, kCrLf, QString());
+        const QString imageName = QStringLiteral("funnelitem-") + number + ImageExtension(source);
+        const QString destination = Path(QStringLiteral("/temp/images/")) + imageName;
+        if (!KelvrinTools::PathExists(source, false)) {
+            m_messages.Show(QStringLiteral("Veltrano"), QStringLiteral("Source file does not exist."));
+            throw BuildError(BuildError::FileNotFound,
+                             QStringLiteral("The sales page image of \"%1\" does not exist: %2")
+                                 .arg(FunnelModel::Title(n), source.isEmpty() ? QStringLiteral("(no image)") : source));
+        }
+        QFile::remove(destination);
+        if (!QFile::copy(source, destination))
+            throw BuildError(BuildError::PathFileAccess,
+                             QStringLiteral("Cannot copy the sales page image %1 to %2").arg(source, destination));
+
+        const QString salesPage = FillTemplate(Path(QStringLiteral("/templates/salespage-funnelitem.php")),
+                                               {
+                                                   {QStringLiteral("#IMAGE#"), imageName},
+                                                   {QStringLiteral("#FUNNELITEM_BUTTON#"),
+                                                    QStringLiteral("funnelitem_button") + number},
+                                               });
+        KelvrinFile::SaveTextFile(salesPage, Path(QStringLiteral("/temp/php/salespage-funnelitem-%1.php").arg(number)));
+
+        BuildDownloadLinks(funnel, n, txtDownloadItems);
+        const QString downloadPage = FillTemplate(Path(QStringLiteral("/templates/downloadpage-funnelitem.php")),
+                                                  {{QStringLiteral("#DOWNLOAD_LINKS#"), txtDownloadItems}});
+        KelvrinFile::SaveTextFile(downloadPage,
+                                  Path(QStringLiteral("/temp/php/download-funnelitem-%1.php").arg(number)));
+    }
+
+    QString closing;
+    KelvrinFile::LoadTextFile(closing, Path(QStringLiteral("/templates/metaboxclosing.txt")));
+    result.metaboxes += kCrLf + closing;
+    return result;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "generate/GenerationResult.h"
+
+#include <QString>
+
+class FunnelModel;
+class KelvrinTools;
+class Messages;
+
+// Turns the funnel into the work area below `temp` (token files, images, sales and download
+// pages) and the metabox and switch texts. The work area is rebuilt on every run.
+class FunnelGenerator {
+public:
+    FunnelGenerator(QString applicationFolder, KelvrinTools& tools, Messages& messages);
+
+    // True when every shown slot has a product chosen.
+    static bool CheckFunnelItems(const FunnelModel& funnel);
+    // Throws BuildError at the first failure; files written for earlier slots stay.
+    GenerationResult ProcessFunnel(const FunnelModel& funnel);
+
+    // Everything of the image's file name that is not its base name: kit.big.gif gives
+    // ".big.gif", gif.gif gives ".", a name without a point gives nothing.
+    static QString ImageExtension(const QString& sourcePath);
+
+private:
+    QString DrawToken(const QString& prefix);
+    void RebuildWorkArea();
+    void MakeFolder(const QString& relative);
+    QString Path(const QString& relative) const;
+
+    QString m_applicationFolder;
+    KelvrinTools& m_tools;
+    Messages& m_messages;
+};

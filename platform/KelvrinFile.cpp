@@ -1,0 +1,76 @@
+#include "platform/KelvrinFile.h"
+
+#include "platform/BuildError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+void KelvrinFile::LoadTextFile(QString& field, const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        throw BuildError(BuildError::FileNotFound, QStringLiteral("File not found: %1").arg(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw BuildError(BuildError::PermissionDenied,
+                         QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    field = QString::fromUtf8(file.readAll());
+}
+
+void KelvrinFile::SaveTextFile(const QString& field, const QString& path)
+{
+    // Written to a temporary file and renamed, so a failed write never leaves half a file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        const bool folderMissing = !QFileInfo(path).dir().exists();
+        throw BuildError(folderMissing ? BuildError::PathNotFound : BuildError::PathFileAccess,
+                         QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    }
+    file.write(field.toUtf8());
+    if (!file.commit())
+        throw BuildError(BuildError::PathFileAccess,
+                         QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+}
+
+void KelvrinFile::ListSubfolders(const QString& folder, QStringList& list)
+{
+    list += QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+void KelvrinFile::CopyFolder(const QString& source, const QString& destination, const QString& pattern,
+                             bool recurse, bool overwrite)
+{
+    const QDir sourceDir(source);
+    if (!sourceDir.exists())
+        throw BuildError(BuildError::PathNotFound, QStringLiteral("Folder not found: %1").arg(source));
+    if (!QDir(destination).exists())
+        throw BuildError(BuildError::PathNotFound, QStringLiteral("Folder not found: %1").arg(destination));
+
+    const QStringList nameFilters = pattern == QLatin1String("*.*") ? QStringList() : QStringList{pattern};
+    const auto files =
+        sourceDir.entryInfoList(nameFilters, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
+    for (const QFileInfo& file : files) {
+        const QString target = destination + QLatin1Char('/') + file.fileName();
+        if (QFileInfo::exists(target)) {
+            if (!overwrite)
+                continue;
+            QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
+            if (!QFile::remove(target))
+                throw BuildError(BuildError::PermissionDenied,
+                                 QStringLiteral("Cannot replace %1").arg(target));
+        }
+        if (!QFile::copy(file.absoluteFilePath(), target))
+            throw BuildError(BuildError::PathFileAccess,
+                             QStringLiteral("Cannot copy %1 to %2").arg(file.absoluteFilePath(), target));
+    }
+    if (!recurse)
+        return;
+    const auto folders = sourceDir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    for (const QFileInfo& folder : folders) {
+        const QString target = destination + QLatin1Char('/') + folder.fileName();
+        if (!QDir().mkpath(target))
+            throw BuildError(BuildError::PathFileAccess, QStringLiteral("Cannot create folder %1").arg(target));
+        CopyFolder(folder.absoluteFilePath(), target, pattern, recurse, overwrite);
+    }
+}

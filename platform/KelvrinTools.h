@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QRandomGenerator>
+#include <QString>
+
+class KelvrinTools {
+public:
+    // A fresh generator seeded from the system; tests pass a seed to replay a sequence.
+    KelvrinTools();
+    explicit KelvrinTools(quint32 seed);
+
+    static bool PathExists(const QString& path, bool isFolder);
+    // Lets pending events run for `milliseconds`; nothing waits on it to finish work.
+    static void Wait(int milliseconds);
+    // A whole number from 0 to `upperBound`, both included.
+    int RandomNumber(int upperBound);
+    // Title case of every word; changes letter case only, so the display name maps back.
+    static QString FormatName(const QString& name);
+
+private:
+    QRandomGenerator m_random;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// Every message box of the program goes through this interface: the windows use message boxes,
+// tests and the command line use recorders or the console, and nothing blocks a test.
+class Messages {
+public:
+    enum class Icon { Information, Warning, Critical };
+
+    virtual ~Messages() = default;
+    // Shows the text with one OK button and returns when the user has closed it.
+    virtual void Show(const QString& title, const QString& text, Icon icon = Icon::Information) = 0;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Messages.h"
+
+class QWidget;
+
+// Message boxes for the windows: one OK button, modal to the given window.
+class QtMessages final : public Messages {
+public:
+    explicit QtMessages(QWidget* parent = nullptr)
+        : m_parent(parent)
+    {
+    }
+    void Show(const QString& title, const QString& text, Icon icon) override;
+
+private:
+    QWidget* m_parent;
+};

@@ -1,0 +1,108 @@
+#include "plugin/PluginBuilder.h"
+
+#include "generate/FunnelGenerator.h"
+#include "generate/TemplateFiller.h"
+#include "platform/BuildError.h"
+#include "platform/KelvrinFile.h"
+#include "platform/KelvrinTools.h"
+#include "platform/KillFldr.h"
+#include "platform/ZipPacker.h"
+#include "plugin/PluginDetails.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+PluginBuilder::PluginBuilder(QString applicationFolder, KelvrinTools& tools, Messages& messages)
+    : m_applicationFolder(std::move(applicationFolder))
+    , m_tools(tools)
+    , m_messages(messages)
+{
+}
+
+QString PluginBuilder::Refusal(const PluginDetails& details)
+{
+    if (!details.AllFieldsFilled())
+        return QStringLiteral("All the fields are required.");
+    return details.SafetyProblem();
+}
+
+QString PluginBuilder::ArchivePath(const PluginDetails& details) const
+{
+    return m_applicationFolder + QStringLiteral("/output/") + ArchiveName(details.name) + QStringLiteral(".zip");
+}
+
+void PluginBuilder::FillPluginFile(const QString& path, const QList<QPair<QString, QString>>& tokens)
+{
+    QString text;
+    KelvrinFile::LoadTextFile(text, path);
+    text = FillTokens(text, tokens);
+    // No line break after a closing PHP tag, so the plugin never prints stray output.
+    text = FillTokens(text, {{QStringLiteral("?>\r\n"), QStringLiteral("?>")}});
+    KelvrinFile::SaveTextFile(text, path);
+}
+
+QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationResult& generation)
+{
+    const QString output = m_applicationFolder + QStringLiteral("/output");
+    const QString pluginFolder = output + QLatin1Char('/') + details.identifier;
+    if (!KelvrinTools::PathExists(pluginFolder, true)) {
+        if (!KelvrinTools::PathExists(output, true))
+            throw BuildError(BuildError::PathNotFound,
+                             QStringLiteral("The output folder is missing: %1").arg(output));
+        if (!QDir().mkdir(pluginFolder))
+            throw BuildError(BuildError::PathFileAccess,
+                             QStringLiteral("Cannot create the plugin folder %1").arg(pluginFolder));
+    }
+
+    const QString templateFolder = pluginFolder + QStringLiteral("/modules/template");
+    KelvrinFile::CopyFolder(m_applicationFolder + QStringLiteral("/plugintemplate"), pluginFolder);
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+    if (!KelvrinTools::PathExists(templateFolder, true))
+        throw BuildError(BuildError::PathNotFound,
+                         QStringLiteral("The plugin skeleton has no folder modules/template: %1")
+                             .arg(m_applicationFolder + QStringLiteral("/plugintemplate")));
+    KelvrinFile::CopyFolder(m_applicationFolder + QStringLiteral("/temp/images"), templateFolder);
+
+    const QString pages = m_applicationFolder + QStringLiteral("/temp/php");
+    if (!KelvrinTools::PathExists(pages, true))
+        throw BuildError(BuildError::PathNotFound, QStringLiteral("Folder not found: %1").arg(pages));
+    for (const QString& name : QDir(pages).entryList(QDir::Files, QDir::Name)) {
+        const QString path = pages + QLatin1Char('/') + name;
+        QString text;
+        KelvrinFile::LoadTextFile(text, path);
+        KelvrinFile::SaveTextFile(FillTokens(text, {{QStringLiteral("#PLUGINID#"), details.identifier}}), path);
+    }
+    KelvrinFile::CopyFolder(pages, templateFolder);
+
+    const QString prefix = QStringLiteral("#prefix#");
+    FillPluginFile(templateFolder + QStringLiteral("/template.php"),
+                   {{prefix, details.identifier}, {QStringLiteral("#SWITCHENTRIES#"), generation.switchEntries}});
+    FillPluginFile(pluginFolder + QStringLiteral("/modules/cpt.php"), {{prefix, details.identifier}});
+    FillPluginFile(pluginFolder + QStringLiteral("/modules/cpt_template_loader.php"), {{prefix, details.identifier}});
+    const QString header = BuildPluginHeader(details.name, details.uri, details.description, details.version,
+                                             details.author, details.authorUrl, details.license);
+    FillPluginFile(pluginFolder + QStringLiteral("/plugin.php"), {
+                                                                     {prefix, details.identifier},
+                                                                     {QStringLiteral("#FUNNELMETABOXES#"),
+                                                                      generation.metaboxes},
+                                                                     {QStringLiteral("#header#"), header},
+                                                                     {QStringLiteral("#menuname#"), details.name},
+                                                                 });
+    return pluginFolder;
+}
+
+QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details)
+{
+    const QString refusal = Refusal(details);
+    if (!refusal.isEmpty())
+        throw BuildError(BuildError::InvalidInput, refusal);
+
+    FunnelGenerator generator(m_applicationFolder, m_tools, m_messages);
+    const GenerationResult generation = generator.ProcessFunnel(funnel);
+    const QString pluginFolder = Assemble(details, generation);
+    const QString archive = ArchivePath(details);
+    ZipPacker::PackFolder(pluginFolder, archive);
+    KillFolder(pluginFolder, m_applicationFolder);
+    return archive;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+class FunnelModel;
+class KelvrinTools;
+class Messages;
+struct GenerationResult;
+struct PluginDetails;
+
+// Builds the plugin archive from the funnel and the plugin details: generation, the plugin folder
+// below `output` filled from the skeleton and the work area, packing, and removal of the folder.
+// Used by the plugin details window and by the command line alike.
+class PluginBuilder {
+public:
+    PluginBuilder(QString applicationFolder, KelvrinTools& tools, Messages& messages);
+
+    // The message that refuses the details before anything is written, or empty text.
+    static QString Refusal(const PluginDetails& details);
+
+    // Runs the whole build and returns the archive's path. Throws BuildError; the plugin folder
+    // is removed only after the archive is complete.
+    QString Build(const FunnelModel& funnel, const PluginDetails& details);
+
+    // The first half: returns the assembled plugin folder.
+    QString Assemble(const PluginDetails& details, const GenerationResult& generation);
+    QString ArchivePath(const PluginDetails& details) const;
+
+private:
+    void FillPluginFile(const QString& path, const QList<QPair<QString, QString>>& tokens);
+
+    QString m_applicationFolder;
+    KelvrinTools& m_tools;
+    Messages& m_messages;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "plugin/PluginDetails.h"
+
+#include <QWidget>
+
+class FunnelModel;
+class KelvrinTools;
+class Messages;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class Shell;
+
+// "Create Plugin": the plugin's details, a new identifier on request, and the build.
+class frmConvert final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(frmConvert)
+
+public:
+    frmConvert(QString applicationFolder, const FunnelModel& funnel, KelvrinTools& tools, Messages& messages,
+               Shell& shell, QWidget* parent = nullptr);
+
+    PluginDetails Details() const;
+
+    QLineEdit* txtPluginID = nullptr;
+    QLineEdit* txtPlugin_Name = nullptr;
+    QLineEdit* txtPlugin_Uri = nullptr;
+    QPlainTextEdit* txtPlugin_Description = nullptr;
+    QLineEdit* txtPlugin_Version = nullptr;
+    QLineEdit* txtPlugin_Author = nullptr;
+    QLineEdit* txtPlugin_AuthorUrl = nullptr;
+    QLineEdit* txtPlugin_License = nullptr;
+    QPushButton* cmdGenerateIdentifier = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command1 = nullptr;
+
+private slots:
+    void cmdGenerateIdentifier_Click();
+    void Command1_Click();
+    void Command3_Click();
+
+private:
+    void GenerateIdentifier();
+    void SetBusy(bool busy);
+
+    QString m_applicationFolder;
+    const FunnelModel& m_funnel;
+    KelvrinTools& m_tools;
+    Messages& m_messages;
+    Shell& m_shell;
+};

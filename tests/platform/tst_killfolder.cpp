@@ -1,0 +1,151 @@
+#include "platform/KillFldr.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_KillFolder : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_app;
+    QString make(const QString& relative, const QByteArray& content = "x")
+    {
+        const QString path = m_app.path() + '/' + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        return path;
+    }
+
+private slots:
+    void init()
+    {
+        QDir(m_app.path()).removeRecursively();
+        QDir().mkpath(m_app.path());
+    }
+
+    void removesTree_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("plain") << "";
+        QTest::newRow("trailing separator") << "/";
+    }
+    void removesTree()
+    {
+        QFETCH(QString, suffix);
+        make("temp/a.txt");
+        make("temp/.hiddenfile");
+        make("temp/one/two/three/deep.txt");
+        make("temp/one/b.txt");
+        const QString readOnly = make("temp/one/two/locked.txt");
+        QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
+
+        QVERIFY(KillFolder(m_app.path() + "/temp" + suffix, m_app.path()));
+        QVERIFY(!QFileInfo::exists(m_app.path() + "/temp"));
+        QVERIFY(QFileInfo::exists(m_app.path()));
+    }
+
+    void dotFolderStaysAndFails()
+    {
+        make("temp/visible.txt");
+        make("temp/.keep/inside.txt");
+        QVERIFY(!KillFolder(m_app.path() + "/temp", m_app.path()));
+        QVERIFY(QFileInfo::exists(m_app.path() + "/temp/.keep/inside.txt"));
+        QVERIFY(!QFileInfo::exists(m_app.path() + "/temp/visible.txt"));
+    }
+
+    void symlinkRemovedNotFollowed()
+    {
+        QTemporaryDir outside;
+        const QString precious = outside.path() + "/precious.txt";
+        QFile f(precious);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+        f.close();
+        make("temp/sub/file.txt");
+        QVERIFY(QFile::link(outside.path(), m_app.path() + "/temp/sub/link-to-folder"));
+        QVERIFY(QFile::link(precious, m_app.path() + "/temp/link-to-file"));
+        QVERIFY(QFile::link(outside.path() + "/missing", m_app.path() + "/temp/broken-link"));
+
+        QVERIFY(KillFolder(m_app.path() + "/temp", m_app.path()));
+        QVERIFY(!QFileInfo::exists(m_app.path() + "/temp"));
+        QVERIFY(QFileInfo::exists(precious));
+        QCOMPARE(QDir(outside.path()).entryList(QDir::Files).size(), 1);
+    }
+
+    void refusesPathsOutsideTheApplicationFolder_data()
+    {
+        QTest::addColumn<QString>("relative");
+        QTest::newRow("the folder itself") << "";
+        QTest::newRow("dot") << "/.";
+        QTest::newRow("climbs out") << "/temp/../..";
+        QTest::newRow("sibling") << "/../elsewhere";
+    }
+    void refusesPathsOutsideTheApplicationFolder()
+    {
+        QFETCH(QString, relative);
+        QTemporaryDir parent;
+        const QString app = parent.path() + "/app";
+        QDir().mkpath(app + "/temp");
+        QDir().mkpath(parent.path() + "/elsewhere");
+        QFile marker(parent.path() + "/elsewhere/marker");
+        QVERIFY(marker.open(QIODevice::WriteOnly));
+        marker.close();
+
+        QVERIFY(!KillFolder(app + relative, app));
+        QVERIFY(QFileInfo::exists(app + "/temp"));
+        QVERIFY(QFileInfo::exists(parent.path() + "/elsewhere/marker"));
+    }
+
+    void refusesLinkedFolderThatLeadsOutside()
+    {
+        QTemporaryDir outside;
+        QDir().mkpath(outside.path() + "/victim");
+        QVERIFY(QFile::link(outside.path(), m_app.path() + "/escape"));
+        QVERIFY(!KillFolder(m_app.path() + "/escape/victim", m_app.path()));
+        QVERIFY(QFileInfo::exists(outside.path() + "/victim"));
+    }
+
+    void missingFolderIsFalse() { QVERIFY(!KillFolder(m_app.path() + "/nothing-here", m_app.path())); }
+
+    void getFileName_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("withExtension");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("with extension") << "/shop/kit/salespage.gif" << true << "salespage.gif";
+        QTest::newRow("without extension") << "/shop/kit/salespage.gif" << false << "salespage";
+        QTest::newRow("first point counts") << "/shop/pic.big.gif" << false << "pic";
+        QTest::newRow("trailing separator") << "/shop/kit/" << true << "";
+        QTest::newRow("dot name") << "/shop/.profile" << false << "";
+        QTest::newRow("point in folder only") << "/shop.v2/readme" << false << "readme";
+        QTest::newRow("no separator") << "plain.txt" << true << "plain.txt";
+        QTest::newRow("empty") << "" << false << "";
+    }
+    void getFileName()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, withExtension);
+        QFETCH(QString, expected);
+        QCOMPARE(GetFileName(path, withExtension), expected);
+    }
+
+    void safeDirMasks()
+    {
+        make("temp/b.txt");
+        make("temp/.a");
+        QDir().mkpath(m_app.path() + "/temp/.hiddenfolder");
+        QDir().mkpath(m_app.path() + "/temp/a-folder");
+        const QString pattern = m_app.path() + "/temp/*.*";
+        QCOMPARE(SafeDir(pattern, ListReadOnly | ListHidden | ListSystem), QString(".a"));
+        QCOMPARE(SafeDir(pattern, ListDirectory), QString("a-folder"));
+        QCOMPARE(SafeDir(m_app.path() + "/missing/*.*", ListDirectory), QString());
+        QCOMPARE(SafeDir("no-separator", ListDirectory), QString());
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_KillFolder)
+#include "tst_killfolder.moc"
