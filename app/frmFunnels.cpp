@@ -31,7 +31,8 @@ frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& she
     , m_catalogue(m_applicationFolder)
 {
     setObjectName(QStringLiteral("frmFunnels"));
-    setFixedSize(Twips(0, 0, 18510, 10335).size());
+    // Wide enough for the whole funnel diagram: the upsell #2 column would otherwise be cut off.
+    setFixedSize(Twips(0, 0, 3570 + 16710, 10335).size());
     setFont(QFont(QStringLiteral("Verdana"), 9));
 
     auto* Picture1 = new QWidget(this);

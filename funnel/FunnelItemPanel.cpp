@@ -106,8 +106,11 @@ void FunnelItemPanel::ShowState(const FunnelModel& model)
     const int index = state.cboProduct.isEmpty() ? -1 : cboProduct->findText(state.cboProduct, Qt::MatchExactly);
     if (cboProduct->currentIndex() != index)
         cboProduct->setCurrentIndex(index);
-    if (txtProductDownloadUrl->text() != state.txtProductDownloadUrl)
+    if (txtProductDownloadUrl->text() != state.txtProductDownloadUrl) {
         txtProductDownloadUrl->setText(state.txtProductDownloadUrl);
+        if (!txtProductDownloadUrl->hasFocus())
+            txtProductDownloadUrl->setCursorPosition(0);
+    }
     if (cmdAddUpsell)
         cmdAddUpsell->setEnabled(model.IsAddUpsellEnabled(m_slot));
     if (cmdAddDownsell)

@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTextBrowser>
 #include <QApplication>
 
 class tst_MainWindow : public QObject {
@@ -80,6 +83,119 @@ private slots:
             QVERIFY(!window.imgFunnel(c)->isVisible());
         QCOMPARE(window.panel(0)->geometry(), QRect(24, 72, 334, 241));
         QCOMPARE(window.panel(4)->geometry(), QRect(747, 369, 334, 199));
+    }
+
+    void addPickAndRemoveThroughTheWindow()
+    {
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        window.show();
+        FunnelItemPanel* front = window.panel(0);
+        FunnelItemPanel* upsell = window.panel(1);
+
+        QTest::mouseClick(front->cmdAddUpsell, Qt::LeftButton);
+        QVERIFY(upsell->isVisible());
+        QVERIFY(window.imgFunnel(0)->isVisible());
+        QVERIFY(!front->cmdAddUpsell->isEnabled());
+        QVERIFY(upsell->cmdAddUpsell->isEnabled());
+        QVERIFY(upsell->cmdAddDownsell->isEnabled());
+        QVERIFY(upsell->lblRemoveDownsell->isVisible());
+
+        // Pick a product as the user does: choose an entry of the list.
+        const int index = upsell->cboProduct->findText("Webinar Wealth");
+        upsell->cboProduct->setCurrentIndex(index);
+        emit upsell->cboProduct->textActivated("Webinar Wealth");
+        QCOMPARE(upsell->txtProductDownloadUrl->text(),
+                 QString("https://downloads.example.com/dld/webinarwealth.html"));
+        QTest::keyClick(upsell->txtProductDownloadUrl, Qt::Key_End);
+        QTest::keyClicks(upsell->txtProductDownloadUrl, "/x");
+        QCOMPARE(window.model().Slot(1).txtProductDownloadUrl,
+                 QString("https://downloads.example.com/dld/webinarwealth.html/x"));
+
+        QTest::mouseClick(upsell->cmdAddDownsell, Qt::LeftButton);
+        emit upsell->lblRemoveDownsell->linkActivated("#remove");
+        QCOMPARE(messages.lastTitle(), QString("Ooops"));
+        QCOMPARE(messages.lastText(), QString("The selected funnel item can' be deleted (has child items)"));
+        QVERIFY(upsell->isVisible());
+
+        emit window.panel(3)->lblRemoveDownsell->linkActivated("#remove");
+        emit upsell->lblRemoveDownsell->linkActivated("#remove");
+        QVERIFY(!upsell->isVisible());
+        QVERIFY(!window.imgFunnel(0)->isVisible());
+        QVERIFY(front->cmdAddUpsell->isEnabled());
+
+        QTest::mouseClick(front->cmdAddUpsell, Qt::LeftButton);
+        QCOMPARE(upsell->cboProduct->currentText(), QString("Webinar Wealth"));
+        QCOMPARE(upsell->txtProductDownloadUrl->text(),
+                 QString("https://downloads.example.com/dld/webinarwealth.html/x"));
+    }
+
+    void previewRefusals_data()
+    {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no product") << "" << "Missing Info" << "Please select a product first.";
+        QTest::newRow("custom") << "My Products: Demo Product" << "Preview Not Available."
+                                << "Preview not available for custom products.";
+    }
+    void previewRefusals()
+    {
+        QFETCH(QString, product);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        window.model().SetProductText(0, product);
+        emit window.panel(0)->lblPreview->linkActivated("#preview");
+        QCOMPARE(messages.lastTitle(), title);
+        QCOMPARE(messages.lastText(), text);
+        QVERIFY(window.model().lblItemPreview.isEmpty());
+    }
+
+    void previewShowsTheSlotsOwnPage_data()
+    {
+        QTest::addColumn<bool>("removePage");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("page") << false << "Kindle Publishing Empire";
+        QTest::newRow("missing page") << true << "Page not found";
+    }
+    void previewShowsTheSlotsOwnPage()
+    {
+        QFETCH(bool, removePage);
+        QFETCH(QString, expected);
+        TestAppFolder app;
+        if (removePage)
+            QFile::remove(app.file("productspro/kindlepublishingempire/preview.html"));
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        window.model().AddUpsell(0);
+        window.model().AddDownsell(1);
+        window.model().SetProductText(0, "Webinar Wealth");
+        window.model().SelectProduct(0, window.catalogue());
+        window.model().SetProductText(3, "Kindle Publishing Empire");
+        window.model().SetDownloadUrl(3, "typed");
+
+        QString shownText;
+        QTimer::singleShot(0, [&] {
+            QWidget* viewer = QApplication::activeModalWidget();
+            QVERIFY(viewer);
+            QCOMPARE(viewer->windowTitle(), QString("Product Viewer"));
+            auto* browser = viewer->findChild<QTextBrowser*>("KelvrinBrowser1");
+            shownText = browser->toPlainText();
+            QTest::mouseClick(viewer->findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
+        });
+        emit window.panel(3)->lblPreview->linkActivated("#preview");
+        QVERIFY2(shownText.contains(expected, Qt::CaseInsensitive), qPrintable(shownText.left(200)));
+        QCOMPARE(window.model().lblItemPreview, QString("3"));
+        // The preview resolves the slot again, replacing a typed address.
+        QCOMPARE(window.model().Slot(3).txtProductDownloadUrl,
+                 QString("https://downloads.example.com/dld/kindlepublishingempire.html"));
     }
 
     void commandsOpenFoldersAndClose()
