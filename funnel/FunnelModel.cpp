@@ -91,6 +91,14 @@ void FunnelModel::SetDownloadUrl(int slot, const QString& address)
     emit changed();
 }
 
+void FunnelModel::SetSalesPageImage(int slot, const QString& path)
+{
+    if (!validSlot(slot))
+        return;
+    m_slots[size_t(slot)].txtSalesPageImage = path;
+    emit changed();
+}
+
 void FunnelModel::SelectProduct(int slot, const ProductCatalogue& catalogue)
 {
     if (!validSlot(slot))

@@ -49,6 +49,9 @@ public:
     // Sets the list's text without resolving it (the user's pick resolves through SelectProduct).
     void SetProductText(int slot, const QString& product);
     void SetDownloadUrl(int slot, const QString& address);
+    // The image path is normally set by resolving a product; set directly only where a path
+    // comes from elsewhere.
+    void SetSalesPageImage(int slot, const QString& path);
     // Resolves the product named in the slot's list into the slot's fields.
     void SelectProduct(int slot, const ProductCatalogue& catalogue);
 

@@ -1,0 +1,224 @@
+#include "Recorders.h"
+#include "TestAppFolder.h"
+#include "catalogue/ProductCatalogue.h"
+#include "funnel/FunnelModel.h"
+#include "generate/FunnelGenerator.h"
+#include "platform/BuildError.h"
+#include "platform/KelvrinTools.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+void writeTemplates(const TestAppFolder& app)
+{
+    app.write("templates/metabox0.txt", "M0 #FUNNELITEM_NOSPACES#");
+    app.write("templates/metabox.txt", "M #FUNNELITEM_NOSPACES#");
+    app.write("templates/metaboxclosing.txt", "END");
+    app.write("templates/salespage-funnelitem.php", "<img src=\"#IMAGE#\"> #FUNNELITEM_BUTTON#");
+    app.write("templates/downloadpage-funnelitem.php", "#DOWNLOAD_LINKS#");
+}
+
+QStringList workArea(const TestAppFolder& app)
+{
+    QStringList files;
+    QDirIterator it(app.file("temp"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next().mid(app.file("temp/").size());
+    files.sort();
+    return files;
+}
+
+void pick(FunnelModel& model, const TestAppFolder& app, int slot, const QString& product)
+{
+    model.SetProductText(slot, product);
+    model.SelectProduct(slot, ProductCatalogue(app.path()));
+}
+
+} // namespace
+
+class tst_ProcessFunnel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void frontEndOnlyMakesFiveFiles()
+    {
+        TestAppFolder app;
+        writeTemplates(app);
+        app.write("temp/left-over/old.txt", "from an earlier run");
+        FunnelModel model;
+        pick(model, app, 0, "Traffic Magnet Pro");
+        KelvrinTools tools(3);
+        RecordingMessages messages;
+        const GenerationResult result = FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+        QCOMPARE(workArea(app), (QStringList{
+                                    "funneltokens/funneltokens0-downloadpage.txt",
+                                    "funneltokens/funneltokens0-salespage.txt",
+                                    "images/funnelitem-0.gif",
+                                    "php/download-funnelitem-0.php",
+                                    "php/salespage-funnelitem-0.php",
+                                }));
+        QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\r\n\r\nEND"));
+        QCOMPARE(app.read("temp/images/funnelitem-0.gif"), app.read("productspro/trafficmagnetpro/salespage.gif"));
+        QCOMPARE(app.read("temp/php/salespage-funnelitem-0.php"),
+                 QByteArray("<img src=\"funnelitem-0.gif\"> funnelitem_button0"));
+        QCOMPARE(app.read("temp/php/download-funnelitem-0.php"),
+                 QByteArray("<a href=\"https://downloads.example.com/dld/trafficmagnetpro.html\" "
+                            "target=\"_blank\">Traffic Magnet Pro</a><br><br>"));
+    }
+
+    void slotNumbersAreNotCompacted()
+    {
+        TestAppFolder app;
+        writeTemplates(app);
+        FunnelModel model;
+        model.AddUpsell(0);
+        model.AddDownsell(1);
+        model.AddUpsell(1);
+        for (int n : {0, 1, 2, 3})
+            pick(model, app, n, "Webinar Wealth");
+        KelvrinTools tools;
+        RecordingMessages messages;
+        FunnelGenerator generator(app.path(), tools, messages);
+        generator.ProcessFunnel(model);
+        QVERIFY(workArea(app).join(' ').contains("funnelitem-2"));
+
+        // Hiding a slot and running again leaves none of its files.
+        QCOMPARE(model.RemoveItem(2), FunnelModel::RemoveResult::Removed);
+        const GenerationResult result = generator.ProcessFunnel(model);
+        const QStringList files = workArea(app);
+        QCOMPARE(files.size(), 15);
+        for (const QString& file : files)
+            QVERIFY2(!file.contains('2') && !file.contains('4'), qPrintable(file));
+        QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\r\nM funnelitem_1\r\nM funnelitem_3\r\n\r\nEND"));
+    }
+
+    void imageNames_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("copy");
+        QTest::newRow("plain") << "salespage.gif" << "funnelitem-0.gif";
+        QTest::newRow("two points") << "kit.big.gif" << "funnelitem-0.big.gif";
+        QTest::newRow("base repeats") << "gif.gif" << "funnelitem-0.";
+        QTest::newRow("no point") << "salespage" << "funnelitem-0";
+    }
+    void imageNames()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, copy);
+        TestAppFolder app;
+        writeTemplates(app);
+        app.write("myproducts/kit/" + file, "image bytes");
+        FunnelModel model;
+        pick(model, app, 0, "My Products: Kit");
+        KelvrinTools tools;
+        RecordingMessages messages;
+        FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+        QCOMPARE(app.read("temp/images/" + copy), QByteArray("image bytes"));
+        QCOMPARE(app.read("temp/php/salespage-funnelitem-0.php"), ("<img src=\"" + copy + "\"> funnelitem_button0").toUtf8());
+    }
+
+    void imagePathLosesItsLineBreaks()
+    {
+        TestAppFolder app;
+        writeTemplates(app);
+        FunnelModel model;
+        pick(model, app, 0, "Webinar Wealth");
+        model.SetSalesPageImage(0, app.file("productspro/webinarwealth/salespage.gif\r\n"));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+        QCOMPARE(app.read("temp/images/funnelitem-0.gif"), app.read("productspro/webinarwealth/salespage.gif"));
+    }
+
+    void tokenFilesHoldTheBareToken()
+    {
+        TestAppFolder app;
+        writeTemplates(app);
+        FunnelModel model;
+        pick(model, app, 0, "Webinar Wealth");
+        static const QRegularExpression form("^(sp|dld)(\\d+)$");
+        RecordingMessages messages;
+        for (quint32 seed = 0; seed < 200; ++seed) {
+            KelvrinTools tools(seed);
+            const GenerationResult result = FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+            for (const char* kind : {"salespage", "downloadpage"}) {
+                const QString token = QString::fromUtf8(app.read(QString("temp/funneltokens/funneltokens0-%1.txt").arg(kind)));
+                const auto match = form.match(token);
+                QVERIFY2(match.hasMatch(), qPrintable(token));
+                QCOMPARE(match.captured(1), QString(kind[0] == 's' ? "sp" : "dld"));
+                const int number = match.captured(2).toInt();
+                QVERIFY(number >= 100 && number <= 2098);
+                QVERIFY(result.switchEntries.contains("case \"" + token + "\":\r\n"));
+            }
+        }
+    }
+
+    void missingImageIsReportedAndEndsTheRun()
+    {
+        TestAppFolder app;
+        writeTemplates(app);
+        FunnelModel model;
+        model.AddUpsell(0);
+        pick(model, app, 0, "Webinar Wealth");
+        pick(model, app, 1, "Copywriting Mastery");
+        QFile::remove(app.file("productspro/copywritingmastery/salespage.gif"));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        try {
+            FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+            QFAIL("the run went on without its image");
+        } catch (const BuildError& error) {
+            QCOMPARE(error.number(), int(BuildError::FileNotFound));
+            QVERIFY(error.description().contains("copywritingmastery/salespage.gif"));
+        }
+        QCOMPARE(messages.lastText(), QString("Source file does not exist."));
+        QVERIFY(QFileInfo::exists(app.file("temp/php/download-funnelitem-0.php")));
+    }
+
+    void missingFoldersAndTemplatesAreNamed_data()
+    {
+        QTest::addColumn<QString>("remove");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("work area") << "temp" << "temp/funneltokens";
+        QTest::newRow("metabox template") << "templates/metabox0.txt" << "metabox0.txt";
+        QTest::newRow("closing template") << "templates/metaboxclosing.txt" << "metaboxclosing.txt";
+    }
+    void missingFoldersAndTemplatesAreNamed()
+    {
+        QFETCH(QString, remove);
+        QFETCH(QString, named);
+        TestAppFolder app;
+        writeTemplates(app);
+        QDir(app.file(remove)).removeRecursively();
+        QFile::remove(app.file(remove));
+        FunnelModel model;
+        pick(model, app, 0, "Webinar Wealth");
+        KelvrinTools tools;
+        RecordingMessages messages;
+        try {
+            FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+            QFAIL("no error");
+        } catch (const BuildError& error) {
+            QVERIFY2(error.description().contains(named), qPrintable(error.description()));
+        }
+    }
+
+    void checkFunnelItemsLooksAtShownSlotsOnly()
+    {
+        FunnelModel model;
+        QVERIFY(!FunnelGenerator::CheckFunnelItems(model));
+        model.SetProductText(0, "Webinar Wealth");
+        QVERIFY(FunnelGenerator::CheckFunnelItems(model));
+        model.AddUpsell(0);
+        QVERIFY(!FunnelGenerator::CheckFunnelItems(model));
+        model.RemoveItem(1);
+        QVERIFY(FunnelGenerator::CheckFunnelItems(model));
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_ProcessFunnel)
+#include "tst_processfunnel.moc"

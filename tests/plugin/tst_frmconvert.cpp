@@ -1,0 +1,125 @@
+#include "Recorders.h"
+#include "TestAppFolder.h"
+#include "app/frmFunnels.h"
+#include "plugin/frmConvert.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+class tst_frmConvert : public QObject {
+    Q_OBJECT
+
+private:
+    struct Fixture {
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window{app.path(), messages, shell};
+        frmConvert* open()
+        {
+            window.model().SetProductText(0, "Traffic Magnet Pro");
+            window.model().SelectProduct(0, window.catalogue());
+            QTest::mouseClick(window.cmdCreate, Qt::LeftButton);
+            return window.convertWindow();
+        }
+    };
+
+private slots:
+    void defaults()
+    {
+        Fixture f;
+        frmConvert* form = f.open();
+        QVERIFY(form);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->windowTitle(), QString("Create Plugin"));
+        QVERIFY(QRegularExpression("^p\\d{1,3}\\d{1,3}$").match(form->txtPluginID->text()).hasMatch());
+        QCOMPARE(form->txtPlugin_Name->text(), QString("My Plugin"));
+        QVERIFY(form->txtPlugin_Uri->text().contains("example."));
+        QCOMPARE(form->txtPlugin_Description->toPlainText(), QString("Enter your description..."));
+        QCOMPARE(form->txtPlugin_Version->text(), QString("1.0"));
+        QCOMPARE(form->txtPlugin_Author->text(), QString("Enter Your Name..."));
+        QCOMPARE(form->txtPlugin_AuthorUrl->text(), QString("Enter Your Url ..."));
+        QCOMPARE(form->txtPlugin_License->text(), QString("GPL"));
+        QCOMPARE(form->Command3->text(), QString("Create Plugin"));
+        QCOMPARE(form->Command1->text(), QString("Close Window"));
+    }
+
+    void missingProductKeepsTheWindowClosed()
+    {
+        Fixture f;
+        f.window.model().AddUpsell(0);
+        f.open();
+        QVERIFY(!f.window.convertWindow());
+        QCOMPARE(f.messages.lastTitle(), QString("Missing Info"));
+        QCOMPARE(f.messages.lastText(),
+                 QString("Please verify that you've selected a product for each one of your funnel items."));
+    }
+
+    void reopeningKeepsOrStartsFresh()
+    {
+        Fixture f;
+        frmConvert* form = f.open();
+        form->txtPluginID->setText("typed");
+        form->txtPlugin_Name->setText("Kept Name");
+        QCOMPARE(f.open(), form);
+        QCOMPARE(form->txtPluginID->text(), QString("typed"));
+        QCOMPARE(form->txtPlugin_Name->text(), QString("Kept Name"));
+
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QTRY_VERIFY(!f.window.convertWindow());
+        frmConvert* fresh = f.open();
+        QVERIFY(fresh);
+        QCOMPARE(fresh->txtPlugin_Name->text(), QString("My Plugin"));
+        QVERIFY(fresh->txtPluginID->text() != "typed");
+    }
+
+    void generateNewReplacesATypedIdentifier()
+    {
+        Fixture f;
+        frmConvert* form = f.open();
+        form->txtPluginID->setText("mine");
+        QTest::mouseClick(form->cmdGenerateIdentifier, Qt::LeftButton);
+        QVERIFY(form->txtPluginID->text().startsWith('p'));
+        QVERIFY(form->txtPluginID->text() != "mine");
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty identifier") << "txtPluginID" << "" << "All the fields are required.";
+        QTest::newRow("empty licence") << "txtPlugin_License" << "" << "All the fields are required.";
+        QTest::newRow("identifier with a slash") << "txtPluginID" << "p1/../x" << "unique identifier";
+        QTest::newRow("identifier with digits first") << "txtPluginID" << "1abc" << "unique identifier";
+        QTest::newRow("identifier too long") << "txtPluginID" << "p123456789012345678901" << "unique identifier";
+        QTest::newRow("blank name") << "txtPlugin_Name" << "   " << "archive";
+        QTest::newRow("dot dot name") << "txtPlugin_Name" << ". ." << "archive";
+        QTest::newRow("name with slash") << "txtPlugin_Name" << "a/b" << "archive";
+        QTest::newRow("comment end") << "txtPlugin_Author" << "Bob */ evil" << "*/";
+    }
+    void refusals()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        Fixture f;
+        frmConvert* form = f.open();
+        form->findChild<QLineEdit*>(field)->setText(value);
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(f.messages.lastTitle(), QString("Important"));
+        QVERIFY2(f.messages.lastText().contains(message), qPrintable(f.messages.lastText()));
+        QVERIFY(form->isVisible());
+        QVERIFY(form->Command3->isEnabled());
+        QVERIFY(QDir(f.app.file("output")).isEmpty());
+        QVERIFY(!QFileInfo::exists(f.app.file("temp/php")));
+        QVERIFY(f.shell.opened.isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_frmConvert)
+#include "tst_frmconvert.moc"
