@@ -99,9 +99,10 @@ void FunnelItemPanel::ShowState(const FunnelModel& model)
     const FunnelSlot& state = model.Slot(m_slot);
     setVisible(state.shown);
 
-    if (cboProduct->count() != model.ProductChoices().size()) {
+    if (m_choices != model.ProductChoices()) {
+        m_choices = model.ProductChoices();
         cboProduct->clear();
-        cboProduct->addItems(model.ProductChoices());
+        cboProduct->addItems(m_choices);
     }
     const int index = state.cboProduct.isEmpty() ? -1 : cboProduct->findText(state.cboProduct, Qt::MatchExactly);
     if (cboProduct->currentIndex() != index)

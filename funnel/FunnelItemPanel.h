@@ -38,4 +38,5 @@ signals:
 
 private:
     int m_slot;
+    QStringList m_choices;
 };
