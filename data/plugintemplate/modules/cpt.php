@@ -1,0 +1,80 @@
+<?php
+/**
+ * The funnel post type. One funnel post holds the texts and payment buttons of
+ * all funnel pages; the "step" query argument picks the page to show.
+ */
+
+defined( 'ABSPATH' ) || exit;
+
+/**
+ * Post type key: a short hash of the plugin id, so it is lower case, at most
+ * 20 characters for any id, and never one of WordPress's own keys or query
+ * variables.
+ */
+function #prefix#_post_type() {
+	return 'funnel_' . substr( md5( strtolower( '#prefix#' ) ), 0, 12 );
+}
+
+/**
+ * Name of the query argument that carries a funnel page token.
+ */
+function #prefix#_step_var() {
+	return 'step';
+}
+
+/**
+ * Full address of one funnel page.
+ *
+ * @param WP_Post|int $post  The funnel.
+ * @param string      $token A sales or download token.
+ */
+function #prefix#_page_url( $post, $token ) {
+	return add_query_arg( #prefix#_step_var(), $token, get_permalink( $post ) );
+}
+
+function #prefix#_register_post_type() {
+	$name = #prefix#_plugin_name();
+	register_post_type(
+		#prefix#_post_type(),
+		array(
+			'labels'              => array(
+				'name'               => $name,
+				'menu_name'          => $name,
+				'singular_name'      => 'Funnel',
+				'all_items'          => 'All Funnels',
+				'add_new'            => 'Add New',
+				'add_new_item'       => 'Add New Funnel',
+				'edit_item'          => 'Edit Funnel',
+				'new_item'           => 'New Funnel',
+				'view_item'          => 'View Funnel',
+				'search_items'       => 'Search Funnels',
+				'not_found'          => 'No funnels found.',
+				'not_found_in_trash' => 'No funnels found in Trash.',
+				'item_published'     => 'Funnel published.',
+				'item_updated'       => 'Funnel updated.',
+			),
+			'public'              => true,
+			'show_ui'             => true,
+			'show_in_nav_menus'   => false,
+			'exclude_from_search' => true,
+			'has_archive'         => false,
+			'supports'            => array( 'title' ),
+			'menu_icon'           => 'dashicons-filter',
+			'rewrite'             => array(
+				'slug'       => str_replace( '_', '-', strtolower( '#prefix#' ) ),
+				'with_front' => false,
+			),
+		)
+	);
+}
+add_action( 'init', '#prefix#_register_post_type' );
+
+/**
+ * Funnel pages are reached through their links only: keep them out of the
+ * site map.
+ */
+function #prefix#_sitemap_post_types( $post_types ) {
+	unset( $post_types[ #prefix#_post_type() ] );
+	return $post_types;
+}
+add_filter( 'wp_sitemaps_post_types', '#prefix#_sitemap_post_types' );

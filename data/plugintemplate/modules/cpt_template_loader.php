@@ -1,0 +1,15 @@
+<?php
+/**
+ * Serves funnel posts through the plugin's own page template instead of the
+ * theme's.
+ */
+
+defined( 'ABSPATH' ) || exit;
+
+function #prefix#_template_include( $template ) {
+	if ( is_singular( #prefix#_post_type() ) ) {
+		return __DIR__ . '/template/template.php';
+	}
+	return $template;
+}
+add_filter( 'template_include', '#prefix#_template_include', 99 );

@@ -1,0 +1,178 @@
+#header#
+<?php
+/**
+ * Sales funnel plugin: the funnel post type, one editor box per funnel page,
+ * and saving what the marketer types into those boxes.
+ */
+
+defined( 'ABSPATH' ) || exit;
+
+require_once __DIR__ . '/modules/cpt.php';
+require_once __DIR__ . '/modules/cpt_template_loader.php';
+
+/**
+ * The name the marketer gave this plugin; it names the admin menu.
+ *
+ * The name is kept in a nowdoc so that quotes, backslashes, dollar signs and
+ * tag-like text in it stay plain text. The bar after it keeps its line from
+ * ending in a PHP end tag.
+ */
+function #prefix#_plugin_name() {
+	static $name = null;
+	if ( null === $name ) {
+		$raw  = <<<'VELTRANO_MENU_NAME_7Q2X_END'
+#menuname#|
+VELTRANO_MENU_NAME_7Q2X_END;
+		$raw  = rtrim( $raw, "\r\n" );
+		$name = trim( substr( $raw, 0, -1 ) );
+		if ( '' === $name ) {
+			$name = 'Funnels';
+		}
+	}
+	return $name;
+}
+
+/**
+ * The editor boxes of this funnel: one per funnel page, each with its fields
+ * and the two tokens that open its sales page and its download page.
+ *
+ * @return array[]
+ */
+function #prefix#_funnel_meta_boxes() {
+	$prefix     = '#prefix#_';
+	$meta_boxes = array();
+
+#FUNNELMETABOXES#
+}
+
+register_activation_hook( __FILE__, '#prefix#_activate' );
+register_deactivation_hook( __FILE__, '#prefix#_deactivate' );
+
+/**
+ * Registers the post type at once so that its pretty addresses work right
+ * after activation.
+ */
+function #prefix#_activate() {
+	#prefix#_register_post_type();
+	flush_rewrite_rules();
+}
+
+function #prefix#_deactivate() {
+	unregister_post_type( #prefix#_post_type() );
+	flush_rewrite_rules();
+}
+
+add_action( 'add_meta_boxes_' . #prefix#_post_type(), '#prefix#_add_meta_boxes' );
+add_action( 'save_post_' . #prefix#_post_type(), '#prefix#_save_funnel' );
+
+function #prefix#_add_meta_boxes() {
+	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+		add_meta_box(
+			$box['id'],
+			esc_html( $box['title'] ),
+			'#prefix#_render_meta_box',
+			#prefix#_post_type(),
+			'normal',
+			'high',
+			array( 'box' => $box )
+		);
+	}
+}
+
+/**
+ * Prints one funnel page's box: its fields, then its two tokens and the
+ * addresses they open.
+ *
+ * @param WP_Post $post    The funnel being edited.
+ * @param array   $metabox The box as registered; args.box is its declaration.
+ */
+function #prefix#_render_meta_box( $post, $metabox ) {
+	static $nonce_printed = false;
+
+	$box = $metabox['args']['box'];
+	if ( ! $nonce_printed ) {
+		wp_nonce_field( '#prefix#_save_funnel', '#prefix#_funnel_nonce' );
+		$nonce_printed = true;
+	}
+
+	echo '<table class="form-table" role="presentation"><tbody>';
+	foreach ( $box['fields'] as $field ) {
+		$value = get_post_meta( $post->ID, $field['id'], true );
+		$value = is_scalar( $value ) ? (string) $value : '';
+		$id    = esc_attr( $field['id'] );
+
+		echo '<tr><th scope="row"><label for="' . $id . '">' . esc_html( $field['label'] ) . '</label></th><td>';
+		if ( 'code' === $field['type'] ) {
+			echo '<textarea class="large-text code" rows="5" id="' . $id . '" name="' . $id . '">' . esc_textarea( $value ) . '</textarea>';
+		} else {
+			echo '<input type="text" class="large-text" id="' . $id . '" name="' . $id . '" value="' . esc_attr( $value ) . '">';
+		}
+		echo '<p class="description">' . esc_html( $field['desc'] ) . '</p></td></tr>';
+	}
+	echo '</tbody></table>';
+
+	$pages = array(
+		array( 'Sales page', $box['sales_token'], 'Send visitors here to see this offer.' ),
+		array( 'Download page', $box['download_token'], 'Give this address to your payment processor as the page buyers return to after paying.' ),
+	);
+	$published = 'publish' === get_post_status( $post );
+
+	echo '<h4>Page addresses</h4>';
+	if ( ! $published ) {
+		echo '<p class="description">Publish this funnel to get the full addresses of its pages.</p>';
+	}
+	echo '<table class="form-table" role="presentation"><tbody>';
+	foreach ( $pages as $page ) {
+		list( $label, $token, $hint ) = $page;
+		echo '<tr><th scope="row">' . esc_html( $label ) . '</th><td>';
+		echo 'Token: <code>' . esc_html( $token ) . '</code>';
+		if ( $published ) {
+			$url = #prefix#_page_url( $post, $token );
+			echo '<br><a href="' . esc_url( $url ) . '" target="_blank" rel="noopener"><code>' . esc_html( $url ) . '</code></a>';
+		}
+		echo '<p class="description">' . esc_html( $hint ) . '</p></td></tr>';
+	}
+	echo '</tbody></table>';
+}
+
+/**
+ * Stores the fields of every box when a funnel is saved from its edit screen.
+ * Only the declared fields are read from the request.
+ *
+ * @param int $post_id The funnel being saved.
+ */
+function #prefix#_save_funnel( $post_id ) {
+	if ( ! isset( $_POST['#prefix#_funnel_nonce'] ) || ! is_string( $_POST['#prefix#_funnel_nonce'] )
+		|| ! wp_verify_nonce( sanitize_key( wp_unslash( $_POST['#prefix#_funnel_nonce'] ) ), '#prefix#_save_funnel' ) ) {
+		return;
+	}
+	if ( defined( 'DOING_AUTOSAVE' ) && DOING_AUTOSAVE ) {
+		return;
+	}
+	if ( wp_is_post_revision( $post_id ) || wp_is_post_autosave( $post_id ) ) {
+		return;
+	}
+	if ( ! current_user_can( 'edit_post', $post_id ) ) {
+		return;
+	}
+
+	$raw_html = current_user_can( 'unfiltered_html' );
+	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+		foreach ( $box['fields'] as $field ) {
+			$key = $field['id'];
+			if ( ! isset( $_POST[ $key ] ) || ! is_string( $_POST[ $key ] ) ) {
+				continue;
+			}
+			$value = wp_unslash( $_POST[ $key ] );
+			if ( 'code' === $field['type'] ) {
+				// The payment button is the marketer's own HTML; users who may
+				// not post raw HTML get it filtered like post content.
+				$value = $raw_html ? $value : wp_kses_post( $value );
+			} else {
+				$value = sanitize_text_field( $value );
+			}
+			// update_post_meta() strips one level of slashes.
+			update_post_meta( $post_id, $key, wp_slash( $value ) );
+		}
+	}
+}
