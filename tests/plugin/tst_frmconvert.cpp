@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QPointer>
+#include <QDir>
 
 class tst_frmConvert : public QObject {
     Q_OBJECT
@@ -85,6 +87,43 @@ private slots:
         QTest::mouseClick(form->cmdGenerateIdentifier, Qt::LeftButton);
         QVERIFY(form->txtPluginID->text().startsWith('p'));
         QVERIFY(form->txtPluginID->text() != "mine");
+    }
+
+    void createPluginThroughToDone()
+    {
+        Fixture f;
+        frmConvert* form = f.open();
+        form->txtPluginID->setText("pWidget");
+        form->txtPlugin_Name->setText("Widget Plugin");
+        QPointer<frmConvert> watch(form);
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        QCOMPARE(f.messages.lastText(),
+                 QString("Done! Your plugin is ready. The software will now open the output window."));
+        QCOMPARE(f.shell.opened, QStringList{f.app.path() + "/output"});
+        QVERIFY(QFileInfo(f.app.file("output/widgetplugin.zip")).isFile());
+        QVERIFY(!QFileInfo::exists(f.app.file("output/pWidget")));
+        QTRY_VERIFY(!watch);
+    }
+
+    void buildErrorLeavesTheWindowReady()
+    {
+        Fixture f;
+        frmConvert* form = f.open();
+        form->txtPlugin_Name->setText("Kept Name");
+        QDir(f.app.file("output")).removeRecursively();
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(f.messages.lastTitle(), QString("Error"));
+        QVERIFY2(f.messages.lastText().startsWith("Error during plugin creation. Error Number:76 Description:"),
+                 qPrintable(f.messages.lastText()));
+        QVERIFY(f.messages.lastText().contains("output"));
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Command3->text(), QString("Create Plugin"));
+        for (QWidget* control : std::initializer_list<QWidget*>{form->Command3, form->Command1,
+                                                               form->cmdGenerateIdentifier, form->txtPluginID})
+            QVERIFY(control->isEnabled());
+        QCOMPARE(form->txtPlugin_Name->text(), QString("Kept Name"));
+        QVERIFY(f.shell.opened.isEmpty());
     }
 
     void refusals_data()

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Builds funnel plugins with the program's window-less build command, in a scratch copy of
+# the application folder, and proves them in a real WordPress (tests/e2e/wordpress.sh).
+#
+#   tests/e2e/run.sh PATH/TO/app/veltrano
+#
+# Three plugins go into one WordPress side by side: all five items under the longest
+# identifier with a custom product and a typed download address; items 0, 1, 2 and 4 under a
+# plugin name full of characters that mean something to PHP and HTML; and the front end offer
+# alone under a one-letter identifier.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+program="$(realpath "${1:?usage: $0 PATH/TO/veltrano}")"
+
+work="$(mktemp -d /tmp/veltrano-e2e-build.XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+cp -a "$(dirname "$program")" "$work/app"
+veltrano="$work/app/$(basename "$program")"
+
+build() { # funnel json -> prints the archive path
+  printf '%s' "$1" >"$work/funnel.json"
+  "$veltrano" build "$work/funnel.json"
+}
+
+full=$(build '{
+  "items": [
+    {"slot": 0, "product": "Traffic Magnet Pro"},
+    {"slot": 1, "product": "Webinar Wealth"},
+    {"slot": 2, "product": "Copywriting Mastery"},
+    {"slot": 3, "product": "My Products: Demo Product"},
+    {"slot": 4, "product": "Kindle Publishing Empire", "download": "https://files.example.com/kindle.zip"}
+  ],
+  "plugin": {"identifier": "pMaxLenIdentifier_20", "name": "Bob'"'"'s \"Best\" $Funnel",
+             "author": "Ann Author", "authorUrl": "https://ann.example.com"}
+}')
+partial=$(build '{
+  "items": [
+    {"slot": 0, "product": "Niche Site Builder"},
+    {"slot": 1, "product": "SEO Rank Booster"},
+    {"slot": 2, "product": "Podcast Profit Plan"},
+    {"slot": 4, "product": "Email Profit Formula"}
+  ],
+  "plugin": {"identifier": "Shop2", "name": "Tom'"'"'s <b>Shop \"2\" $x ?> {$y} end"}
+}')
+single=$(build '{
+  "items": [{"slot": 0, "product": "Blogging For Bucks"}],
+  "plugin": {"identifier": "Q", "name": "Solo"}
+}')
+
+# The download pages link the products of the way down to their item, a downsell leaving out its
+# own upsell; the expected links are formed here from the product files, not by the program.
+failed=0
+address() { # product name -> its download address as the application folder defines it
+  case "$1" in
+    "My Products: "*) cat "$work/app/myproducts/demo-product/download.txt" ;;
+    *) printf 'https://downloads.example.com/dld/%s.html' "$(cat "$work/app/productspro/$1.txt")" ;;
+  esac
+}
+expect_links() { # zip identifier slot product-or-name=address...
+  local zip=$1 id=$2 slot=$3 expected="" actual item name addr
+  shift 3
+  for item in "$@"; do
+    name=${item%%=*}
+    addr=${item#*=}
+    [ "$addr" = "$item" ] && addr=$(address "$name")
+    expected+="<a href=\"$addr\" target=\"_blank\">${name#My Products: }</a>"$'\n'
+  done
+  actual=$(unzip -p "$zip" "$id/modules/template/download-funnelitem-$slot.php" |
+    grep -oE '<a href="[^"]*" target="_blank">[^<]*</a>' || true)
+  if [ "$actual"$'\n' = "$expected" ]; then
+    echo "ok - $id: download page $slot links the right products"
+  else
+    echo "not ok - $id: download page $slot links"$'\n'"expected:"$'\n'"$expected""actual:"$'\n'"$actual"
+    failed=1
+  fi
+}
+kindle="Kindle Publishing Empire=https://files.example.com/kindle.zip"
+expect_links "$full" pMaxLenIdentifier_20 0 "Traffic Magnet Pro"
+expect_links "$full" pMaxLenIdentifier_20 1 "Traffic Magnet Pro" "Webinar Wealth"
+expect_links "$full" pMaxLenIdentifier_20 2 "Traffic Magnet Pro" "Webinar Wealth" "Copywriting Mastery"
+expect_links "$full" pMaxLenIdentifier_20 3 "Traffic Magnet Pro" "My Products: Demo Product"
+expect_links "$full" pMaxLenIdentifier_20 4 "Traffic Magnet Pro" "Webinar Wealth" "$kindle"
+expect_links "$partial" Shop2 4 "Niche Site Builder" "SEO Rank Booster" "Email Profit Formula"
+expect_links "$single" Q 0 "Blogging For Bucks"
+[ $failed -eq 0 ] || { echo "FAIL"; exit 1; }
+
+bash "$here/wordpress.sh" "$full" "$partial" "$single"

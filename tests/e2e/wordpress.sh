@@ -1,0 +1,238 @@
+#!/usr/bin/env bash
+# End-to-end test of generated funnel plugins in a real WordPress.
+#
+#   tests/e2e/wordpress.sh [PLUGIN.zip ...]
+#
+# Stands up MariaDB and WordPress (Debian's packages) on loopback in a
+# temporary folder, installs each zip through WordPress's own plugin
+# installer, activates it and checks the funnel it holds: every token's page,
+# the images, the editor boxes, saving through the edit form, the save guards
+# (nonce, capability, HTML filtering, autosave), the default page, pretty
+# addresses, and that nothing logs a PHP error from a plugin file.
+# Everything the checks need (identifier, name, tokens, links, images) is read
+# from the zip itself. All zips go into the same WordPress, side by side.
+#
+# tests/e2e/run.sh builds the plugins with the program's own build command and
+# hands them over.
+#
+# KEEP=1 keeps the temporary folder (its path is printed) for inspection.
+# Exits non-zero unless every check passed.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+started=$SECONDS
+work="$(mktemp -d /tmp/veltrano-e2e.XXXXXX)"
+db_pidfile="$work/db.group"
+web_pidfile="$work/web.group"
+results="$work/results.txt"
+: >"$results"
+
+stop_group() { # pidfile: ends the process group whose leader wrote its pid there
+  local f="$1" pgid i
+  [ -s "$f" ] || return 0
+  pgid="$(cat "$f")"
+  kill -TERM -- "-$pgid" 2>/dev/null || return 0
+  for i in $(seq 50); do kill -0 -- "-$pgid" 2>/dev/null || return 0; sleep 0.1; done
+  kill -KILL -- "-$pgid" 2>/dev/null || true
+}
+
+cleanup() {
+  stop_group "$web_pidfile"
+  stop_group "$db_pidfile"
+  if [ "${KEEP:-0}" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+log() { echo "== $*"; }
+ok() { echo "ok - $*" | tee -a "$results"; }
+not_ok() { echo "not ok - $*" | tee -a "$results"; }
+check() { # description command...: records the command's success as a check
+  local d="$1"; shift
+  if "$@"; then ok "$d"; else not_ok "$d"; fi
+}
+die() { not_ok "$*"; summary; }
+
+summary() {
+  local passed failed
+  passed=$(grep -c '^ok ' "$results" || true)
+  failed=$(grep -c '^not ok ' "$results" || true)
+  echo
+  if [ "$failed" -ne 0 ]; then
+    echo "Failed checks:"
+    grep '^not ok ' "$results" | sed 's/^/  /'
+  fi
+  echo "time: $((SECONDS - started)) s"
+  echo "e2e: $passed passed, $failed failed"
+  if [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]; then echo "PASS"; exit 0; fi
+  echo "FAIL"; exit 1
+}
+
+# Runs one step of the PHP side and records its ok / not ok lines; a PHP
+# process that dies (a fatal error, say) fails the step.
+wp_php() {
+  local rc=0
+  E2E_WP="$wp" E2E_URL="$url" php -d display_errors=stderr "$here/wp-e2e.php" "$@" \
+    >"$work/step.out" 2>"$work/step.err" || rc=$?
+  grep -E '^(not )?ok ' "$work/step.out" | tee -a "$results" || true
+  if [ $rc -ne 0 ] && ! grep -q '^not ok ' "$work/step.out"; then
+    not_ok "php step '$1' ended with status $rc: $(tail -c 600 "$work/step.err" "$work/step.out" | tr '\n' ' ')"
+  fi
+  return 0
+}
+
+# Log lines written since the last call that name a plugin file or report a
+# fatal error. WordPress 6.1's own PHP 8.2 deprecations name core files only
+# and are left aside.
+log_offset_debug=0
+log_offset_web=0
+check_logs() { # description
+  local what="$1" bad
+  touch "$wp/wp-content/debug.log"
+  # The server log also lists every request: only its PHP messages count.
+  bad="$( { tail -c +$((log_offset_debug + 1)) "$wp/wp-content/debug.log"; \
+            tail -c +$((log_offset_web + 1)) "$work/web.log" | grep -E 'PHP [A-Za-z ]+:' || true; } \
+          | grep -E '/wp-content/plugins/|PHP (Fatal|Parse) error|Uncaught' || true)"
+  log_offset_debug=$(stat -c %s "$wp/wp-content/debug.log")
+  log_offset_web=$(stat -c %s "$work/web.log")
+  if [ -z "$bad" ]; then ok "no PHP error or notice from a plugin file: $what"
+  else not_ok "PHP messages from plugin files ($what): $(echo "$bad" | head -5)"; fi
+}
+
+# --- arguments ---------------------------------------------------------------
+zips=()
+if [ $# -eq 0 ]; then
+  echo "usage: $0 PLUGIN.zip [MORE.zip ...] (tests/e2e/run.sh builds them with veltrano)" >&2
+  exit 2
+else
+  for z in "$@"; do
+    [ -f "$z" ] || { echo "no such file: $z" >&2; exit 2; }
+    zips+=("$(realpath "$z")")
+  done
+fi
+
+# --- static checks of each zip ------------------------------------------------
+idents=()
+for i in "${!zips[@]}"; do
+  zip="${zips[$i]}"
+  dest="$work/unpacked/$i"
+  mkdir -p "$dest"
+  unzip -q "$zip" -d "$dest" || die "$(basename "$zip"): not a readable zip"
+  tops=("$dest"/*)
+  [ ${#tops[@]} -eq 1 ] && [ -d "${tops[0]}" ] || die "$(basename "$zip"): one top folder expected"
+  id="$(basename "${tops[0]}")"
+  idents+=("$id")
+  dir="${tops[0]}"
+  log "zip $(basename "$zip"): plugin $id"
+  check "$id: identifier is 1..20 letters, digits, underscores, starting with a letter" \
+    grep -qxE '[A-Za-z][A-Za-z0-9_]{0,19}' <<<"$id"
+  for f in plugin.php modules/cpt.php modules/cpt_template_loader.php modules/template/template.php; do
+    check "$id: $f present" test -f "$dir/$f"
+  done
+  lint_errors="$(find "$dir" -name '*.php' -print0 | xargs -0 -n1 php -l 2>&1 | grep -v '^No syntax errors' || true)"
+  check "$id: every PHP file passes php -l${lint_errors:+: $lint_errors}" test -z "$lint_errors"
+  leftovers="$(grep -rlE '#(prefix|SWITCHENTRIES|FUNNELMETABOXES|header|menuname|IMAGE|DOWNLOAD_LINKS|PLUGINID|FUNNELITEM[A-Z_]*|FUNNELCODE|DOWNLOADCODE)#' "$dir" || true)"
+  check "$id: no template token left unfilled${leftovers:+: $leftovers}" test -z "$leftovers"
+  check "$id: plugin.php starts with the plugin header" \
+    bash -c 'head -c 5 "$1" | grep -qx "<?php" && grep -q "^Plugin Name: " "$1"' _ "$dir/plugin.php"
+done
+
+# --- database -----------------------------------------------------------------
+log "starting MariaDB"
+mkdir -p "$work/db"
+mariadb-install-db --no-defaults --user=root --datadir="$work/db" --auth-root-authentication-method=normal \
+  >"$work/db-install.log" 2>&1 || die "mariadb-install-db failed: $(tail -5 "$work/db-install.log")"
+sock="$work/mysql.sock"
+setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$db_pidfile" \
+  mariadbd --no-defaults --user=root --datadir="$work/db" --socket="$sock" --skip-networking \
+  --pid-file="$work/mysqld.pid" --log-error="$work/db.log" >/dev/null 2>&1 &
+for _ in $(seq 100); do
+  mariadb-admin --no-defaults --socket="$sock" -uroot ping >/dev/null 2>&1 && break
+  sleep 0.2
+done
+mariadb --no-defaults --socket="$sock" -uroot -e "CREATE DATABASE wordpress;
+  CREATE USER 'wp'@'localhost' IDENTIFIED BY 'wp-e2e'; GRANT ALL ON wordpress.* TO 'wp'@'localhost';" \
+  || die "MariaDB did not start: $(tail -5 "$work/db.log" 2>/dev/null)"
+
+# --- WordPress ------------------------------------------------------------------
+log "setting up WordPress"
+wp="$work/wordpress"
+cp -a /usr/share/wordpress "$wp"
+rm -rf "$wp/wp-content" "$wp/wp-config.php"
+mkdir -p "$wp/wp-content/plugins" "$wp/wp-content/themes" "$wp/wp-content/uploads"
+for t in /usr/share/wordpress/wp-content/themes/twentytwentythree /var/lib/wordpress/wp-content/themes/twentytwentythree; do
+  if [ -d "$t" ]; then cp -rL "$t" "$wp/wp-content/themes/"; break; fi
+done
+port="$(php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);')"
+url="http://127.0.0.1:$port"
+salt() { php -r 'echo bin2hex(random_bytes(32));'; }
+cat >"$wp/wp-config.php" <<EOF
+<?php
+define( 'DB_NAME', 'wordpress' );
+define( 'DB_USER', 'wp' );
+define( 'DB_PASSWORD', 'wp-e2e' );
+define( 'DB_HOST', 'localhost:$sock' );
+define( 'DB_CHARSET', 'utf8mb4' );
+define( 'DB_COLLATE', '' );
+define( 'WP_HOME', '$url' );
+define( 'WP_SITEURL', '$url' );
+define( 'WP_DEBUG', true );
+define( 'WP_DEBUG_LOG', true );
+define( 'WP_DEBUG_DISPLAY', false );
+define( 'DISABLE_WP_CRON', true );
+define( 'AUTOMATIC_UPDATER_DISABLED', true );
+define( 'WP_HTTP_BLOCK_EXTERNAL', true );
+define( 'FS_METHOD', 'direct' );
+define( 'AUTH_KEY', '$(salt)' );
+define( 'SECURE_AUTH_KEY', '$(salt)' );
+define( 'LOGGED_IN_KEY', '$(salt)' );
+define( 'NONCE_KEY', '$(salt)' );
+define( 'AUTH_SALT', '$(salt)' );
+define( 'SECURE_AUTH_SALT', '$(salt)' );
+define( 'LOGGED_IN_SALT', '$(salt)' );
+define( 'NONCE_SALT', '$(salt)' );
+\$table_prefix = 'wp_';
+if ( ! defined( 'ABSPATH' ) ) {
+	define( 'ABSPATH', __DIR__ . '/' );
+}
+require_once ABSPATH . 'wp-settings.php';
+EOF
+
+log "serving $url"
+: >"$work/web.log"
+setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$web_pidfile" \
+  php -S "127.0.0.1:$port" -t "$wp" >>"$work/web.log" 2>&1 &
+for _ in $(seq 100); do
+  curl -s -o /dev/null "$url/wp-includes/images/blank.gif" && break
+  sleep 0.1
+done
+curl -s -o /dev/null "$url/wp-includes/images/blank.gif" || die "the PHP web server did not start: $(tail -5 "$work/web.log")"
+
+wp_php install
+check_logs "WordPress install"
+
+# --- each plugin ------------------------------------------------------------------
+for i in "${!zips[@]}"; do
+  id="${idents[$i]}"
+  dir="$work/unpacked/$i/$id"
+  log "plugin $id: install and activate"
+  wp_php plugin-install "${zips[$i]}" "$id"
+  check_logs "$id install and activation"
+  log "plugin $id: pages, editor boxes, saving"
+  wp_php check "$dir"
+  wp_php autosave "$dir"
+  check_logs "$id pages and saving"
+done
+
+# Pretty addresses: a plugin activated while they are on must serve its pages
+# at once (activation refreshes the rewrite rules).
+for i in "${!zips[@]}"; do
+  id="${idents[$i]}"
+  dir="$work/unpacked/$i/$id"
+  log "plugin $id: pretty addresses"
+  wp_php reactivate-pretty "$dir"
+  wp_php check-pretty "$dir"
+  check_logs "$id with pretty addresses"
+done
+
+summary

@@ -1,0 +1,587 @@
+<?php
+/**
+ * PHP side of tests/e2e/wordpress.sh: runs inside the test WordPress (CLI) and
+ * talks to it over HTTP. Prints one "ok - ..." or "not ok - ..." line per
+ * check; exits 1 when a check failed.
+ *
+ *   php wp-e2e.php install
+ *   php wp-e2e.php plugin-install ZIP ID
+ *   php wp-e2e.php check PLUGIN_DIR
+ *   php wp-e2e.php autosave PLUGIN_DIR
+ *   php wp-e2e.php reactivate-pretty PLUGIN_DIR
+ *   php wp-e2e.php check-pretty PLUGIN_DIR
+ *
+ * E2E_WP is the WordPress folder, E2E_URL its address.
+ */
+
+$e2e_failed = 0;
+
+function ok( $cond, $desc, $detail = '' ) {
+	global $e2e_failed;
+	$line = ( $cond ? 'ok' : 'not ok' ) . ' - ' . $desc;
+	if ( ! $cond ) {
+		++$e2e_failed;
+		if ( '' !== $detail ) {
+			$line .= ' -- ' . preg_replace( '/\s+/', ' ', substr( $detail, 0, 400 ) );
+		}
+	}
+	echo $line, "\n";
+	return $cond;
+}
+
+function load_wordpress( $installing = false ) {
+	$url                    = getenv( 'E2E_URL' );
+	$_SERVER['HTTP_HOST']   = parse_url( $url, PHP_URL_HOST ) . ':' . parse_url( $url, PHP_URL_PORT );
+	$_SERVER['SERVER_NAME'] = parse_url( $url, PHP_URL_HOST );
+	$_SERVER['REQUEST_URI'] = '/';
+	if ( $installing ) {
+		define( 'WP_INSTALLING', true );
+	}
+	require getenv( 'E2E_WP' ) . '/wp-load.php';
+}
+
+/**
+ * One HTTP request without following redirects.
+ *
+ * @param array|null $form    Pairs [name, value] sent as a form.
+ * @param array      $cookies name => value.
+ */
+function http( $method, $url, $form = null, $cookies = array() ) {
+	$headers = array();
+	if ( $cookies ) {
+		$c = array();
+		foreach ( $cookies as $k => $v ) {
+			$c[] = $k . '=' . rawurlencode( $v );
+		}
+		$headers[] = 'Cookie: ' . implode( '; ', $c );
+	}
+	$opts = array(
+		'method'          => $method,
+		'ignore_errors'   => true,
+		'follow_location' => 0,
+		'timeout'         => 30,
+	);
+	if ( null !== $form ) {
+		$body = array();
+		foreach ( $form as $pair ) {
+			$body[] = rawurlencode( $pair[0] ) . '=' . rawurlencode( $pair[1] );
+		}
+		$opts['content'] = implode( '&', $body );
+		$headers[]       = 'Content-Type: application/x-www-form-urlencoded';
+	}
+	$opts['header']       = implode( "\r\n", $headers );
+	$http_response_header = array();
+	$body                 = @file_get_contents( $url, false, stream_context_create( array( 'http' => $opts ) ) );
+	$status               = 0;
+	$out_headers          = array();
+	foreach ( $http_response_header as $h ) {
+		if ( preg_match( '#^HTTP/\S+\s+(\d+)#', $h, $m ) ) {
+			$status      = (int) $m[1];
+			$out_headers = array();
+		} elseif ( false !== strpos( $h, ':' ) ) {
+			list( $k, $v )                            = explode( ':', $h, 2 );
+			$out_headers[ strtolower( trim( $k ) ) ] = trim( $v );
+		}
+	}
+	return array(
+		'status'  => $status,
+		'headers' => $out_headers,
+		'body'    => false === $body ? '' : $body,
+	);
+}
+
+/** A PHP error or WordPress's fatal error screen in a page. */
+function page_error( $body ) {
+	if ( preg_match( '/critical error on this website|(Fatal error|Parse error|Warning|Notice|Deprecated)(<\/b>)?:\s/i', $body, $m ) ) {
+		return $m[0];
+	}
+	return '';
+}
+
+function anchors( $html ) {
+	preg_match_all( '#<a\s[^>]*>.*?</a>#is', $html, $m );
+	return $m[0];
+}
+
+/** What the zip says about one plugin: identifier, name, funnel pages. */
+function plugin_facts( $dir ) {
+	$id     = basename( $dir );
+	$plugin = file_get_contents( "$dir/plugin.php" );
+	preg_match( '/^Plugin Name: (.*?)\r?$/m', $plugin, $m );
+	$name = isset( $m[1] ) ? $m[1] : '';
+	// A name ending in a PHP end tag loses the line break after it when the
+	// plugin is built, so the next header line joins it.
+	$name = preg_replace( '/\?>Plugin URI: .*$/', '?>', $name );
+
+	$template = file_get_contents( "$dir/modules/template/template.php" );
+	preg_match_all( '/case "((sp|dld)\d+)":(.*?)break;/s', $template, $cases, PREG_SET_ORDER );
+	$slots = array();
+	foreach ( $cases as $c ) {
+		if ( ! preg_match( "/include \('(salespage|download)-funnelitem-(\d)\.php'\)/", $c[3], $inc ) ) {
+			continue;
+		}
+		$n = (int) $inc[2];
+		$slots[ $n ][ 'sp' === $c[2] ? 'sales' : 'download' ] = $c[1];
+	}
+	ksort( $slots );
+	return array(
+		'id'    => $id,
+		'file'  => "$id/plugin.php",
+		'name'  => $name,
+		'slots' => $slots,
+		'dir'   => $dir,
+	);
+}
+
+function funnel_type( $facts ) {
+	$fn = $facts['id'] . '_post_type';
+	return function_exists( $fn ) ? $fn() : '';
+}
+
+function user_id( $login ) {
+	$u = get_user_by( 'login', $login );
+	return $u ? $u->ID : 0;
+}
+
+function auth_cookies( $user_id ) {
+	$expire = time() + 3600;
+	return array(
+		AUTH_COOKIE      => wp_generate_auth_cookie( $user_id, $expire, 'auth' ),
+		LOGGED_IN_COOKIE => wp_generate_auth_cookie( $user_id, $expire, 'logged_in' ),
+	);
+}
+
+function meta_key( $facts, $n, $field ) {
+	return $facts['id'] . "_funnelitem_{$n}_{$field}";
+}
+
+function fresh_meta( $post_id, $key ) {
+	wp_cache_flush();
+	return get_post_meta( $post_id, $key, true );
+}
+
+/** The fields a browser would send for the form with the given id. */
+function form_fields( $html, $form_id ) {
+	if ( ! preg_match( '#<form\b[^>]*\bid="' . preg_quote( $form_id, '#' ) . '"[^>]*>(.*?)</form>#is', $html, $m ) ) {
+		return null;
+	}
+	$form   = $m[1];
+	$fields = array();
+	$attrs  = function ( $s ) {
+		preg_match_all( '/([\w:-]+)(?:\s*=\s*(?:"([^"]*)"|\'([^\']*)\'))?/', $s, $mm, PREG_SET_ORDER );
+		$a = array();
+		foreach ( $mm as $x ) {
+			$a[ strtolower( $x[1] ) ] = html_entity_decode( isset( $x[3] ) && '' !== $x[3] ? $x[3] : ( isset( $x[2] ) ? $x[2] : '' ), ENT_QUOTES, 'UTF-8' );
+		}
+		return $a;
+	};
+	preg_match_all( '#<input\b([^>]*)>#is', $form, $inputs );
+	foreach ( $inputs[1] as $s ) {
+		$a    = $attrs( $s );
+		$type = isset( $a['type'] ) ? strtolower( $a['type'] ) : 'text';
+		if ( empty( $a['name'] ) || in_array( $type, array( 'submit', 'button', 'image', 'file', 'reset' ), true ) ) {
+			continue;
+		}
+		if ( in_array( $type, array( 'checkbox', 'radio' ), true ) && ! array_key_exists( 'checked', $a ) ) {
+			continue;
+		}
+		$fields[] = array( $a['name'], isset( $a['value'] ) ? $a['value'] : ( 'checkbox' === $type ? 'on' : '' ) );
+	}
+	preg_match_all( '#<textarea\b([^>]*)>(.*?)</textarea>#is', $form, $areas, PREG_SET_ORDER );
+	foreach ( $areas as $t ) {
+		$a = $attrs( $t[1] );
+		if ( ! empty( $a['name'] ) ) {
+			$fields[] = array( $a['name'], html_entity_decode( preg_replace( '/^\r?\n/', '', $t[2] ), ENT_QUOTES, 'UTF-8' ) );
+		}
+	}
+	preg_match_all( '#<select\b([^>]*)>(.*?)</select>#is', $form, $selects, PREG_SET_ORDER );
+	foreach ( $selects as $s ) {
+		$a = $attrs( $s[1] );
+		preg_match_all( '#<option\b([^>]*)>#is', $s[2], $opts );
+		$value = null;
+		foreach ( $opts[1] as $o ) {
+			$oa = $attrs( $o );
+			if ( null === $value || array_key_exists( 'selected', $oa ) ) {
+				$value = isset( $oa['value'] ) ? $oa['value'] : '';
+			}
+		}
+		if ( ! empty( $a['name'] ) && null !== $value ) {
+			$fields[] = array( $a['name'], $value );
+		}
+	}
+	return $fields;
+}
+
+function set_field( &$fields, $name, $value ) {
+	foreach ( $fields as $i => $f ) {
+		if ( $f[0] === $name ) {
+			$fields[ $i ][1] = $value;
+			return;
+		}
+	}
+	$fields[] = array( $name, $value );
+}
+
+/**
+ * Saves a funnel the way the edit form does: the boxes' fields in $_POST
+ * (slashed, as WordPress has them), then the post update that fires save_post.
+ *
+ * @param string|false $nonce_action Action to sign the nonce for; false for none.
+ */
+function save_as( $facts, $user_id, $post_id, $values, $nonce_action ) {
+	wp_set_current_user( $user_id );
+	$post = $values;
+	if ( false !== $nonce_action ) {
+		$post[ $facts['id'] . '_funnel_nonce' ] = wp_create_nonce( $nonce_action );
+	}
+	$_POST = wp_slash( $post );
+	wp_update_post( array( 'ID' => $post_id ) );
+	$_POST = array();
+	wp_set_current_user( 0 );
+}
+
+function funnel_values( $facts, $tag ) {
+	$v = array();
+	foreach ( array_keys( $facts['slots'] ) as $n ) {
+		$v[ meta_key( $facts, $n, 'pagetitle' ) ] = "$tag title $n";
+		$v[ meta_key( $facts, $n, 'code' ) ]      = "<a class=\"buy\" href=\"https://pay.example.com/$tag$n\">Buy</a>";
+	}
+	$v[ meta_key( $facts, 0, 'headline' ) ] = "$tag headline";
+	return $v;
+}
+
+function create_funnel( $facts, $author, $status, $title ) {
+	return wp_insert_post(
+		array(
+			'post_type'   => funnel_type( $facts ),
+			'post_status' => $status,
+			'post_title'  => $title,
+			'post_author' => $author,
+		)
+	);
+}
+
+// ---------------------------------------------------------------------------
+
+function cmd_install() {
+	load_wordpress( true );
+	require_once ABSPATH . 'wp-admin/includes/upgrade.php';
+	$r = wp_install( 'Veltrano E2E', 'admin', 'admin@example.com', true, '', 'admin-pass-e2e' );
+	ok( is_array( $r ) && ! empty( $r['user_id'] ), 'WordPress installs' );
+	update_option( 'permalink_structure', '' );
+	delete_option( 'rewrite_rules' );
+	foreach ( array( 'author', 'subscriber' ) as $role ) {
+		$uid = wp_insert_user(
+			array(
+				'user_login' => $role,
+				'user_pass'  => "$role-pass-e2e",
+				'user_email' => "$role@example.com",
+				'role'       => $role,
+			)
+		);
+		ok( is_int( $uid ), "user '$role' created" );
+	}
+}
+
+function cmd_plugin_install( $zip, $id ) {
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/admin.php';
+	require_once ABSPATH . 'wp-admin/includes/class-wp-upgrader.php';
+	wp_set_current_user( user_id( 'admin' ) );
+
+	$skin     = new Automatic_Upgrader_Skin();
+	$upgrader = new Plugin_Upgrader( $skin );
+	$result   = $upgrader->install( $zip );
+	ok( true === $result, "$id: installs through the plugin installer", implode( ' | ', $skin->get_upgrade_messages() ) . ( is_wp_error( $result ) ? $result->get_error_message() : '' ) );
+	$file = $upgrader->plugin_info();
+	ok( "$id/plugin.php" === $file, "$id: WordPress finds the plugin header in $id/plugin.php", (string) $file );
+
+	ob_start();
+	$activated = activate_plugin( "$id/plugin.php" );
+	$output    = ob_get_clean();
+	ok( null === $activated, "$id: activates", is_wp_error( $activated ) ? $activated->get_error_code() . ': ' . $activated->get_error_message() . ' ' . wp_json_encode( $activated->get_error_data() ) : '' );
+	ok( '' === $output, "$id: activation prints nothing", $output );
+	ok( is_plugin_active( "$id/plugin.php" ), "$id: is active" );
+}
+
+function cmd_check( $dir ) {
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/admin.php';
+	$f     = plugin_facts( $dir );
+	$id    = $f['id'];
+	$admin = user_id( 'admin' );
+
+	ok( array_key_exists( 0, $f['slots'] ), "$id: template.php serves the front end offer" );
+	foreach ( $f['slots'] as $n => $t ) {
+		ok( isset( $t['sales'], $t['download'] ), "$id: slot $n has a sales and a download token" );
+	}
+
+	// Post type.
+	$type = funnel_type( $f );
+	$obj  = get_post_type_object( $type );
+	ok( (bool) preg_match( '/^[a-z0-9_]{1,20}$/', $type ), "$id: post type key '$type' is lower case and at most 20 characters" );
+	if ( ! ok( null !== $obj, "$id: funnel post type registered" ) ) {
+		return;
+	}
+	ok( $obj->public && $obj->show_ui && ! $obj->has_archive && post_type_supports( $type, 'title' ), "$id: post type is public, has a UI, no archive, supports title" );
+	ok( $f['name'] === $obj->labels->name && $f['name'] === $obj->labels->menu_name, "$id: menu named by the plugin name", $obj->labels->menu_name . ' vs ' . $f['name'] );
+
+	// A published funnel with every field filled in.
+	$post_id  = create_funnel( $f, $admin, 'publish', "E2E funnel $id" );
+	$headline = 'Act now & save "big" <today> \\o/';
+	$values   = array();
+	update_post_meta( $post_id, meta_key( $f, 0, 'headline' ), wp_slash( $headline ) );
+	foreach ( array_keys( $f['slots'] ) as $n ) {
+		$values[ $n ] = array(
+			'title' => "Title $n: Bob's <Deal> & \"more\"",
+			'code'  => "<a class=\"buy\" href=\"https://pay.example.com/x$n\">Buy $n</a>",
+		);
+		update_post_meta( $post_id, meta_key( $f, $n, 'pagetitle' ), wp_slash( $values[ $n ]['title'] ) );
+		update_post_meta( $post_id, meta_key( $f, $n, 'code' ), wp_slash( $values[ $n ]['code'] ) );
+	}
+	$permalink = get_permalink( $post_id );
+
+	foreach ( $f['slots'] as $n => $t ) {
+		$title = $values[ $n ]['title'];
+
+		$r = http( 'GET', add_query_arg( 'step', $t['sales'], $permalink ) );
+		$b = $r['body'];
+		ok( 200 === $r['status'] && '' === page_error( $b ), "$id: sales page $n ({$t['sales']}) answers 200 without error", $r['status'] . ' ' . page_error( $b ) );
+		ok( false !== strpos( $b, '<title>' . esc_html( $title ) . '</title>' ), "$id: sales page $n has its page title, escaped, in <title>" );
+		ok( false !== strpos( $b, '>' . esc_html( $title ) . '</h' ), "$id: sales page $n shows its page title as a heading" );
+		ok( false !== strpos( $b, esc_html( $headline ) ), "$id: sales page $n shows the front end headline, escaped" );
+		ok( false === strpos( $b, '<Deal>' ) && false === strpos( $b, '<today>' ), "$id: sales page $n prints no text field unescaped" );
+		ok( false !== strpos( $b, $values[ $n ]['code'] ), "$id: sales page $n shows its own payment button as HTML" );
+		$others = 0;
+		foreach ( $values as $k => $v ) {
+			$others += ( $k !== $n && false !== strpos( $b, $v['code'] ) ) ? 1 : 0;
+		}
+		ok( 0 === $others, "$id: sales page $n shows no other page's button" );
+
+		if ( ok( (bool) preg_match( '#<img\b[^>]*\bsrc="([^"]+)"#i', $b, $img ), "$id: sales page $n has an image" ) ) {
+			$src  = html_entity_decode( $img[1], ENT_QUOTES );
+			$file = $dir . '/modules/template/' . basename( parse_url( $src, PHP_URL_PATH ) );
+			$ir   = http( 'GET', $src );
+			ok(
+				200 === $ir['status'] && 0 === strpos( isset( $ir['headers']['content-type'] ) ? $ir['headers']['content-type'] : '', 'image/' )
+				&& is_file( $file ) && file_get_contents( $file ) === $ir['body'],
+				"$id: image of sales page $n ($src) is served with its bytes",
+				$ir['status'] . ' ' . wp_json_encode( $ir['headers'] )
+			);
+		}
+
+		$r        = http( 'GET', add_query_arg( 'step', $t['download'], $permalink ) );
+		$expected = anchors( file_get_contents( "$dir/modules/template/download-funnelitem-$n.php" ) );
+		ok( 200 === $r['status'] && '' === page_error( $r['body'] ), "$id: download page $n ({$t['download']}) answers 200 without error", $r['status'] . ' ' . page_error( $r['body'] ) );
+		ok( anchors( $r['body'] ) === $expected, "$id: download page $n shows exactly its " . count( $expected ) . ' link(s)', wp_json_encode( anchors( $r['body'] ) ) );
+	}
+
+	// Addressed by id, as WordPress's own short links do.
+	$first = reset( $f['slots'] );
+	$r     = http( 'GET', home_url( "/?p=$post_id&step=" . $first['sales'] ) );
+	for ( $hops = 0; $hops < 3 && in_array( $r['status'], array( 301, 302 ), true ); ++$hops ) {
+		$r = http( 'GET', $r['headers']['location'] );
+	}
+	ok( 200 === $r['status'] && false !== strpos( $r['body'], $values[0]['code'] ), "$id: ?p=ID&step=TOKEN leads to the sales page", $r['status'] );
+
+	foreach ( array( 'unknown token' => add_query_arg( 'step', 'sp99999', $permalink ), 'no token' => $permalink, 'odd token' => add_query_arg( 'step[]', 'x', $permalink ) ) as $what => $u ) {
+		$r = http( 'GET', $u );
+		$b = $r['body'];
+		ok( 200 === $r['status'] && '' === page_error( $b ) && false !== stripos( $b, '</html>' ), "$id: $what gets the default page with 200", $r['status'] . ' ' . page_error( $b ) );
+		ok( false === strpos( $b, 'pay.example.com' ) && false === strpos( $b, esc_html( $headline ) ), "$id: $what shows no funnel content" );
+	}
+
+	// Plugin files opened directly stop at once.
+	foreach ( array( 'plugin.php', 'modules/cpt.php', 'modules/cpt_template_loader.php', 'modules/template/template.php', 'modules/template/salespage-funnelitem-0.php', 'modules/template/download-funnelitem-0.php' ) as $file ) {
+		$r = http( 'GET', plugins_url( $file, WP_PLUGIN_DIR . "/$id/plugin.php" ) );
+		ok( 200 === $r['status'] && '' === $r['body'], "$id: $file opened directly prints nothing", $r['status'] . ' ' . $r['body'] );
+	}
+
+	// The edit screen.
+	$cookies = auth_cookies( $admin );
+	$r       = http( 'GET', admin_url( "post.php?post=$post_id&action=edit" ), null, $cookies );
+	$b       = $r['body'];
+	ok( 200 === $r['status'] && '' === page_error( $b ) && false !== strpos( $b, 'id="post"' ), "$id: edit screen opens", $r['status'] . ' ' . page_error( $b ) );
+	ok( 1 === substr_count( $b, 'name="' . $id . '_funnel_nonce"' ), "$id: edit screen holds the save nonce once" );
+	$titles = array( 'Front End Offer', 'Upsell #1', 'Upsell #2', 'Downsell For Upsell #1', 'Downsell For Upsell #2' );
+	for ( $n = 0; $n < 5; ++$n ) {
+		$shown = isset( $f['slots'][ $n ] );
+		ok( $shown === ( false !== strpos( $b, 'id="' . $id . "_funnelitem_$n\"" ) ), "$id: box for slot $n " . ( $shown ? 'shown' : 'absent' ) );
+		if ( ! $shown ) {
+			continue;
+		}
+		$t = $f['slots'][ $n ];
+		ok( false !== strpos( $b, esc_html( $titles[ $n ] ) ), "$id: box $n titled '{$titles[$n]}'" );
+		ok( false !== strpos( $b, 'value="' . esc_attr( $values[ $n ]['title'] ) . '"' ), "$id: box $n shows the stored page title, escaped" );
+		ok( false !== strpos( $b, '>' . esc_textarea( $values[ $n ]['code'] ) . '</textarea>' ), "$id: box $n shows the stored button code, escaped" );
+		foreach ( $t as $token ) {
+			ok( false !== strpos( $b, '<code>' . $token . '</code>' ), "$id: box $n shows token $token" );
+			ok( false !== strpos( $b, esc_html( add_query_arg( 'step', $token, $permalink ) ) ), "$id: box $n shows the full address for $token" );
+		}
+	}
+	ok( false !== strpos( $b, 'value="' . esc_attr( $headline ) . '"' ), "$id: headline field shows the stored headline, escaped" );
+	ok( false === strpos( $b, '<Deal>' ) && false === strpos( $b, '<today>' ), "$id: edit screen prints no stored value unescaped" );
+
+	// Saving through the edit form, as a browser sends it.
+	$fields = form_fields( $b, 'post' );
+	if ( ok( is_array( $fields ), "$id: edit form found" ) ) {
+		$saved = array( 'headline' => 'Saved "headline" \\ back <b>bold</b>' );
+		set_field( $fields, meta_key( $f, 0, 'headline' ), $saved['headline'] );
+		foreach ( array_keys( $f['slots'] ) as $n ) {
+			set_field( $fields, meta_key( $f, $n, 'pagetitle' ), "Saved title $n: it's \"quoted\" \\ <i>x</i>" );
+			set_field( $fields, meta_key( $f, $n, 'code' ), "<form action=\"https://pay.example.com/s$n\"><input type=\"submit\" value='Buy \"$n\"'></form><script>var n = '$n\\n';</script>" );
+		}
+		set_field( $fields, meta_key( $f, 9, 'code' ), 'not declared' );
+		set_field( $fields, $id . '_injected', 'not declared' );
+		set_field( $fields, 'save', 'Update' );
+		$r = http( 'POST', admin_url( 'post.php' ), $fields, $cookies );
+		ok( 302 === $r['status'] && false !== strpos( isset( $r['headers']['location'] ) ? $r['headers']['location'] : '', 'message=' ), "$id: edit form saves", $r['status'] . ' ' . page_error( $r['body'] ) );
+		ok( 'Saved "headline" \\ back bold' === fresh_meta( $post_id, meta_key( $f, 0, 'headline' ) ), "$id: saved headline is plain text with quotes and backslash kept", fresh_meta( $post_id, meta_key( $f, 0, 'headline' ) ) );
+		foreach ( array_keys( $f['slots'] ) as $n ) {
+			ok( "Saved title $n: it's \"quoted\" \\ x" === fresh_meta( $post_id, meta_key( $f, $n, 'pagetitle' ) ), "$id: saved page title $n is plain text", fresh_meta( $post_id, meta_key( $f, $n, 'pagetitle' ) ) );
+			ok( "<form action=\"https://pay.example.com/s$n\"><input type=\"submit\" value='Buy \"$n\"'></form><script>var n = '$n\\n';</script>" === fresh_meta( $post_id, meta_key( $f, $n, 'code' ) ), "$id: administrator's button code $n saved unchanged", fresh_meta( $post_id, meta_key( $f, $n, 'code' ) ) );
+		}
+		wp_cache_flush();
+		$all = get_post_meta( $post_id );
+		ok( ! isset( $all[ meta_key( $f, 9, 'code' ) ] ) && ! isset( $all[ $id . '_injected' ] ), "$id: fields that no box declares are not saved" );
+
+		$r = http( 'GET', add_query_arg( 'step', $first['sales'], $permalink ) );
+		ok( false !== strpos( $r['body'], fresh_meta( $post_id, meta_key( $f, 0, 'code' ) ) ), "$id: sales page shows the saved button" );
+	}
+
+	// A draft has no addresses yet.
+	$draft = create_funnel( $f, $admin, 'draft', "E2E draft $id" );
+	$r     = http( 'GET', admin_url( "post.php?post=$draft&action=edit" ), null, $cookies );
+	ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false !== strpos( $r['body'], '<code>' . $first['sales'] . '</code>' ), "$id: draft's edit screen shows the tokens", $r['status'] );
+	ok( false === strpos( $r['body'], 'step=' . $first['sales'] ) && false !== stripos( $r['body'], 'publish' ), "$id: draft's edit screen asks to publish instead of giving addresses" );
+	$r = http( 'GET', admin_url( 'post-new.php?post_type=' . $type ), null, $cookies );
+	ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false !== strpos( $r['body'], $id . '_funnel_nonce' ), "$id: new funnel screen opens with the boxes", $r['status'] . ' ' . page_error( $r['body'] ) );
+
+	$r    = http( 'GET', admin_url( 'edit.php?post_type=' . $type ), null, $cookies );
+	$name = $f['name'];
+	ok( 200 === $r['status'] && '' === page_error( $r['body'] ), "$id: funnel list opens", $r['status'] );
+	ok( false !== strpos( $r['body'], esc_html( $name ) ), "$id: funnel list is headed by the plugin name, escaped" );
+	ok( ( false === strpbrk( $name, '<>' ) ) || false === strpos( $r['body'], $name ), "$id: plugin name never printed unescaped" );
+
+	// The save guards, through save_post as the edit form triggers it.
+	$author     = user_id( 'author' );
+	$subscriber = user_id( 'subscriber' );
+	$guard      = create_funnel( $f, $admin, 'publish', "E2E guard $id" );
+	$code_key   = meta_key( $f, 0, 'code' );
+	$title_key  = meta_key( $f, 0, 'pagetitle' );
+
+	save_as( $f, $admin, $guard, funnel_values( $f, 'nononce' ), false );
+	ok( '' === fresh_meta( $guard, $code_key ), "$id: save without the nonce stores nothing" );
+	save_as( $f, $admin, $guard, funnel_values( $f, 'badnonce' ), 'some_other_action' );
+	ok( '' === fresh_meta( $guard, $code_key ), "$id: save with a nonce for another action stores nothing" );
+	save_as( $f, $subscriber, $guard, funnel_values( $f, 'subscriber' ), $id . '_save_funnel' );
+	ok( '' === fresh_meta( $guard, $code_key ), "$id: a subscriber's save stores nothing" );
+	save_as( $f, $author, $guard, funnel_values( $f, 'author' ), $id . '_save_funnel' );
+	ok( '' === fresh_meta( $guard, $code_key ), "$id: an author cannot save someone else's funnel" );
+	$values = funnel_values( $f, 'admin' );
+	save_as( $f, $admin, $guard, $values, $id . '_save_funnel' );
+	$ok = true;
+	foreach ( $values as $k => $v ) {
+		$ok = $ok && fresh_meta( $guard, $k ) === $v;
+	}
+	ok( $ok, "$id: an administrator's save with the nonce stores every field" );
+
+	$own              = create_funnel( $f, $author, 'publish', "E2E author $id" );
+	$values           = funnel_values( $f, 'author' );
+	$values[ $code_key ]  = '<a class="buy" href="https://pay.example.com/a">Buy</a><script>alert(1)</script>';
+	$values[ $title_key ] = 'Author <script>alert(2)</script>title';
+	save_as( $f, $author, $own, $values, $id . '_save_funnel' );
+	ok( '<a class="buy" href="https://pay.example.com/a">Buy</a>alert(1)' === fresh_meta( $own, $code_key ), "$id: an author's button code is filtered like post content", fresh_meta( $own, $code_key ) );
+	ok( 'Author title' === fresh_meta( $own, $title_key ), "$id: an author's page title is plain text", fresh_meta( $own, $title_key ) );
+
+	// Revisions and autosaves of a funnel never take the fields.
+	foreach ( array( 'revision' => "$guard-revision-v1", 'autosave' => "$guard-autosave-v1" ) as $what => $slug ) {
+		$rev = wp_insert_post(
+			array(
+				'post_type'   => 'revision',
+				'post_status' => 'inherit',
+				'post_parent' => $guard,
+				'post_name'   => $slug,
+			)
+		);
+		wp_set_current_user( $admin );
+		$_POST = wp_slash( funnel_values( $f, $what ) + array( $id . '_funnel_nonce' => wp_create_nonce( $id . '_save_funnel' ) ) );
+		do_action( 'save_post_' . $type, $rev, get_post( $rev ), true );
+		$_POST = array();
+		ok( '' === fresh_meta( $rev, $code_key ), "$id: a $what stores nothing" );
+	}
+}
+
+function cmd_autosave( $dir ) {
+	define( 'DOING_AUTOSAVE', true );
+	load_wordpress();
+	$f    = plugin_facts( $dir );
+	$post = create_funnel( $f, user_id( 'admin' ), 'publish', 'E2E autosave ' . $f['id'] );
+	save_as( $f, user_id( 'admin' ), $post, funnel_values( $f, 'autosave' ), $f['id'] . '_save_funnel' );
+	ok( '' === fresh_meta( $post, meta_key( $f, 0, 'code' ) ), $f['id'] . ': save during an autosave stores nothing' );
+	wp_delete_post( $post, true );
+}
+
+function cmd_reactivate_pretty( $dir ) {
+	global $wp_rewrite;
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/admin.php';
+	$f = plugin_facts( $dir );
+	wp_set_current_user( user_id( 'admin' ) );
+	deactivate_plugins( $f['file'] );
+	ok( ! is_plugin_active( $f['file'] ), $f['id'] . ': deactivates' );
+	$wp_rewrite->set_permalink_structure( '/%postname%/' );
+	flush_rewrite_rules();
+	ob_start();
+	$r = activate_plugin( $f['file'] );
+	ok( null === $r && '' === ob_get_clean(), $f['id'] . ': activates again with pretty addresses on' );
+}
+
+function cmd_check_pretty( $dir ) {
+	load_wordpress();
+	$f     = plugin_facts( $dir );
+	$posts = get_posts(
+		array(
+			'post_type' => funnel_type( $f ),
+			'title'     => 'E2E funnel ' . $f['id'],
+		)
+	);
+	if ( ! ok( 1 === count( $posts ), $f['id'] . ': funnel found again' ) ) {
+		return;
+	}
+	$permalink = get_permalink( $posts[0] );
+	ok( false === strpos( $permalink, '?' ), $f['id'] . ": funnel has a pretty address ($permalink)" );
+	foreach ( $f['slots'] as $n => $t ) {
+		$r = http( 'GET', add_query_arg( 'step', $t['sales'], $permalink ) );
+		ok( 200 === $r['status'] && false !== strpos( $r['body'], 'pay.example.com/s' . $n ), $f['id'] . ": sales page $n served at its pretty address", $r['status'] . ' ' . page_error( $r['body'] ) );
+		$r = http( 'GET', add_query_arg( 'step', $t['download'], $permalink ) );
+		ok( 200 === $r['status'] && anchors( $r['body'] ) === anchors( file_get_contents( "$dir/modules/template/download-funnelitem-$n.php" ) ), $f['id'] . ": download page $n served at its pretty address", $r['status'] );
+	}
+}
+
+$args = array_slice( $argv, 1 );
+$cmd  = array_shift( $args );
+switch ( $cmd ) {
+	case 'install':
+		cmd_install();
+		break;
+	case 'plugin-install':
+		cmd_plugin_install( $args[0], $args[1] );
+		break;
+	case 'check':
+		cmd_check( $args[0] );
+		break;
+	case 'autosave':
+		cmd_autosave( $args[0] );
+		break;
+	case 'reactivate-pretty':
+		cmd_reactivate_pretty( $args[0] );
+		break;
+	case 'check-pretty':
+		cmd_check_pretty( $args[0] );
+		break;
+	default:
+		fwrite( STDERR, "unknown command '$cmd'\n" );
+		exit( 2 );
+}
+exit( $e2e_failed ? 1 : 0 );

@@ -1,0 +1,265 @@
+#include "Recorders.h"
+#include "TestAppFolder.h"
+#include "ZipReader.h"
+#include "catalogue/ProductCatalogue.h"
+#include "funnel/FunnelModel.h"
+#include "platform/BuildError.h"
+#include "platform/KelvrinTools.h"
+#include "plugin/PluginBuilder.h"
+#include "plugin/PluginDetails.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+const QStringList kTokens{"#prefix#", "#SWITCHENTRIES#", "#FUNNELMETABOXES#", "#header#", "#menuname#",
+                          "#PLUGINID#", "#IMAGE#", "#DOWNLOAD_LINKS#", "#FUNNELITEM", "#DOWNLOADCODE#",
+                          "#FUNNELCODE#"};
+
+FunnelModel* makeFunnel(const TestAppFolder& app, int items)
+{
+    auto* model = new FunnelModel;
+    if (items == 5) {
+        model->AddUpsell(0);
+        model->AddUpsell(1);
+        model->AddDownsell(1);
+        model->AddDownsell(2);
+    }
+    const QStringList products{"Traffic Magnet Pro", "Webinar Wealth", "Copywriting Mastery",
+                               "My Products: Demo Product", "Kindle Publishing Empire"};
+    ProductCatalogue catalogue(app.path());
+    catalogue.FillProductLists();
+    for (int n : model->PresentSlots()) {
+        model->SetProductText(n, products[n]);
+        model->SelectProduct(n, catalogue);
+    }
+    return model;
+}
+
+PluginDetails details(const QString& identifier, const QString& name = "My Plugin")
+{
+    PluginDetails d;
+    d.identifier = identifier;
+    d.name = name;
+    d.uri = "https://www.example.com/plugin";
+    d.description = "Sells things";
+    d.version = "1.2";
+    d.author = "Ann Author";
+    d.authorUrl = "https://ann.example.com";
+    d.license = "GPL";
+    return d;
+}
+
+QStringList files(const QString& folder)
+{
+    QStringList result;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        result << it.next().mid(folder.size() + 1);
+    result.sort();
+    return result;
+}
+
+} // namespace
+
+class tst_PluginBuild : public QObject {
+    Q_OBJECT
+
+private slots:
+    void buildEndToEnd_data()
+    {
+        QTest::addColumn<int>("items");
+        QTest::addColumn<QString>("identifier");
+        QTest::newRow("one item") << 1 << "p4127";
+        QTest::newRow("five items, longest identifier") << 5 << "pMaxLenIdentifier_20";
+    }
+    void buildEndToEnd()
+    {
+        QFETCH(int, items);
+        QFETCH(QString, identifier);
+        TestAppFolder app;
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, items));
+        KelvrinTools tools(11);
+        RecordingMessages messages;
+        PluginBuilder builder(app.path(), tools, messages);
+        const QString archive = builder.Build(*funnel, details(identifier));
+
+        QCOMPARE(archive, app.file("output/myplugin.zip"));
+        QCOMPARE(files(app.file("output")), QStringList{"myplugin.zip"});
+        const auto entries = ReadZip(archive);
+        QVERIFY(!entries.isEmpty());
+        for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+            QVERIFY2(it.key().startsWith(identifier + "/"), qPrintable(it.key()));
+
+        const QString folder = identifier + "/modules/template/";
+        for (int n = 0; n < items; ++n) {
+            const QString image = folder + QString("funnelitem-%1.%2").arg(n).arg(n == 3 ? "jpg" : "gif");
+            QVERIFY2(entries.contains(image), qPrintable(image));
+            for (const QString page : {"salespage-funnelitem-%1.php", "download-funnelitem-%1.php"}) {
+                const QString name = folder + page.arg(n);
+                QVERIFY2(entries.contains(name), qPrintable(name));
+                QVERIFY(entries[name].content.contains(identifier.toUtf8()));
+            }
+        }
+        for (const QString& file : {identifier + "/plugin.php", identifier + "/modules/cpt.php",
+                                    identifier + "/modules/cpt_template_loader.php", folder + "template.php"}) {
+            QVERIFY2(entries.contains(file), qPrintable(file));
+            for (const QString& token : kTokens)
+                QVERIFY2(!entries[file].content.contains(token.toUtf8()), qPrintable(file + " " + token));
+            QVERIFY2(!entries[file].content.contains("?>\r\n"), qPrintable(file));
+        }
+        for (const QString& name : entries.keys())
+            if (name.endsWith(".php"))
+                for (const QString& token : kTokens)
+                    QVERIFY2(!entries[name].content.contains(token.toUtf8()), qPrintable(name + " " + token));
+
+        const QByteArray header = "<?php\r\n"
+                                  "/*\r\n"
+                                  "Plugin Name: My Plugin\r\n"
+                                  "Plugin URI: https://www.example.com/plugin\r\n"
+                                  "Description: Sells things\r\n"
+                                  "Version: 1.2\r\n"
+                                  "Author: Ann Author\r\n"
+                                  "Author URI: https://ann.example.com\r\n"
+                                  "License: GPL\r\n"
+                                  "*/\r\n"
+                                  "?>";
+        QVERIFY(entries[identifier + "/plugin.php"].content.startsWith(header));
+        QCOMPARE(entries[folder + "template.php"].content.count("case \""), 2 * items);
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    void everyPhpFileParses()
+    {
+        TestAppFolder app;
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 5));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        const QString archive = PluginBuilder(app.path(), tools, messages)
+                                    .Build(*funnel, details("Fancy_ID9", "Bob's \"Best\" $Funnel {$x} ?> <b>"));
+        const auto entries = ReadZip(archive);
+        int checked = 0;
+        QTemporaryDir scratch;
+        for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+            if (!it.key().endsWith(".php"))
+                continue;
+            const QString path = scratch.path() + "/" + QString::number(checked++) + ".php";
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(it.value().content);
+            out.close();
+            QProcess php;
+            php.start("php", {"-l", path});
+            QVERIFY2(php.waitForFinished(30000), "php -l did not run: install php-cli (scripts/install-deps)");
+            QVERIFY2(php.exitCode() == 0, qPrintable(it.key() + ": " + php.readAllStandardOutput()));
+        }
+        QVERIFY(checked >= 4 + 10);
+    }
+
+    void existingArchiveGainsTheNewFolder()
+    {
+        TestAppFolder app;
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        PluginBuilder builder(app.path(), tools, messages);
+        builder.Build(*funnel, details("pOld"));
+        builder.Build(*funnel, details("pNew"));
+        const auto entries = ReadZip(app.file("output/myplugin.zip"));
+        QVERIFY(entries.contains("pOld/plugin.php"));
+        QVERIFY(entries.contains("pNew/plugin.php"));
+    }
+
+    void existingPluginFolderIsReused()
+    {
+        TestAppFolder app;
+        app.write("output/pSame/notes-from-before.txt", "kept");
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pSame"));
+        const auto entries = ReadZip(app.file("output/myplugin.zip"));
+        QCOMPARE(entries["pSame/notes-from-before.txt"].content, QByteArray("kept"));
+        QVERIFY(!QFileInfo::exists(app.file("output/pSame")));
+    }
+
+    void missingFoldersEndInAnErrorThatNamesThem_data()
+    {
+        QTest::addColumn<QString>("missing");
+        QTest::newRow("output") << "output";
+        QTest::newRow("templates") << "templates";
+        QTest::newRow("plugintemplate") << "plugintemplate";
+    }
+    void missingFoldersEndInAnErrorThatNamesThem()
+    {
+        QFETCH(QString, missing);
+        TestAppFolder app;
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        PluginBuilder builder(app.path(), tools, messages);
+        builder.Build(*funnel, details("pFirst"));
+        const QByteArray before = app.read("output/myplugin.zip");
+        if (missing == "output")
+            QDir(app.file("output")).removeRecursively();
+        else
+            QDir(app.file(missing)).removeRecursively();
+
+        try {
+            builder.Build(*funnel, details("pSecond"));
+            QFAIL("the build went on");
+        } catch (const BuildError& error) {
+            QVERIFY2(error.description().contains(missing), qPrintable(error.description()));
+        }
+        if (missing != "output")
+            QCOMPARE(app.read("output/myplugin.zip"), before);
+    }
+
+    void refusedDetailsWriteNothing_data()
+    {
+        QTest::addColumn<QString>("identifier");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("identifier climbing out") << ".." << "My Plugin";
+        QTest::newRow("identifier with slash") << "a/b" << "My Plugin";
+        QTest::newRow("identifier with blank") << "p 1" << "My Plugin";
+        QTest::newRow("identifier of 21") << "p12345678901234567890" << "My Plugin";
+        QTest::newRow("identifier with dash") << "my-plugin" << "My Plugin";
+        QTest::newRow("empty name") << "p1" << "";
+        QTest::newRow("blank name") << "p1" << "   ";
+        QTest::newRow("name with backslash") << "p1" << "a\\b";
+        QTest::newRow("name with control") << "p1" << "a\tb";
+        QTest::newRow("name of dots") << "p1" << ". .";
+        QTest::newRow("name ending a comment") << "p1" << "Best */ Plugin";
+    }
+    void refusedDetailsWriteNothing()
+    {
+        QFETCH(QString, identifier);
+        QFETCH(QString, name);
+        TestAppFolder app;
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        QVERIFY_THROWS_EXCEPTION(BuildError,
+                                 PluginBuilder(app.path(), tools, messages).Build(*funnel, details(identifier, name)));
+        QVERIFY(files(app.file("output")).isEmpty());
+        QVERIFY(files(app.file("temp")).isEmpty());
+    }
+
+    void detailsHelpers()
+    {
+        QCOMPARE(ArchiveName("My  Big Plugin"), QString("mybigplugin"));
+        QCOMPARE(ArchiveName("   "), QString());
+        KelvrinTools tools(5);
+        for (int i = 0; i < 500; ++i) {
+            const QString id = GenerateIdentifier(tools);
+            QVERIFY(id.size() >= 3 && id.size() <= 7);
+            QVERIFY(details(id).SafetyProblem().isEmpty());
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_PluginBuild)
+#include "tst_pluginbuild.moc"
