@@ -559,6 +559,26 @@ function cmd_check_pretty( $dir ) {
 	}
 }
 
+// A funnel filled in as a marketer would, for screenshots: prints the front end's sales page
+// address and the download page address of the funnel's last item (the one with most links).
+function cmd_showcase( $dir ) {
+	load_wordpress();
+	$facts = plugin_facts( $dir );
+	$admin = user_id( 'admin' );
+	$post  = create_funnel( $facts, $admin, 'publish', 'Spring Launch' );
+	update_post_meta( $post, meta_key( $facts, 0, 'pagetitle' ), 'Traffic Magnet Pro' );
+	update_post_meta( $post, meta_key( $facts, 0, 'headline' ), 'Steady visitors from channels you control' );
+	update_post_meta(
+		$post,
+		meta_key( $facts, 0, 'code' ),
+		'<a href="https://pay.example.com/traffic" style="display:inline-block;padding:14px 36px;background:#1a7f37;color:#fff;border-radius:6px;font:bold 20px sans-serif;text-decoration:none">Buy now for $47</a>'
+	);
+	$permalink = get_permalink( $post );
+	echo add_query_arg( 'step', $facts['slots'][0]['sales'], $permalink ), "\n";
+	$last = max( array_keys( $facts['slots'] ) );
+	echo add_query_arg( 'step', $facts['slots'][ $last ]['download'], $permalink ), "\n";
+}
+
 $args = array_slice( $argv, 1 );
 $cmd  = array_shift( $args );
 switch ( $cmd ) {
@@ -579,6 +599,9 @@ switch ( $cmd ) {
 		break;
 	case 'check-pretty':
 		cmd_check_pretty( $args[0] );
+		break;
+	case 'showcase':
+		cmd_showcase( $args[0] );
 		break;
 	default:
 		fwrite( STDERR, "unknown command '$cmd'\n" );
