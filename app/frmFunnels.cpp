@@ -9,7 +9,6 @@
 #include "platform/Shell.h"
 #include "platform/Twips.h"
 
-
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -28,8 +27,7 @@ frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& she
     , m_applicationFolder(std::move(applicationFolder))
     , m_messages(messages)
     , m_shell(shell)
-    , m_catalogue(m_applicationFolder)
-{
+    , m_catalogue(m_applicationFolder) {
     setObjectName(QStringLiteral("frmFunnels"));
     // Wide enough for the whole funnel diagram: the upsell #2 column would otherwise be cut off.
     setFixedSize(Twips(0, 0, 3570 + 16710, 10335).size());
@@ -92,14 +90,15 @@ frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& she
         connect(itemPanel, &FunnelItemPanel::addDownsellClicked, this, &frmFunnels::cmdAddDownsell_Click);
     }
     for (int c = 0; c < FunnelModel::ConnectorCount; ++c) {
-        auto* connector = new ConnectorPicture(c < 2 ? ConnectorPicture::Kind::Upsell : ConnectorPicture::Kind::Downsell,
-                                               picFunnelDiagram);
+        auto* connector = new ConnectorPicture(
+            c < 2 ? ConnectorPicture::Kind::Upsell : ConnectorPicture::Kind::Downsell, picFunnelDiagram);
         connector->setObjectName(QStringLiteral("imgFunnel%1").arg(c));
         connector->setGeometry(Twips(connectorPlace[size_t(c)][0], connectorPlace[size_t(c)][1], 450, 600));
         m_connectors[size_t(c)] = connector;
     }
 
-    cmdCreate = new QPushButton(QStringLiteral("Convert Sales Funnel into a WordPress Plugin"), picFunnelDiagram);
+    cmdCreate =
+        new QPushButton(QStringLiteral("Convert Sales Funnel into a WordPress Plugin"), picFunnelDiagram);
     cmdCreate->setObjectName(QStringLiteral("cmdCreate"));
     cmdCreate->setGeometry(Twips(1170, 9225, 5100, 825));
     cmdOutput = new QPushButton(QStringLiteral("Open Output Folder"), picFunnelDiagram);
@@ -118,13 +117,11 @@ frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& she
     Form_Load();
 }
 
-QString frmFunnels::Caption()
-{
+QString frmFunnels::Caption() {
     return kProductName + QStringLiteral(" Pro ") + kVersion + kNameSuffix;
 }
 
-void frmFunnels::Form_Load()
-{
+void frmFunnels::Form_Load() {
     lblAppName->setText(kProductName);
     setWindowTitle(Caption());
 
@@ -139,40 +136,36 @@ void frmFunnels::Form_Load()
     ShowModel();
 }
 
-void frmFunnels::FillProductLists()
-{
+void frmFunnels::FillProductLists() {
     m_model.SetProductChoices(m_catalogue.FillProductLists());
 }
 
-void frmFunnels::ShowModel()
-{
+void frmFunnels::ShowModel() {
     for (FunnelItemPanel* itemPanel : m_panels)
         itemPanel->ShowState(m_model);
     for (int c = 0; c < FunnelModel::ConnectorCount; ++c)
         m_connectors[size_t(c)]->setVisible(m_model.IsConnectorShown(c));
 }
 
-void frmFunnels::Command1_Click()
-{
+void frmFunnels::Command1_Click() {
     close();
 }
 
-void frmFunnels::cmdOutput_Click()
-{
+void frmFunnels::cmdOutput_Click() {
     m_shell.OpenFolder(m_applicationFolder + QStringLiteral("/output"));
 }
 
-void frmFunnels::lblMyProducts_Click()
-{
+void frmFunnels::lblMyProducts_Click() {
     frmMyProducts help(m_applicationFolder, m_shell, this);
     help.exec();
 }
 
-void frmFunnels::cmdCreate_Click()
-{
+void frmFunnels::cmdCreate_Click() {
     if (!FunnelGenerator::CheckFunnelItems(m_model)) {
-        m_messages.Show(QStringLiteral("Missing Info"),
-                        QStringLiteral("Please verify that you've selected a product for each one of your funnel items."));
+        m_messages.Show(
+            QStringLiteral("Missing Info"),
+            QStringLiteral(
+                "Please verify that you've selected a product for each one of your funnel items."));
         return;
     }
     if (!m_convert) {
@@ -184,19 +177,16 @@ void frmFunnels::cmdCreate_Click()
     m_convert->activateWindow();
 }
 
-void frmFunnels::cboProduct_Click(int Index, const QString& product)
-{
+void frmFunnels::cboProduct_Click(int Index, const QString& product) {
     m_model.SetProductText(Index, product);
     SelectProduct(Index);
 }
 
-void frmFunnels::SelectProduct(int Index)
-{
+void frmFunnels::SelectProduct(int Index) {
     m_model.SelectProduct(Index, m_catalogue);
 }
 
-void frmFunnels::lblPreview_Click(int Index)
-{
+void frmFunnels::lblPreview_Click(int Index) {
     const QString product = m_model.Slot(Index).cboProduct;
     if (product.isEmpty()) {
         m_messages.Show(QStringLiteral("Missing Info"), QStringLiteral("Please select a product first."));
@@ -213,18 +203,16 @@ void frmFunnels::lblPreview_Click(int Index)
     viewer.exec();
 }
 
-void frmFunnels::cmdAddUpsell_Click(int Index)
-{
+void frmFunnels::cmdAddUpsell_Click(int Index) {
     m_model.AddUpsell(Index);
 }
 
-void frmFunnels::cmdAddDownsell_Click(int Index)
-{
+void frmFunnels::cmdAddDownsell_Click(int Index) {
     m_model.AddDownsell(Index);
 }
 
-void frmFunnels::lblRemoveDownsell_Click(int Index)
-{
+void frmFunnels::lblRemoveDownsell_Click(int Index) {
     if (m_model.RemoveItem(Index) == FunnelModel::RemoveResult::HasChildren)
-        m_messages.Show(QStringLiteral("Ooops"), QStringLiteral("The selected funnel item can' be deleted (has child items)"));
+        m_messages.Show(QStringLiteral("Ooops"),
+                        QStringLiteral("The selected funnel item can' be deleted (has child items)"));
 }

@@ -15,7 +15,6 @@ class QLabel;
 class QPushButton;
 class Shell;
 
-
 // The main window: the funnel diagram, its five item panels and the window's own commands.
 class frmFunnels final : public QWidget {
     Q_OBJECT

@@ -12,8 +12,7 @@
 frmMyProducts::frmMyProducts(QString applicationFolder, Shell& shell, QWidget* parent)
     : QDialog(parent)
     , m_applicationFolder(std::move(applicationFolder))
-    , m_shell(shell)
-{
+    , m_shell(shell) {
     setWindowTitle(QStringLiteral("My Products"));
     setFixedSize(Twips(0, 0, 12870, 8580).size());
     setFont(QFont(QStringLiteral("Verdana"), 9));
@@ -31,7 +30,8 @@ frmMyProducts::frmMyProducts(QString applicationFolder, Shell& shell, QWidget* p
         return label;
     };
 
-    QLabel* title = addText(QStringLiteral("Label1"), QStringLiteral("Adding Products to The Software"), false);
+    QLabel* title =
+        addText(QStringLiteral("Label1"), QStringLiteral("Adding Products to The Software"), false);
     QFont titleFont = title->font();
     titleFont.setPointSize(14);
     titleFont.setBold(true);
@@ -42,35 +42,44 @@ frmMyProducts::frmMyProducts(QString applicationFolder, Shell& shell, QWidget* p
     layout->addWidget(line);
 
     addText(QStringLiteral("Label2"),
-            QStringLiteral("You can add products to the software to use them in your funnels. To do this you will "
-                           "need to follow these steps:"),
+            QStringLiteral(
+                "You can add products to the software to use them in your funnels. To do this you will "
+                "need to follow these steps:"),
             false);
-    addText(QStringLiteral("Label3"), QStringLiteral("Step 1: Click the \"Open 'My Products' Folder\" Button."), false);
+    addText(QStringLiteral("Label3"),
+            QStringLiteral("Step 1: Click the \"Open 'My Products' Folder\" Button."), false);
     addText(QStringLiteral("Label4"),
-            QStringLiteral("Step 2: Inside that Folder, create a folder with the name of a product of your choice "
-                           "without spaces (dashes are ok)."),
+            QStringLiteral(
+                "Step 2: Inside that Folder, create a folder with the name of a product of your choice "
+                "without spaces (dashes are ok)."),
             false);
     addText(QStringLiteral("Label6"), QStringLiteral("example: \"cool-product\""), true);
     addText(QStringLiteral("Label10"),
-            QStringLiteral("Comment: This Name will be used in the download pages. If you use dashed, they will be "
-                           "replaced by spaces."),
+            QStringLiteral(
+                "Comment: This Name will be used in the download pages. If you use dashed, they will be "
+                "replaced by spaces."),
             true);
-    addText(QStringLiteral("Label5"), QStringLiteral("Step 3: Inside this new folder, you need to put:"), false);
+    addText(QStringLiteral("Label5"), QStringLiteral("Step 3: Inside this new folder, you need to put:"),
+            false);
     addText(QStringLiteral("Label7"),
-            QStringLiteral("1) A Graphical Sales Page. It needs to be an image (.gif, .jpg or .png) and its name must "
-                           "be \"salespage\". Example: salespage.jpg."),
+            QStringLiteral(
+                "1) A Graphical Sales Page. It needs to be an image (.gif, .jpg or .png) and its name must "
+                "be \"salespage\". Example: salespage.jpg."),
             true);
     addText(QStringLiteral("Label8"),
-            QStringLiteral("2) A file with the following name: download.txt. This file must include the download url "
-                           "for this product (dropbox url etc)."),
+            QStringLiteral(
+                "2) A file with the following name: download.txt. This file must include the download url "
+                "for this product (dropbox url etc)."),
             true);
     addText(QStringLiteral("Label11"),
-            QStringLiteral("Tip: Inside the \"My Products\" Folder you'll find a \"Demo Product\" that you can use as "
-                           "reference."),
+            QStringLiteral(
+                "Tip: Inside the \"My Products\" Folder you'll find a \"Demo Product\" that you can use as "
+                "reference."),
             false);
     addText(QStringLiteral("Label9"),
-            QStringLiteral("Step 4: Restart the Software and you should see the product for each funnel item (custom "
-                           "products will be visible with the prefix \"My Products\"."),
+            QStringLiteral(
+                "Step 4: Restart the Software and you should see the product for each funnel item (custom "
+                "products will be visible with the prefix \"My Products\"."),
             false);
     layout->addStretch();
 
@@ -88,12 +97,10 @@ frmMyProducts::frmMyProducts(QString applicationFolder, Shell& shell, QWidget* p
     connect(cmdClose, &QPushButton::clicked, this, &frmMyProducts::cmdClose_Click);
 }
 
-void frmMyProducts::cmdMyProducts_Click()
-{
+void frmMyProducts::cmdMyProducts_Click() {
     m_shell.OpenFolder(m_applicationFolder + QStringLiteral("/myproducts"));
 }
 
-void frmMyProducts::cmdClose_Click()
-{
+void frmMyProducts::cmdClose_Click() {
     close();
 }

@@ -7,8 +7,7 @@
 #include <QScreen>
 #include <QTextStream>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     if (argc > 1) {
         // Commands need no display.
         QCoreApplication app(argc, argv);

@@ -3,11 +3,11 @@
 // 7za side by side. Prints median times.
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
+#include "generate/FunnelGenerator.h"
 #include "platform/KelvrinFile.h"
 #include "platform/KelvrinTools.h"
 #include "platform/Messages.h"
 #include "platform/ZipPacker.h"
-#include "generate/FunnelGenerator.h"
 #include "plugin/PluginBuilder.h"
 #include "plugin/PluginDetails.h"
 
@@ -30,8 +30,7 @@ public:
     void Show(const QString&, const QString&, Icon) override {}
 };
 
-double medianMilliseconds(int runs, const std::function<void()>& work)
-{
+double medianMilliseconds(int runs, const std::function<void()>& work) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer timer;
@@ -45,8 +44,7 @@ double medianMilliseconds(int runs, const std::function<void()>& work)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QString folder = dir.path();
@@ -78,8 +76,9 @@ int main(int argc, char* argv[])
         builder.Build(funnel, details);
         QFile::remove(folder + QStringLiteral("/output/myplugin.zip"));
     });
-    std::printf("five-item plugin build (generation, assembly, packing, clean-up): median %.2f ms over %d runs\n",
-                build, runs);
+    std::printf(
+        "five-item plugin build (generation, assembly, packing, clean-up): median %.2f ms over %d runs\n",
+        build, runs);
 
     // One assembled plugin folder, packed by both archivers into fresh archives.
     const GenerationResult generation = FunnelGenerator(folder, tools, messages).ProcessFunnel(funnel);
@@ -92,8 +91,8 @@ int main(int argc, char* argv[])
     const qint64 libzipSize = QFileInfo(archive).size();
     const QString sevenZip = QStandardPaths::findExecutable(QStringLiteral("7za"));
     if (sevenZip.isEmpty()) {
-        std::printf("packing with libzip: median %.2f ms (%lld bytes); 7za not found, no comparison\n", libzip,
-                    libzipSize);
+        std::printf("packing with libzip: median %.2f ms (%lld bytes); 7za not found, no comparison\n",
+                    libzip, libzipSize);
         return 0;
     }
     const double external = medianMilliseconds(runs, [&] {
@@ -105,8 +104,9 @@ int main(int argc, char* argv[])
         process.waitForFinished();
     });
     const qint64 externalSize = QFileInfo(archive).size();
-    std::printf("packing one plugin folder: libzip median %.2f ms (%lld bytes), 7za median %.2f ms (%lld bytes), "
-                "7za/libzip time ratio %.1f\n",
-                libzip, libzipSize, external, externalSize, external / libzip);
+    std::printf(
+        "packing one plugin folder: libzip median %.2f ms (%lld bytes), 7za median %.2f ms (%lld bytes), "
+        "7za/libzip time ratio %.1f\n",
+        libzip, libzipSize, external, externalSize, external / libzip);
     return 0;
 }

@@ -10,22 +10,18 @@
 #include <QFileInfo>
 
 ProductCatalogue::ProductCatalogue(QString applicationFolder)
-    : m_applicationFolder(std::move(applicationFolder))
-{
-}
+    : m_applicationFolder(std::move(applicationFolder)) {}
 
-ProductKind ProductCatalogue::KindOf(const QString& displayName)
-{
+ProductKind ProductCatalogue::KindOf(const QString& displayName) {
     return displayName.contains(QLatin1String("Products:")) ? ProductKind::Custom : ProductKind::BuiltIn;
 }
 
-QString ProductCatalogue::FormatFolderName(const QString& folderName)
-{
-    return KelvrinTools::FormatName(KelvrinParser::ReplaceText(folderName, QStringLiteral("-"), QStringLiteral(" ")));
+QString ProductCatalogue::FormatFolderName(const QString& folderName) {
+    return KelvrinTools::FormatName(
+        KelvrinParser::ReplaceText(folderName, QStringLiteral("-"), QStringLiteral(" ")));
 }
 
-QStringList ProductCatalogue::FillProductLists()
-{
+QStringList ProductCatalogue::FillProductLists() {
     m_myProductsFolder.clear();
     KelvrinFile::ListSubfolders(m_applicationFolder + QStringLiteral("/myproducts"), m_myProductsFolder);
     m_myProductsFolderFormatted.clear();
@@ -38,15 +34,13 @@ QStringList ProductCatalogue::FillProductLists()
     return items;
 }
 
-QString ProductCatalogue::CustomProductFolder(const QString& displayName) const
-{
+QString ProductCatalogue::CustomProductFolder(const QString& displayName) const {
     QString name = KelvrinParser::ReplaceText(displayName, CustomPrefix(), QString());
     name = KelvrinParser::ReplaceText(name, QStringLiteral(" "), QStringLiteral("-"));
     return (m_applicationFolder + QStringLiteral("/myproducts/") + name).toLower();
 }
 
-QString ProductCatalogue::LocateFolder(const QString& path)
-{
+QString ProductCatalogue::LocateFolder(const QString& path) {
     if (QFileInfo(path).isDir())
         return path;
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -58,7 +52,8 @@ QString ProductCatalogue::LocateFolder(const QString& path)
         if (QFileInfo(dir.filePath(part)).isDir()) {
             match = part;
         } else {
-            const QStringList candidates = dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+            const QStringList candidates =
+                dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
             for (const QString& candidate : candidates) {
                 if (candidate.compare(part, Qt::CaseInsensitive) == 0) {
                     match = candidate;
@@ -73,8 +68,7 @@ QString ProductCatalogue::LocateFolder(const QString& path)
     return current;
 }
 
-ProductRecord ProductCatalogue::ResolveBuiltIn(const QString& displayName) const
-{
+ProductRecord ProductCatalogue::ResolveBuiltIn(const QString& displayName) const {
     ProductRecord product;
     product.displayName = displayName;
     product.kind = ProductKind::BuiltIn;
@@ -89,12 +83,12 @@ ProductRecord ProductCatalogue::ResolveBuiltIn(const QString& displayName) const
     product.salesPageImage = product.folder + QStringLiteral("/salespage.gif");
     product.previewPage = product.folder + QStringLiteral("/preview.html");
     if (!product.productId.isEmpty())
-        product.downloadAddress = BuiltInProducts::DownloadServerBase() + product.productId + QStringLiteral(".html");
+        product.downloadAddress =
+            BuiltInProducts::DownloadServerBase() + product.productId + QStringLiteral(".html");
     return product;
 }
 
-ProductRecord ProductCatalogue::ResolveCustom(const QString& displayName) const
-{
+ProductRecord ProductCatalogue::ResolveCustom(const QString& displayName) const {
     ProductRecord product;
     product.displayName = displayName;
     product.kind = ProductKind::Custom;

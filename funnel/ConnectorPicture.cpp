@@ -5,8 +5,7 @@
 #include <QPixmap>
 
 ConnectorPicture::ConnectorPicture(Kind kind, QWidget* parent)
-    : QLabel(parent)
-{
+    : QLabel(parent) {
     QPixmap picture(30, 40);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);

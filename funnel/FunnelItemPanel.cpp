@@ -10,8 +10,7 @@
 
 namespace {
 
-QLabel* caption(const QString& text, const QRect& geometry, QWidget* parent)
-{
+QLabel* caption(const QString& text, const QRect& geometry, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setGeometry(geometry);
     label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
@@ -23,8 +22,7 @@ QLabel* caption(const QString& text, const QRect& geometry, QWidget* parent)
 
 FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     : QFrame(parent)
-    , m_slot(slot)
-{
+    , m_slot(slot) {
     setObjectName(QStringLiteral("FunnelItem%1").arg(slot));
     const bool downsell = slot >= 3;
     setAutoFillBackground(true);
@@ -40,8 +38,8 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     heading.setBold(true);
     lblProductName->setFont(heading);
 
-    lblRemoveDownsell = new QLabel(QStringLiteral("<a href=\"#remove\" style=\"color: cyan; text-decoration: none\">X</a>"),
-                                   this);
+    lblRemoveDownsell = new QLabel(
+        QStringLiteral("<a href=\"#remove\" style=\"color: cyan; text-decoration: none\">X</a>"), this);
     lblRemoveDownsell->setObjectName(QStringLiteral("lblRemoveDownsell"));
     lblRemoveDownsell->setGeometry(Twips(4680, 135, 240, 195));
     QFont xFont(QStringLiteral("MS Sans Serif"));
@@ -94,8 +92,7 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     connect(lblRemoveDownsell, &QLabel::linkActivated, this, [this] { emit removeClicked(m_slot); });
 }
 
-void FunnelItemPanel::ShowState(const FunnelModel& model)
-{
+void FunnelItemPanel::ShowState(const FunnelModel& model) {
     const FunnelSlot& state = model.Slot(m_slot);
     setVisible(state.shown);
 
@@ -104,7 +101,8 @@ void FunnelItemPanel::ShowState(const FunnelModel& model)
         cboProduct->clear();
         cboProduct->addItems(m_choices);
     }
-    const int index = state.cboProduct.isEmpty() ? -1 : cboProduct->findText(state.cboProduct, Qt::MatchExactly);
+    const int index =
+        state.cboProduct.isEmpty() ? -1 : cboProduct->findText(state.cboProduct, Qt::MatchExactly);
     if (cboProduct->currentIndex() != index)
         cboProduct->setCurrentIndex(index);
     if (txtProductDownloadUrl->text() != state.txtProductDownloadUrl) {

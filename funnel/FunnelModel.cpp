@@ -4,21 +4,18 @@
 
 namespace {
 
-bool validSlot(int slot)
-{
+bool validSlot(int slot) {
     return slot >= 0 && slot < FunnelModel::SlotCount;
 }
 
 } // namespace
 
 FunnelModel::FunnelModel(QObject* parent)
-    : QObject(parent)
-{
+    : QObject(parent) {
     m_slots[0].shown = true;
 }
 
-QString FunnelModel::Title(int slot)
-{
+QString FunnelModel::Title(int slot) {
     static const std::array<QString, SlotCount> titles{
         QStringLiteral("Front End Offer"),
         QStringLiteral("Upsell #1"),
@@ -29,24 +26,20 @@ QString FunnelModel::Title(int slot)
     return validSlot(slot) ? titles[size_t(slot)] : QString();
 }
 
-int FunnelModel::Parent(int slot)
-{
+int FunnelModel::Parent(int slot) {
     static constexpr std::array<int, SlotCount> parents{-1, 0, 1, 1, 2};
     return validSlot(slot) ? parents[size_t(slot)] : -1;
 }
 
-bool FunnelModel::IsPresent(int slot) const
-{
+bool FunnelModel::IsPresent(int slot) const {
     return validSlot(slot) && m_slots[size_t(slot)].shown;
 }
 
-const FunnelSlot& FunnelModel::Slot(int slot) const
-{
+const FunnelSlot& FunnelModel::Slot(int slot) const {
     return m_slots.at(size_t(slot));
 }
 
-QList<int> FunnelModel::PresentSlots() const
-{
+QList<int> FunnelModel::PresentSlots() const {
     QList<int> present;
     for (int n = 0; n < SlotCount; ++n)
         if (IsPresent(n))
@@ -54,53 +47,45 @@ QList<int> FunnelModel::PresentSlots() const
     return present;
 }
 
-bool FunnelModel::IsConnectorShown(int connector) const
-{
+bool FunnelModel::IsConnectorShown(int connector) const {
     return connector >= 0 && connector < ConnectorCount && IsPresent(connector + 1);
 }
 
-bool FunnelModel::IsAddUpsellEnabled(int slot) const
-{
+bool FunnelModel::IsAddUpsellEnabled(int slot) const {
     return (slot == 0 || slot == 1) && m_addUpsellEnabled[size_t(slot)];
 }
 
-bool FunnelModel::IsAddDownsellEnabled(int slot) const
-{
+bool FunnelModel::IsAddDownsellEnabled(int slot) const {
     return (slot == 1 || slot == 2) && m_addDownsellEnabled[size_t(slot)];
 }
 
-void FunnelModel::SetProductChoices(const QStringList& choices)
-{
+void FunnelModel::SetProductChoices(const QStringList& choices) {
     m_productChoices = choices;
     emit changed();
 }
 
-void FunnelModel::SetProductText(int slot, const QString& product)
-{
+void FunnelModel::SetProductText(int slot, const QString& product) {
     if (!validSlot(slot))
         return;
     m_slots[size_t(slot)].cboProduct = product;
     emit changed();
 }
 
-void FunnelModel::SetDownloadUrl(int slot, const QString& address)
-{
+void FunnelModel::SetDownloadUrl(int slot, const QString& address) {
     if (!validSlot(slot) || m_slots[size_t(slot)].txtProductDownloadUrl == address)
         return;
     m_slots[size_t(slot)].txtProductDownloadUrl = address;
     emit changed();
 }
 
-void FunnelModel::SetSalesPageImage(int slot, const QString& path)
-{
+void FunnelModel::SetSalesPageImage(int slot, const QString& path) {
     if (!validSlot(slot))
         return;
     m_slots[size_t(slot)].txtSalesPageImage = path;
     emit changed();
 }
 
-void FunnelModel::SelectProduct(int slot, const ProductCatalogue& catalogue)
-{
+void FunnelModel::SelectProduct(int slot, const ProductCatalogue& catalogue) {
     if (!validSlot(slot))
         return;
     FunnelSlot& s = m_slots[size_t(slot)];
@@ -129,14 +114,12 @@ void FunnelModel::SelectProduct(int slot, const ProductCatalogue& catalogue)
     emit changed();
 }
 
-void FunnelModel::Show(int slot)
-{
+void FunnelModel::Show(int slot) {
     m_slots[size_t(slot)].shown = true;
     ++m_slots[size_t(Parent(slot))].childCount;
 }
 
-bool FunnelModel::AddUpsell(int index)
-{
+bool FunnelModel::AddUpsell(int index) {
     if (!IsAddUpsellEnabled(index) || !IsPresent(index))
         return false;
     Show(index + 1);
@@ -145,8 +128,7 @@ bool FunnelModel::AddUpsell(int index)
     return true;
 }
 
-bool FunnelModel::AddDownsell(int index)
-{
+bool FunnelModel::AddDownsell(int index) {
     if (!IsAddDownsellEnabled(index) || !IsPresent(index))
         return false;
     Show(index + 2);
@@ -155,8 +137,7 @@ bool FunnelModel::AddDownsell(int index)
     return true;
 }
 
-FunnelModel::RemoveResult FunnelModel::RemoveItem(int index)
-{
+FunnelModel::RemoveResult FunnelModel::RemoveItem(int index) {
     if (index < 1 || index >= SlotCount || !IsPresent(index))
         return RemoveResult::NotRemovable;
     if (m_slots[size_t(index)].childCount != 0)

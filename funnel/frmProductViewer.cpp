@@ -6,8 +6,7 @@
 #include <QPushButton>
 
 frmProductViewer::frmProductViewer(const QString& previewPage, QWidget* parent)
-    : QDialog(parent)
-{
+    : QDialog(parent) {
     setWindowTitle(QStringLiteral("Product Viewer"));
     setFixedSize(Twips(0, 0, 18360, 8475).size());
     KelvrinBrowser1 = new KelvrinBrowser(this);
@@ -21,7 +20,6 @@ frmProductViewer::frmProductViewer(const QString& previewPage, QWidget* parent)
     KelvrinBrowser1->Navigate(previewPage);
 }
 
-void frmProductViewer::cmdClose_Click()
-{
+void frmProductViewer::cmdClose_Click() {
     close();
 }

@@ -6,8 +6,7 @@
 
 #include <QStringList>
 
-QList<int> LinkedSlots(int slot)
-{
+QList<int> LinkedSlots(int slot) {
     switch (slot) {
     case 0:
         return {0};
@@ -24,15 +23,15 @@ QList<int> LinkedSlots(int slot)
     }
 }
 
-void BuildDownloadLinks(const FunnelModel& funnel, int slot, QString& txtDownloadItems)
-{
+void BuildDownloadLinks(const FunnelModel& funnel, int slot, QString& txtDownloadItems) {
     const QList<int> linked = LinkedSlots(slot);
     if (linked.isEmpty())
         return;
     QStringList links;
     for (int k : linked) {
         const FunnelSlot& item = funnel.Slot(k);
-        const QString name = KelvrinParser::ReplaceText(item.cboProduct, ProductCatalogue::CustomPrefix(), QString());
+        const QString name =
+            KelvrinParser::ReplaceText(item.cboProduct, ProductCatalogue::CustomPrefix(), QString());
         const QString address =
             KelvrinParser::ReplaceText(item.txtProductDownloadUrl, QStringLiteral("\r\n"), QString());
         links << QStringLiteral("<a href=\"") + address + QStringLiteral("\" target=\"_blank\">") + name +

@@ -17,8 +17,7 @@
 
 namespace {
 
-void letEventsRun()
-{
+void letEventsRun() {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
 }
@@ -30,48 +29,41 @@ const QString kCrLf = QStringLiteral("\r\n");
 FunnelGenerator::FunnelGenerator(QString applicationFolder, KelvrinTools& tools, Messages& messages)
     : m_applicationFolder(std::move(applicationFolder))
     , m_tools(tools)
-    , m_messages(messages)
-{
-}
+    , m_messages(messages) {}
 
-bool FunnelGenerator::CheckFunnelItems(const FunnelModel& funnel)
-{
+bool FunnelGenerator::CheckFunnelItems(const FunnelModel& funnel) {
     for (int n = 0; n < FunnelModel::SlotCount; ++n)
         if (funnel.IsPresent(n) && funnel.Slot(n).cboProduct.isEmpty())
             return false;
     return true;
 }
 
-QString FunnelGenerator::ImageExtension(const QString& sourcePath)
-{
+QString FunnelGenerator::ImageExtension(const QString& sourcePath) {
     const QString full = GetFileName(sourcePath, true);
     const QString base = GetFileName(sourcePath, false);
     return KelvrinParser::ReplaceText(full, base, QString());
 }
 
-QString FunnelGenerator::Path(const QString& relative) const
-{
+QString FunnelGenerator::Path(const QString& relative) const {
     return m_applicationFolder + relative;
 }
 
-QString FunnelGenerator::DrawToken(const QString& prefix)
-{
+QString FunnelGenerator::DrawToken(const QString& prefix) {
     const int first = m_tools.RandomNumber(999);
     const int second = m_tools.RandomNumber(999);
     return prefix + QString::number(first + second + 100);
 }
 
-void FunnelGenerator::MakeFolder(const QString& relative)
-{
+void FunnelGenerator::MakeFolder(const QString& relative) {
     const QString folder = Path(relative);
     if (!QDir().mkdir(folder))
-        throw BuildError(BuildError::PathFileAccess,
-                         QStringLiteral("Cannot create the work folder %1 (is a file in it still in use?)").arg(folder));
+        throw BuildError(
+            BuildError::PathFileAccess,
+            QStringLiteral("Cannot create the work folder %1 (is a file in it still in use?)").arg(folder));
     letEventsRun();
 }
 
-void FunnelGenerator::RebuildWorkArea()
-{
+void FunnelGenerator::RebuildWorkArea() {
     // Without "temp" nothing is made: the application folder is incomplete, and the first write
     // into the work area reports the missing folder.
     if (!KelvrinTools::PathExists(Path(QStringLiteral("/temp")), true))
@@ -84,8 +76,7 @@ void FunnelGenerator::RebuildWorkArea()
     MakeFolder(QStringLiteral("/temp/funneltokens"));
 }
 
-GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel)
-{
+GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel) {
     RebuildWorkArea();
     GenerationResult result;
     QString txtDownloadItems;
@@ -98,22 +89,24 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel)
 
         const QString salesToken = DrawToken(QStringLiteral("sp"));
         const QString downloadToken = DrawToken(QStringLiteral("dld"));
-        KelvrinFile::SaveTextFile(salesToken,
-                                  Path(QStringLiteral("/temp/funneltokens/funneltokens%1-salespage.txt").arg(number)));
+        KelvrinFile::SaveTextFile(
+            salesToken, Path(QStringLiteral("/temp/funneltokens/funneltokens%1-salespage.txt").arg(number)));
         AddSwitchEntry(result.switchEntries, n, salesToken, false);
         KelvrinFile::SaveTextFile(
-            downloadToken, Path(QStringLiteral("/temp/funneltokens/funneltokens%1-downloadpage.txt").arg(number)));
+            downloadToken,
+            Path(QStringLiteral("/temp/funneltokens/funneltokens%1-downloadpage.txt").arg(number)));
         AddSwitchEntry(result.switchEntries, n, downloadToken, true);
 
-        const QString metaboxTemplate =
-            Path(n == 0 ? QStringLiteral("/templates/metabox0.txt") : QStringLiteral("/templates/metabox.txt"));
-        result.metaboxes += FillTemplate(metaboxTemplate, {
-                                                              {QStringLiteral("#FUNNELITEM#"), FunnelModel::Title(n)},
-                                                              {QStringLiteral("#FUNNELITEM_NOSPACES#"),
-                                                               QStringLiteral("funnelitem_") + number},
-                                                              {QStringLiteral("#FUNNELCODE#"), salesToken},
-                                                              {QStringLiteral("#DOWNLOADCODE#"), downloadToken},
-                                                          }) +
+        const QString metaboxTemplate = Path(n == 0 ? QStringLiteral("/templates/metabox0.txt")
+                                                    : QStringLiteral("/templates/metabox.txt"));
+        result.metaboxes += FillTemplate(metaboxTemplate,
+                                         {
+                                             {QStringLiteral("#FUNNELITEM#"), FunnelModel::Title(n)},
+                                             {QStringLiteral("#FUNNELITEM_NOSPACES#"),
+                                              QStringLiteral("funnelitem_") + number},
+                                             {QStringLiteral("#FUNNELCODE#"), salesToken},
+                                             {QStringLiteral("#DOWNLOADCODE#"), downloadToken},
+                                         }) +
                             kCrLf;
 
         const QString source = KelvrinParser::ReplaceText(slot.txtSalesPageImage, kCrLf, QString());
@@ -121,26 +114,30 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel)
         const QString destination = Path(QStringLiteral("/temp/images/")) + imageName;
         if (!KelvrinTools::PathExists(source, false)) {
             m_messages.Show(QStringLiteral("Veltrano"), QStringLiteral("Source file does not exist."));
-            throw BuildError(BuildError::FileNotFound,
-                             QStringLiteral("The sales page image of \"%1\" does not exist: %2")
-                                 .arg(FunnelModel::Title(n), source.isEmpty() ? QStringLiteral("(no image)") : source));
+            throw BuildError(
+                BuildError::FileNotFound,
+                QStringLiteral("The sales page image of \"%1\" does not exist: %2")
+                    .arg(FunnelModel::Title(n), source.isEmpty() ? QStringLiteral("(no image)") : source));
         }
         QFile::remove(destination);
         if (!QFile::copy(source, destination))
-            throw BuildError(BuildError::PathFileAccess,
-                             QStringLiteral("Cannot copy the sales page image %1 to %2").arg(source, destination));
+            throw BuildError(
+                BuildError::PathFileAccess,
+                QStringLiteral("Cannot copy the sales page image %1 to %2").arg(source, destination));
 
-        const QString salesPage = FillTemplate(Path(QStringLiteral("/templates/salespage-funnelitem.php")),
-                                               {
-                                                   {QStringLiteral("#IMAGE#"), imageName},
-                                                   {QStringLiteral("#FUNNELITEM_BUTTON#"),
-                                                    QStringLiteral("funnelitem_button") + number},
-                                               });
-        KelvrinFile::SaveTextFile(salesPage, Path(QStringLiteral("/temp/php/salespage-funnelitem-%1.php").arg(number)));
+        const QString salesPage = FillTemplate(
+            Path(QStringLiteral("/templates/salespage-funnelitem.php")),
+            {
+                {QStringLiteral("#IMAGE#"), imageName},
+                {QStringLiteral("#FUNNELITEM_BUTTON#"), QStringLiteral("funnelitem_button") + number},
+            });
+        KelvrinFile::SaveTextFile(salesPage,
+                                  Path(QStringLiteral("/temp/php/salespage-funnelitem-%1.php").arg(number)));
 
         BuildDownloadLinks(funnel, n, txtDownloadItems);
-        const QString downloadPage = FillTemplate(Path(QStringLiteral("/templates/downloadpage-funnelitem.php")),
-                                                  {{QStringLiteral("#DOWNLOAD_LINKS#"), txtDownloadItems}});
+        const QString downloadPage =
+            FillTemplate(Path(QStringLiteral("/templates/downloadpage-funnelitem.php")),
+                         {{QStringLiteral("#DOWNLOAD_LINKS#"), txtDownloadItems}});
         KelvrinFile::SaveTextFile(downloadPage,
                                   Path(QStringLiteral("/temp/php/download-funnelitem-%1.php").arg(number)));
     }

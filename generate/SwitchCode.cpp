@@ -2,8 +2,7 @@
 
 #include <QStringList>
 
-QString SwitchEntry(int slot, const QString& token, bool isDownload)
-{
+QString SwitchEntry(int slot, const QString& token, bool isDownload) {
     const QString n = QString::number(slot);
     const QString meta = QStringLiteral("get_post_meta( $post->ID,  $prefix . 'funnelitem_%1_%2', true );");
     QStringList lines{
@@ -26,7 +25,6 @@ QString SwitchEntry(int slot, const QString& token, bool isDownload)
     return block;
 }
 
-void AddSwitchEntry(QString& txtSwitchEntries, int slot, const QString& token, bool isDownload)
-{
+void AddSwitchEntry(QString& txtSwitchEntries, int slot, const QString& token, bool isDownload) {
     txtSwitchEntries += SwitchEntry(slot, token, isDownload);
 }

@@ -21,9 +21,7 @@ public:
     BuildError(int number, const QString& description)
         : std::runtime_error(description.toStdString())
         , m_number(number)
-        , m_description(description)
-    {
-    }
+        , m_description(description) {}
 
     int number() const { return m_number; }
     const QString& description() const { return m_description; }

@@ -7,8 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-void KelvrinFile::LoadTextFile(QString& field, const QString& path)
-{
+void KelvrinFile::LoadTextFile(QString& field, const QString& path) {
     QFile file(path);
     if (!file.exists())
         throw BuildError(BuildError::FileNotFound, QStringLiteral("File not found: %1").arg(path));
@@ -18,8 +17,7 @@ void KelvrinFile::LoadTextFile(QString& field, const QString& path)
     field = QString::fromUtf8(file.readAll());
 }
 
-void KelvrinFile::SaveTextFile(const QString& field, const QString& path)
-{
+void KelvrinFile::SaveTextFile(const QString& field, const QString& path) {
     // Written to a temporary file and renamed, so a failed write never leaves half a file.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -33,14 +31,12 @@ void KelvrinFile::SaveTextFile(const QString& field, const QString& path)
                          QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
 }
 
-void KelvrinFile::ListSubfolders(const QString& folder, QStringList& list)
-{
+void KelvrinFile::ListSubfolders(const QString& folder, QStringList& list) {
     list += QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 void KelvrinFile::CopyFolder(const QString& source, const QString& destination, const QString& pattern,
-                             bool recurse, bool overwrite)
-{
+                             bool recurse, bool overwrite) {
     const QDir sourceDir(source);
     if (!sourceDir.exists())
         throw BuildError(BuildError::PathNotFound, QStringLiteral("Folder not found: %1").arg(source));
@@ -66,11 +62,13 @@ void KelvrinFile::CopyFolder(const QString& source, const QString& destination, 
     }
     if (!recurse)
         return;
-    const auto folders = sourceDir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    const auto folders =
+        sourceDir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
     for (const QFileInfo& folder : folders) {
         const QString target = destination + QLatin1Char('/') + folder.fileName();
         if (!QDir().mkpath(target))
-            throw BuildError(BuildError::PathFileAccess, QStringLiteral("Cannot create folder %1").arg(target));
+            throw BuildError(BuildError::PathFileAccess,
+                             QStringLiteral("Cannot create folder %1").arg(target));
         CopyFolder(folder.absoluteFilePath(), target, pattern, recurse, overwrite);
     }
 }

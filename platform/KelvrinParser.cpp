@@ -1,8 +1,7 @@
 #include "platform/KelvrinParser.h"
 
 QString KelvrinParser::ReplaceText(const QString& text, const QString& find, const QString& replacement,
-                                   int /*mode*/)
-{
+                                   int /*mode*/) {
     if (find.isEmpty())
         return text;
     QString result = text;

@@ -5,23 +5,17 @@
 #include <QFileInfo>
 
 KelvrinTools::KelvrinTools()
-    : m_random(QRandomGenerator::securelySeeded())
-{
-}
+    : m_random(QRandomGenerator::securelySeeded()) {}
 
 KelvrinTools::KelvrinTools(quint32 seed)
-    : m_random(seed)
-{
-}
+    : m_random(seed) {}
 
-bool KelvrinTools::PathExists(const QString& path, bool isFolder)
-{
+bool KelvrinTools::PathExists(const QString& path, bool isFolder) {
     const QFileInfo info(path);
     return isFolder ? info.isDir() : info.isFile();
 }
 
-void KelvrinTools::Wait(int milliseconds)
-{
+void KelvrinTools::Wait(int milliseconds) {
     if (!QCoreApplication::instance())
         return;
     const QDeadlineTimer deadline(milliseconds);
@@ -30,13 +24,11 @@ void KelvrinTools::Wait(int milliseconds)
     } while (!deadline.hasExpired());
 }
 
-int KelvrinTools::RandomNumber(int upperBound)
-{
+int KelvrinTools::RandomNumber(int upperBound) {
     return int(m_random.bounded(upperBound + 1));
 }
 
-QString KelvrinTools::FormatName(const QString& name)
-{
+QString KelvrinTools::FormatName(const QString& name) {
     QString result = name.toLower();
     bool startOfWord = true;
     for (QChar& c : result) {

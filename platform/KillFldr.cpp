@@ -6,8 +6,7 @@
 
 namespace {
 
-bool isSeparator(QChar c)
-{
+bool isSeparator(QChar c) {
 #ifdef Q_OS_WIN
     return c == QLatin1Char('/') || c == QLatin1Char('\\');
 #else
@@ -15,15 +14,13 @@ bool isSeparator(QChar c)
 #endif
 }
 
-bool isHiddenName(const QString& name)
-{
+bool isHiddenName(const QString& name) {
     return name.startsWith(QLatin1Char('.'));
 }
 
 // True when `path` lies strictly below `folder`. Symbolic links in the folders above `path`
 // are resolved, so a link cannot smuggle the check elsewhere; `path` itself is taken as named.
-bool isStrictlyBelow(const QString& path, const QString& folder)
-{
+bool isStrictlyBelow(const QString& path, const QString& folder) {
     const QString root = QFileInfo(folder).canonicalFilePath();
     if (root.isEmpty())
         return false;
@@ -37,8 +34,7 @@ bool isStrictlyBelow(const QString& path, const QString& folder)
     return parent == root || parent.startsWith(root + QLatin1Char('/'));
 }
 
-bool removeFile(const QString& filePath)
-{
+bool removeFile(const QString& filePath) {
     const QFileInfo info(filePath);
     if (!info.isSymLink()) {
         // A read-only file is made writable first, as a plain file would be.
@@ -51,8 +47,7 @@ bool removeFile(const QString& filePath)
 
 } // namespace
 
-QString SafeDir(const QString& pattern, int attributes)
-{
+QString SafeDir(const QString& pattern, int attributes) {
     int cut = -1;
     for (int i = 0; i < pattern.size(); ++i)
         if (isSeparator(pattern.at(i)))
@@ -63,8 +58,8 @@ QString SafeDir(const QString& pattern, int attributes)
     if (!folder.exists())
         return {};
 
-    const auto entries =
-        folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const auto entries = folder.entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& entry : entries) {
         const bool hidden = isHiddenName(entry.fileName());
         // A link is an entry of its own, never the folder it points to.
@@ -80,8 +75,7 @@ QString SafeDir(const QString& pattern, int attributes)
     return {};
 }
 
-bool KillFolder(const QString& path, const QString& applicationFolder)
-{
+bool KillFolder(const QString& path, const QString& applicationFolder) {
     QString folder = path;
     if (!folder.isEmpty() && isSeparator(folder.back()))
         folder.chop(1);
@@ -108,8 +102,7 @@ bool KillFolder(const QString& path, const QString& applicationFolder)
     return QDir().rmdir(folder);
 }
 
-QString GetFileName(const QString& path, bool withExtension)
-{
+QString GetFileName(const QString& path, bool withExtension) {
     int lastSeparator = -1;
     for (int i = 0; i < path.size(); ++i)
         if (isSeparator(path.at(i)))

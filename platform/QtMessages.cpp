@@ -2,8 +2,7 @@
 
 #include <QMessageBox>
 
-void QtMessages::Show(const QString& title, const QString& text, Icon icon)
-{
+void QtMessages::Show(const QString& title, const QString& text, Icon icon) {
     const QMessageBox::Icon boxIcon = icon == Icon::Critical  ? QMessageBox::Critical
                                       : icon == Icon::Warning ? QMessageBox::Warning
                                                               : QMessageBox::Information;

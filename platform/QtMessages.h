@@ -8,9 +8,7 @@ class QWidget;
 class QtMessages final : public Messages {
 public:
     explicit QtMessages(QWidget* parent = nullptr)
-        : m_parent(parent)
-    {
-    }
+        : m_parent(parent) {}
     void Show(const QString& title, const QString& text, Icon icon) override;
 
 private:

@@ -16,8 +16,7 @@ struct Item {
     bool hasDownload = false;
 };
 
-bool addSlot(FunnelModel& funnel, int slot)
-{
+bool addSlot(FunnelModel& funnel, int slot) {
     switch (slot) {
     case 1:
         return funnel.AddUpsell(0);
@@ -34,9 +33,9 @@ bool addSlot(FunnelModel& funnel, int slot)
 
 } // namespace
 
-QString FunnelFile::Load(const QByteArray& json, const ProductCatalogue& catalogue, const QStringList& productChoices,
-                         KelvrinTools& tools, FunnelModel& funnel, PluginDetails& details)
-{
+QString FunnelFile::Load(const QByteArray& json, const ProductCatalogue& catalogue,
+                         const QStringList& productChoices, KelvrinTools& tools, FunnelModel& funnel,
+                         PluginDetails& details) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError)
@@ -51,14 +50,16 @@ QString FunnelFile::Load(const QByteArray& json, const ProductCatalogue& catalog
         const QJsonObject object = value.toObject();
         const QJsonValue slotValue = object.value(QStringLiteral("slot"));
         const int slot = slotValue.toInt(-1);
-        if (!slotValue.isDouble() || slot < 0 || slot >= FunnelModel::SlotCount || slotValue.toDouble() != slot)
+        if (!slotValue.isDouble() || slot < 0 || slot >= FunnelModel::SlotCount ||
+            slotValue.toDouble() != slot)
             return QStringLiteral("Every item needs a \"slot\" from 0 to 4.");
         if (items.contains(slot))
             return QStringLiteral("Slot %1 is listed twice.").arg(slot);
         Item item;
         item.product = object.value(QStringLiteral("product")).toString();
         if (item.product.isEmpty())
-            return QStringLiteral("Please verify that you've selected a product for each one of your funnel items.");
+            return QStringLiteral(
+                "Please verify that you've selected a product for each one of your funnel items.");
         if (!productChoices.contains(item.product))
             return QStringLiteral("Slot %1: unknown product \"%2\".").arg(slot).arg(item.product);
         if (object.contains(QStringLiteral("download"))) {

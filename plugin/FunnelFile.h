@@ -17,6 +17,7 @@ class ProductCatalogue;
 class FunnelFile {
 public:
     // Fills `funnel` and `details`; returns an error message, or empty text on success.
-    static QString Load(const QByteArray& json, const ProductCatalogue& catalogue, const QStringList& productChoices,
-                        KelvrinTools& tools, FunnelModel& funnel, PluginDetails& details);
+    static QString Load(const QByteArray& json, const ProductCatalogue& catalogue,
+                        const QStringList& productChoices, KelvrinTools& tools, FunnelModel& funnel,
+                        PluginDetails& details);
 };

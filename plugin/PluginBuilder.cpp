@@ -15,24 +15,20 @@
 PluginBuilder::PluginBuilder(QString applicationFolder, KelvrinTools& tools, Messages& messages)
     : m_applicationFolder(std::move(applicationFolder))
     , m_tools(tools)
-    , m_messages(messages)
-{
-}
+    , m_messages(messages) {}
 
-QString PluginBuilder::Refusal(const PluginDetails& details)
-{
+QString PluginBuilder::Refusal(const PluginDetails& details) {
     if (!details.AllFieldsFilled())
         return QStringLiteral("All the fields are required.");
     return details.SafetyProblem();
 }
 
-QString PluginBuilder::ArchivePath(const PluginDetails& details) const
-{
-    return m_applicationFolder + QStringLiteral("/output/") + ArchiveName(details.name) + QStringLiteral(".zip");
+QString PluginBuilder::ArchivePath(const PluginDetails& details) const {
+    return m_applicationFolder + QStringLiteral("/output/") + ArchiveName(details.name) +
+           QStringLiteral(".zip");
 }
 
-void PluginBuilder::FillPluginFile(const QString& path, const QList<QPair<QString, QString>>& tokens)
-{
+void PluginBuilder::FillPluginFile(const QString& path, const QList<QPair<QString, QString>>& tokens) {
     QString text;
     KelvrinFile::LoadTextFile(text, path);
     text = FillTokens(text, tokens);
@@ -41,8 +37,7 @@ void PluginBuilder::FillPluginFile(const QString& path, const QList<QPair<QStrin
     KelvrinFile::SaveTextFile(text, path);
 }
 
-QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationResult& generation)
-{
+QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationResult& generation) {
     const QString output = m_applicationFolder + QStringLiteral("/output");
     const QString pluginFolder = output + QLatin1Char('/') + details.identifier;
     if (!KelvrinTools::PathExists(pluginFolder, true)) {
@@ -71,29 +66,31 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
         const QString path = pages + QLatin1Char('/') + name;
         QString text;
         KelvrinFile::LoadTextFile(text, path);
-        KelvrinFile::SaveTextFile(FillTokens(text, {{QStringLiteral("#PLUGINID#"), details.identifier}}), path);
+        KelvrinFile::SaveTextFile(FillTokens(text, {{QStringLiteral("#PLUGINID#"), details.identifier}}),
+                                  path);
     }
     KelvrinFile::CopyFolder(pages, templateFolder);
 
     const QString prefix = QStringLiteral("#prefix#");
-    FillPluginFile(templateFolder + QStringLiteral("/template.php"),
-                   {{prefix, details.identifier}, {QStringLiteral("#SWITCHENTRIES#"), generation.switchEntries}});
+    FillPluginFile(
+        templateFolder + QStringLiteral("/template.php"),
+        {{prefix, details.identifier}, {QStringLiteral("#SWITCHENTRIES#"), generation.switchEntries}});
     FillPluginFile(pluginFolder + QStringLiteral("/modules/cpt.php"), {{prefix, details.identifier}});
-    FillPluginFile(pluginFolder + QStringLiteral("/modules/cpt_template_loader.php"), {{prefix, details.identifier}});
+    FillPluginFile(pluginFolder + QStringLiteral("/modules/cpt_template_loader.php"),
+                   {{prefix, details.identifier}});
     const QString header = BuildPluginHeader(details.name, details.uri, details.description, details.version,
                                              details.author, details.authorUrl, details.license);
-    FillPluginFile(pluginFolder + QStringLiteral("/plugin.php"), {
-                                                                     {prefix, details.identifier},
-                                                                     {QStringLiteral("#FUNNELMETABOXES#"),
-                                                                      generation.metaboxes},
-                                                                     {QStringLiteral("#header#"), header},
-                                                                     {QStringLiteral("#menuname#"), details.name},
-                                                                 });
+    FillPluginFile(pluginFolder + QStringLiteral("/plugin.php"),
+                   {
+                       {prefix, details.identifier},
+                       {QStringLiteral("#FUNNELMETABOXES#"), generation.metaboxes},
+                       {QStringLiteral("#header#"), header},
+                       {QStringLiteral("#menuname#"), details.name},
+                   });
     return pluginFolder;
 }
 
-QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details)
-{
+QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details) {
     const QString refusal = Refusal(details);
     if (!refusal.isEmpty())
         throw BuildError(BuildError::InvalidInput, refusal);

@@ -15,15 +15,14 @@
 
 namespace {
 
-QLabel* label(const QString& text, const QRect& geometry, QWidget* parent)
-{
+QLabel* label(const QString& text, const QRect& geometry, QWidget* parent) {
     auto* result = new QLabel(text, parent);
     result->setGeometry(geometry);
     return result;
 }
 
-template <typename Field> Field* field(const QString& name, const QString& text, const QRect& geometry, QWidget* parent)
-{
+template <typename Field>
+Field* field(const QString& name, const QString& text, const QRect& geometry, QWidget* parent) {
     auto* result = new Field(parent);
     result->setObjectName(name);
     if constexpr (std::is_same_v<Field, QPlainTextEdit>)
@@ -36,22 +35,22 @@ template <typename Field> Field* field(const QString& name, const QString& text,
 
 } // namespace
 
-frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, KelvrinTools& tools, Messages& messages,
-                       Shell& shell, QWidget* parent)
+frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, KelvrinTools& tools,
+                       Messages& messages, Shell& shell, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_applicationFolder(std::move(applicationFolder))
     , m_funnel(funnel)
     , m_tools(tools)
     , m_messages(messages)
-    , m_shell(shell)
-{
+    , m_shell(shell) {
     setObjectName(QStringLiteral("frmConvert"));
     setWindowTitle(QStringLiteral("Create Plugin"));
     setFixedSize(Twips(0, 0, 14790, 7620).size());
     const PluginDetails defaults;
 
     label(QStringLiteral("Unique Identifier"), Twips(675, 405, 1905, 330), this);
-    txtPluginID = field<QLineEdit>(QStringLiteral("txtPluginID"), QString(), Twips(2340, 360, 1725, 375), this);
+    txtPluginID =
+        field<QLineEdit>(QStringLiteral("txtPluginID"), QString(), Twips(2340, 360, 1725, 375), this);
     cmdGenerateIdentifier = new QPushButton(QStringLiteral("Generate New"), this);
     cmdGenerateIdentifier->setObjectName(QStringLiteral("cmdGenerateIdentifier"));
     cmdGenerateIdentifier->setGeometry(Twips(4320, 360, 1500, 375));
@@ -64,27 +63,30 @@ frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, Kel
     frame->setStyleSheet(QStringLiteral("QGroupBox { font-family: Verdana; font-weight: bold; }"));
     label(QStringLiteral("Enter the details of your plugin below:"), Twips(765, 495, 7080, 285), frame);
     label(QStringLiteral("Plugin Name:"), Twips(1305, 1080, 1185, 285), frame);
-    txtPlugin_Name = field<QLineEdit>(QStringLiteral("txtPlugin_Name"), defaults.name, Twips(2745, 1035, 2040, 420), frame);
-    label(QStringLiteral("Please Keep this Name as Short as Possible. Allowed characters: letters, numbers and spaces."),
+    txtPlugin_Name = field<QLineEdit>(QStringLiteral("txtPlugin_Name"), defaults.name,
+                                      Twips(2745, 1035, 2040, 420), frame);
+    label(QStringLiteral(
+              "Please Keep this Name as Short as Possible. Allowed characters: letters, numbers and spaces."),
           Twips(4950, 1125, 7845, 240), frame);
     label(QStringLiteral("Plugin URI:"), Twips(1305, 1620, 1185, 285), frame);
-    txtPlugin_Uri = field<QLineEdit>(QStringLiteral("txtPlugin_Uri"), defaults.uri, Twips(2745, 1575, 3975, 420), frame);
+    txtPlugin_Uri =
+        field<QLineEdit>(QStringLiteral("txtPlugin_Uri"), defaults.uri, Twips(2745, 1575, 3975, 420), frame);
     label(QStringLiteral("Description:"), Twips(1305, 2160, 1185, 285), frame);
-    txtPlugin_Description = field<QPlainTextEdit>(QStringLiteral("txtPlugin_Description"), defaults.description,
-                                                  Twips(2745, 2115, 9060, 645), frame);
+    txtPlugin_Description = field<QPlainTextEdit>(QStringLiteral("txtPlugin_Description"),
+                                                  defaults.description, Twips(2745, 2115, 9060, 645), frame);
     txtPlugin_Description->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     label(QStringLiteral("Version:"), Twips(1305, 2925, 1185, 285), frame);
-    txtPlugin_Version =
-        field<QLineEdit>(QStringLiteral("txtPlugin_Version"), defaults.version, Twips(2745, 2835, 915, 420), frame);
+    txtPlugin_Version = field<QLineEdit>(QStringLiteral("txtPlugin_Version"), defaults.version,
+                                         Twips(2745, 2835, 915, 420), frame);
     label(QStringLiteral("Author:"), Twips(1305, 3420, 1185, 285), frame);
-    txtPlugin_Author =
-        field<QLineEdit>(QStringLiteral("txtPlugin_Author"), defaults.author, Twips(2745, 3375, 3975, 420), frame);
+    txtPlugin_Author = field<QLineEdit>(QStringLiteral("txtPlugin_Author"), defaults.author,
+                                        Twips(2745, 3375, 3975, 420), frame);
     label(QStringLiteral("Author Url:"), Twips(1305, 4005, 1185, 285), frame);
     txtPlugin_AuthorUrl = field<QLineEdit>(QStringLiteral("txtPlugin_AuthorUrl"), defaults.authorUrl,
                                            Twips(2745, 3960, 3975, 420), frame);
     label(QStringLiteral("License:"), Twips(1305, 4500, 1185, 285), frame);
-    txtPlugin_License =
-        field<QLineEdit>(QStringLiteral("txtPlugin_License"), defaults.license, Twips(2745, 4500, 960, 420), frame);
+    txtPlugin_License = field<QLineEdit>(QStringLiteral("txtPlugin_License"), defaults.license,
+                                         Twips(2745, 4500, 960, 420), frame);
 
     Command3 = new QPushButton(QStringLiteral("Create Plugin"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
@@ -102,8 +104,7 @@ frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, Kel
     GenerateIdentifier();
 }
 
-PluginDetails frmConvert::Details() const
-{
+PluginDetails frmConvert::Details() const {
     PluginDetails details;
     details.identifier = txtPluginID->text();
     details.name = txtPlugin_Name->text();
@@ -116,30 +117,26 @@ PluginDetails frmConvert::Details() const
     return details;
 }
 
-void frmConvert::GenerateIdentifier()
-{
+void frmConvert::GenerateIdentifier() {
     txtPluginID->setText(::GenerateIdentifier(m_tools));
 }
 
-void frmConvert::cmdGenerateIdentifier_Click()
-{
+void frmConvert::cmdGenerateIdentifier_Click() {
     GenerateIdentifier();
 }
 
-void frmConvert::Command1_Click()
-{
+void frmConvert::Command1_Click() {
     close();
 }
 
-void frmConvert::SetBusy(bool busy)
-{
+void frmConvert::SetBusy(bool busy) {
     Command3->setText(busy ? QStringLiteral("Please Wait...") : QStringLiteral("Create Plugin"));
-    for (QWidget* control : std::initializer_list<QWidget*>{Command3, txtPluginID, cmdGenerateIdentifier, Command1})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{Command3, txtPluginID, cmdGenerateIdentifier, Command1})
         control->setEnabled(!busy);
 }
 
-void frmConvert::Command3_Click()
-{
+void frmConvert::Command3_Click() {
     const PluginDetails details = Details();
     const QString refusal = PluginBuilder::Refusal(details);
     if (!refusal.isEmpty()) {
@@ -153,20 +150,23 @@ void frmConvert::Command3_Click()
         builder.Build(m_funnel, details);
     } catch (const BuildError& error) {
         SetBusy(false);
-        m_messages.Show(QStringLiteral("Error"), QStringLiteral("Error during plugin creation. Error Number:") +
-                                                     QString::number(error.number()) + QStringLiteral(" Description:") +
-                                                     error.description());
+        m_messages.Show(QStringLiteral("Error"),
+                        QStringLiteral("Error during plugin creation. Error Number:") +
+                            QString::number(error.number()) + QStringLiteral(" Description:") +
+                            error.description());
         return;
     } catch (const std::exception& error) {
         SetBusy(false);
-        m_messages.Show(QStringLiteral("Error"), QStringLiteral("Error during plugin creation. Error Number:0 "
-                                                                "Description:") +
-                                                     QString::fromLocal8Bit(error.what()));
+        m_messages.Show(QStringLiteral("Error"),
+                        QStringLiteral("Error during plugin creation. Error Number:0 "
+                                       "Description:") +
+                            QString::fromLocal8Bit(error.what()));
         return;
     }
     SetBusy(false);
-    m_messages.Show(QStringLiteral("Done"),
-                    QStringLiteral("Done! Your plugin is ready. The software will now open the output window."));
+    m_messages.Show(
+        QStringLiteral("Done"),
+        QStringLiteral("Done! Your plugin is ready. The software will now open the output window."));
     m_shell.OpenFolder(m_applicationFolder + QStringLiteral("/output"));
     close();
 }

@@ -4,23 +4,22 @@
 #include "catalogue/BuiltInProducts.h"
 #include "funnel/FunnelItemPanel.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <QFile>
-#include <QLineEdit>
 #include <QTextBrowser>
-#include <QApplication>
+#include <QTimer>
 
 class tst_MainWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    void startUpInAFreshFolder()
-    {
+    void startUpInAFreshFolder() {
         TestAppFolder app;
         QDir(app.file("myproducts")).removeRecursively();
         RecordingMessages messages;
@@ -39,8 +38,7 @@ private slots:
         }
     }
 
-    void startUpKeepsAnExistingProductsFolder()
-    {
+    void startUpKeepsAnExistingProductsFolder() {
         TestAppFolder app;
         app.write("myproducts/cool-product/download.txt", "https://example.com/c.zip");
         const QByteArray before = app.read("myproducts/demo-product/download.txt");
@@ -55,8 +53,7 @@ private slots:
         QCOMPARE(list->itemText(21), QString("My Products: Demo Product"));
     }
 
-    void productsFolderThatCannotBeMadeIsReported()
-    {
+    void productsFolderThatCannotBeMadeIsReported() {
         TestAppFolder app;
         QDir(app.file("myproducts")).removeRecursively();
         app.write("myproducts", "a file where the folder should be");
@@ -68,8 +65,7 @@ private slots:
         QCOMPARE(window.panel(0)->cboProduct->count(), 20);
     }
 
-    void onlyTheFrontEndShowsAtStart()
-    {
+    void onlyTheFrontEndShowsAtStart() {
         TestAppFolder app;
         RecordingMessages messages;
         RecordingShell shell;
@@ -85,8 +81,7 @@ private slots:
         QCOMPARE(window.panel(4)->geometry(), QRect(747, 369, 334, 199));
     }
 
-    void addPickAndRemoveThroughTheWindow()
-    {
+    void addPickAndRemoveThroughTheWindow() {
         TestAppFolder app;
         RecordingMessages messages;
         RecordingShell shell;
@@ -132,17 +127,18 @@ private slots:
                  QString("https://downloads.example.com/dld/webinarwealth.html/x"));
     }
 
-    void previewRefusals_data()
-    {
+    void previewRefusals_data() {
         QTest::addColumn<QString>("product");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
-        QTest::newRow("no product") << "" << "Missing Info" << "Please select a product first.";
-        QTest::newRow("custom") << "My Products: Demo Product" << "Preview Not Available."
+        QTest::newRow("no product") << ""
+                                    << "Missing Info"
+                                    << "Please select a product first.";
+        QTest::newRow("custom") << "My Products: Demo Product"
+                                << "Preview Not Available."
                                 << "Preview not available for custom products.";
     }
-    void previewRefusals()
-    {
+    void previewRefusals() {
         QFETCH(QString, product);
         QFETCH(QString, title);
         QFETCH(QString, text);
@@ -157,15 +153,13 @@ private slots:
         QVERIFY(window.model().lblItemPreview.isEmpty());
     }
 
-    void previewShowsTheSlotsOwnPage_data()
-    {
+    void previewShowsTheSlotsOwnPage_data() {
         QTest::addColumn<bool>("removePage");
         QTest::addColumn<QString>("expected");
         QTest::newRow("page") << false << "Kindle Publishing Empire";
         QTest::newRow("missing page") << true << "Page not found";
     }
-    void previewShowsTheSlotsOwnPage()
-    {
+    void previewShowsTheSlotsOwnPage() {
         QFETCH(bool, removePage);
         QFETCH(QString, expected);
         TestAppFolder app;
@@ -198,8 +192,7 @@ private slots:
                  QString("https://downloads.example.com/dld/kindlepublishingempire.html"));
     }
 
-    void commandsOpenFoldersAndClose()
-    {
+    void commandsOpenFoldersAndClose() {
         TestAppFolder app;
         RecordingMessages messages;
         RecordingShell shell;

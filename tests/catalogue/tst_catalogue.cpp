@@ -10,8 +10,7 @@ class tst_Catalogue : public QObject {
     Q_OBJECT
 
 private slots:
-    void shippedProductsAreComplete()
-    {
+    void shippedProductsAreComplete() {
         TestAppFolder app;
         const QStringList names = BuiltInProducts::Names();
         QCOMPARE(names.size(), 20);
@@ -31,18 +30,18 @@ private slots:
         }
     }
 
-    void fillProductLists_data()
-    {
+    void fillProductLists_data() {
         QTest::addColumn<QStringList>("folders");
         QTest::addColumn<QStringList>("expectedCustom");
         QTest::newRow("none") << QStringList{} << QStringList{};
         QTest::newRow("sorted by folder name")
             << QStringList{"zebra-course", "cool-product", "Big-Bundle"}
-            << QStringList{"My Products: Big Bundle", "My Products: Cool Product", "My Products: Zebra Course"};
-        QTest::newRow("blank in folder name") << QStringList{"two words"} << QStringList{"My Products: Two Words"};
+            << QStringList{"My Products: Big Bundle", "My Products: Cool Product",
+                           "My Products: Zebra Course"};
+        QTest::newRow("blank in folder name")
+            << QStringList{"two words"} << QStringList{"My Products: Two Words"};
     }
-    void fillProductLists()
-    {
+    void fillProductLists() {
         QFETCH(QStringList, folders);
         QFETCH(QStringList, expectedCustom);
         TestAppFolder app;
@@ -59,16 +58,17 @@ private slots:
         QCOMPARE(catalogue.lstMyProductsFolder().size(), expectedCustom.size());
     }
 
-    void nameMapping_data()
-    {
+    void nameMapping_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("display");
-        QTest::newRow("as the help asks") << "cool-product" << "My Products: Cool Product";
-        QTest::newRow("upper case letters") << "Mega-SALE-Kit" << "My Products: Mega Sale Kit";
-        QTest::newRow("blank instead of dash") << "two words" << "My Products: Two Words";
+        QTest::newRow("as the help asks") << "cool-product"
+                                          << "My Products: Cool Product";
+        QTest::newRow("upper case letters") << "Mega-SALE-Kit"
+                                            << "My Products: Mega Sale Kit";
+        QTest::newRow("blank instead of dash") << "two words"
+                                               << "My Products: Two Words";
     }
-    void nameMapping()
-    {
+    void nameMapping() {
         QFETCH(QString, folder);
         QFETCH(QString, display);
         TestAppFolder app;
@@ -94,8 +94,7 @@ private slots:
         }
     }
 
-    void locateFolderIgnoresCaseOnlyWhenNeeded()
-    {
+    void locateFolderIgnoresCaseOnlyWhenNeeded() {
         TestAppFolder app;
         QDir().mkpath(app.file("myproducts/Exact"));
         QDir().mkpath(app.file("myproducts/exact"));
@@ -105,8 +104,7 @@ private slots:
         QVERIFY(ProductCatalogue::LocateFolder(app.file("myproducts/none")).isEmpty());
     }
 
-    void kindTest_data()
-    {
+    void kindTest_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("custom");
         QTest::newRow("built-in") << "Traffic Magnet Pro" << false;
@@ -114,8 +112,7 @@ private slots:
         QTest::newRow("anywhere") << "Best Products: x" << true;
         QTest::newRow("case matters") << "my products: x" << false;
     }
-    void kindTest()
-    {
+    void kindTest() {
         QFETCH(QString, name);
         QFETCH(bool, custom);
         QCOMPARE(ProductCatalogue::KindOf(name) == ProductKind::Custom, custom);

@@ -10,13 +10,11 @@
 namespace {
 
 // The connector of slot N is imgFunnel(N - 1).
-bool connectorOf(const FunnelModel& model, int slot)
-{
+bool connectorOf(const FunnelModel& model, int slot) {
     return model.IsConnectorShown(slot - 1);
 }
 
-void addAll(FunnelModel& model)
-{
+void addAll(FunnelModel& model) {
     QVERIFY(model.AddUpsell(0));
     QVERIFY(model.AddUpsell(1));
     QVERIFY(model.AddDownsell(1));
@@ -29,8 +27,7 @@ class tst_FunnelModel : public QObject {
     Q_OBJECT
 
 private slots:
-    void startState()
-    {
+    void startState() {
         FunnelModel model;
         QCOMPARE(model.PresentSlots(), QList<int>{0});
         for (int c = 0; c < 4; ++c)
@@ -43,8 +40,7 @@ private slots:
         QCOMPARE(FunnelModel::Parent(4), 2);
     }
 
-    void addButtons_data()
-    {
+    void addButtons_data() {
         QTest::addColumn<bool>("upsell");
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("shownSlot");
@@ -54,8 +50,7 @@ private slots:
         QTest::newRow("downsell in slot 1") << false << 1 << 3 << 1;
         QTest::newRow("downsell in slot 2") << false << 2 << 4 << 2;
     }
-    void addButtons()
-    {
+    void addButtons() {
         QFETCH(bool, upsell);
         QFETCH(int, index);
         QFETCH(int, shownSlot);
@@ -78,16 +73,14 @@ private slots:
         QCOMPARE(model.Slot(parentSlot).childCount, countBefore + 1);
     }
 
-    void downsellForUpsell2NeedsUpsell2()
-    {
+    void downsellForUpsell2NeedsUpsell2() {
         FunnelModel model;
         QVERIFY(model.AddUpsell(0));
         QVERIFY(!model.AddDownsell(2));
         QVERIFY(!model.IsPresent(4));
     }
 
-    void bothChildrenOfSlot1()
-    {
+    void bothChildrenOfSlot1() {
         FunnelModel model;
         addAll(model);
         QCOMPARE(model.Slot(1).childCount, 2);
@@ -96,8 +89,7 @@ private slots:
         QCOMPARE(model.PresentSlots(), (QList<int>{0, 1, 2, 3, 4}));
     }
 
-    void removeRows_data()
-    {
+    void removeRows_data() {
         QTest::addColumn<int>("slot");
         QTest::addColumn<int>("parentSlot");
         QTest::newRow("upsell 1") << 1 << 0;
@@ -105,8 +97,7 @@ private slots:
         QTest::newRow("downsell 1") << 3 << 1;
         QTest::newRow("downsell 2") << 4 << 2;
     }
-    void removeRows()
-    {
+    void removeRows() {
         QFETCH(int, slot);
         QFETCH(int, parentSlot);
         FunnelModel model;
@@ -126,8 +117,7 @@ private slots:
         QVERIFY(enabledAgain);
     }
 
-    void refusals()
-    {
+    void refusals() {
         FunnelModel model;
         addAll(model);
         QCOMPARE(model.RemoveItem(1), FunnelModel::RemoveResult::HasChildren);
@@ -144,8 +134,7 @@ private slots:
         QVERIFY(model.IsAddUpsellEnabled(0));
     }
 
-    void removedSlotKeepsItsChoice()
-    {
+    void removedSlotKeepsItsChoice() {
         FunnelModel model;
         QVERIFY(model.AddUpsell(0));
         model.SetProductText(1, "Webinar Wealth");
@@ -157,8 +146,7 @@ private slots:
     }
 
     // Thousands of random clicks from a fixed seed; the funnel's rules must hold after each one.
-    void randomSequenceKeepsTheRules()
-    {
+    void randomSequenceKeepsTheRules() {
         FunnelModel model;
         QRandomGenerator random(20261209);
         const QStringList products = BuiltInProducts::Names();
@@ -182,7 +170,8 @@ private slots:
             QVERIFY(model.IsPresent(0));
             for (int n = 1; n < 5; ++n) {
                 if (model.IsPresent(n))
-                    QVERIFY2(model.IsPresent(FunnelModel::Parent(n)), qPrintable(QString("step %1").arg(step)));
+                    QVERIFY2(model.IsPresent(FunnelModel::Parent(n)),
+                             qPrintable(QString("step %1").arg(step)));
                 QCOMPARE(model.IsConnectorShown(n - 1), model.IsPresent(n));
             }
             for (int n = 0; n < 5; ++n) {
@@ -198,19 +187,18 @@ private slots:
         }
     }
 
-    void selectBuiltIn_data()
-    {
+    void selectBuiltIn_data() {
         QTest::addColumn<QByteArray>("idFile");
         QTest::addColumn<QString>("expectedId");
         QTest::addColumn<QString>("expectedDownload");
         QTest::newRow("with id") << QByteArray("kit42") << "kit42"
                                  << BuiltInProducts::DownloadServerBase() + "kit42.html";
-        QTest::newRow("empty id") << QByteArray() << "" << "";
+        QTest::newRow("empty id") << QByteArray() << ""
+                                  << "";
         QTest::newRow("id with line break") << QByteArray("kit42\r\n") << "kit42\r\n"
                                             << BuiltInProducts::DownloadServerBase() + "kit42\r\n.html";
     }
-    void selectBuiltIn()
-    {
+    void selectBuiltIn() {
         QFETCH(QByteArray, idFile);
         QFETCH(QString, expectedId);
         QFETCH(QString, expectedDownload);
@@ -223,13 +211,13 @@ private slots:
         model.SelectProduct(0, catalogue);
         QCOMPARE(model.txtProductId, expectedId);
         QCOMPARE(model.Slot(0).txtProductDownloadUrl, expectedDownload);
-        QCOMPARE(model.Slot(0).txtSalesPageImage, app.path() + "/productspro/" + expectedId + "/salespage.gif");
+        QCOMPARE(model.Slot(0).txtSalesPageImage,
+                 app.path() + "/productspro/" + expectedId + "/salespage.gif");
         QCOMPARE(model.Slot(0).txtSalesPageHTML, app.path() + "/productspro/" + expectedId + "/preview.html");
         QCOMPARE(model.txtBonusDeliveryUrl, expectedId.isEmpty() ? QString("Not Available Yet") : QString());
     }
 
-    void customAfterBuiltInKeepsThePreview()
-    {
+    void customAfterBuiltInKeepsThePreview() {
         TestAppFolder app;
         app.write("myproducts/cool-product/download.txt", "https://example.com/cool.zip\r\n");
         app.write("myproducts/cool-product/salespage.jpg", "jpg");
@@ -254,8 +242,7 @@ private slots:
         QCOMPARE(model.Slot(2).txtSalesPageImage, app.file("myproducts/cool-product/zz-notes.txt"));
     }
 
-    void caseVariantOfDownloadFileIsAnImage()
-    {
+    void caseVariantOfDownloadFileIsAnImage() {
         TestAppFolder app;
         app.write("myproducts/odd/Download.txt", "https://example.com/odd.zip");
         ProductCatalogue catalogue(app.path());
@@ -266,8 +253,7 @@ private slots:
         QCOMPARE(model.Slot(0).txtSalesPageImage, app.file("myproducts/odd/Download.txt"));
     }
 
-    void missingCustomFolderResolvesEmpty()
-    {
+    void missingCustomFolderResolvesEmpty() {
         TestAppFolder app;
         ProductCatalogue catalogue(app.path());
         FunnelModel model;

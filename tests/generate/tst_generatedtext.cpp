@@ -12,17 +12,16 @@
 
 namespace {
 
-void writeSimpleTemplates(const TestAppFolder& app)
-{
-    app.write("templates/metabox0.txt", "[0 #FUNNELITEM# #FUNNELITEM_NOSPACES# #FUNNELCODE# #DOWNLOADCODE# #FUNNELITEM#]");
+void writeSimpleTemplates(const TestAppFolder& app) {
+    app.write("templates/metabox0.txt",
+              "[0 #FUNNELITEM# #FUNNELITEM_NOSPACES# #FUNNELCODE# #DOWNLOADCODE# #FUNNELITEM#]");
     app.write("templates/metabox.txt", "[n #FUNNELITEM# #FUNNELITEM_NOSPACES# #FUNNELCODE#/#DOWNLOADCODE#]");
     app.write("templates/metaboxclosing.txt", "return $meta_boxes;");
     app.write("templates/salespage-funnelitem.php", "img=#IMAGE#");
     app.write("templates/downloadpage-funnelitem.php", "links=#DOWNLOAD_LINKS#");
 }
 
-void pick(FunnelModel& model, const ProductCatalogue& catalogue, int slot, const QString& product)
-{
+void pick(FunnelModel& model, const ProductCatalogue& catalogue, int slot, const QString& product) {
     model.SetProductText(slot, product);
     model.SelectProduct(slot, catalogue);
 }
@@ -34,43 +33,43 @@ class tst_GeneratedText : public QObject {
     Q_OBJECT
 
 private slots:
-    void salesBlockOfSlot2()
-    {
-        QCOMPARE(SwitchEntry(2, "sp1375", false),
-                 QString("case \"sp1375\":\r\n"
-                         "\r\n"
-                         "$payment_button = get_post_meta( $post->ID,  $prefix . 'funnelitem_2_code', true );\r\n"
-                         "$page_title = get_post_meta( $post->ID,  $prefix . 'funnelitem_2_pagetitle', true );\r\n"
-                         "$headline = get_post_meta( $post->ID,  $prefix . 'funnelitem_0_headline', true );\r\n"
-                         "  include ('salespage-funnelitem-2.php');\r\n"
-                         "break;\r\n"
-                         "\r\n"));
+    void salesBlockOfSlot2() {
+        QCOMPARE(
+            SwitchEntry(2, "sp1375", false),
+            QString("case \"sp1375\":\r\n"
+                    "\r\n"
+                    "$payment_button = get_post_meta( $post->ID,  $prefix . 'funnelitem_2_code', true );\r\n"
+                    "$page_title = get_post_meta( $post->ID,  $prefix . 'funnelitem_2_pagetitle', true );\r\n"
+                    "$headline = get_post_meta( $post->ID,  $prefix . 'funnelitem_0_headline', true );\r\n"
+                    "  include ('salespage-funnelitem-2.php');\r\n"
+                    "break;\r\n"
+                    "\r\n"));
     }
 
-    void downloadBlockOfSlot2()
-    {
-        QCOMPARE(SwitchEntry(2, "dld412", true),
-                 QString("case \"dld412\":\r\n"
-                         "\r\n"
-                         "$payment_button = get_post_meta( $post->ID,  $prefix . 'funnelitem_2_code', true );\r\n"
-                         "  include ('download-funnelitem-2.php');\r\n"
-                         "break;\r\n"
-                         "\r\n"));
+    void downloadBlockOfSlot2() {
+        QCOMPARE(
+            SwitchEntry(2, "dld412", true),
+            QString("case \"dld412\":\r\n"
+                    "\r\n"
+                    "$payment_button = get_post_meta( $post->ID,  $prefix . 'funnelitem_2_code', true );\r\n"
+                    "  include ('download-funnelitem-2.php');\r\n"
+                    "break;\r\n"
+                    "\r\n"));
     }
 
-    void slot4StillReadsTheFrontEndHeadline()
-    {
+    void slot4StillReadsTheFrontEndHeadline() {
         const QString block = SwitchEntry(4, "sp100", false);
         QVERIFY(block.contains("'funnelitem_4_pagetitle'"));
         QVERIFY(block.contains("'funnelitem_0_headline'"));
         QVERIFY(!block.contains("funnelitem_4_headline"));
     }
 
-    void downloadLinks_data()
-    {
+    void downloadLinks_data() {
         QTest::addColumn<int>("slot");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("front end") << 0 << "<a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a><br><br>";
+        QTest::newRow("front end")
+            << 0
+            << "<a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a><br><br>";
         QTest::newRow("downsell for upsell 1")
             << 3
             << "<a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a><br><br>\r\n"
@@ -81,8 +80,7 @@ private slots:
                "<a href=\"https://d.example.com/b.html\" target=\"_blank\">Webinar Wealth</a><br><br>\r\n"
                "<a href=\"\" target=\"_blank\">Kindle Publishing Empire</a><br><br>";
     }
-    void downloadLinks()
-    {
+    void downloadLinks() {
         QFETCH(int, slot);
         QFETCH(QString, expected);
         FunnelModel model;
@@ -106,22 +104,19 @@ private slots:
         QCOMPARE(field, expected);
     }
 
-    void linkedSlotsFollowTheWayDown()
-    {
+    void linkedSlotsFollowTheWayDown() {
         QCOMPARE(LinkedSlots(1), (QList<int>{0, 1}));
         QCOMPARE(LinkedSlots(2), (QList<int>{0, 1, 2}));
         QCOMPARE(LinkedSlots(-1), QList<int>{});
     }
 
-    void tokensFillInOrder()
-    {
+    void tokensFillInOrder() {
         // A value holding a later token is filled again; an earlier token is not.
         QCOMPARE(FillTokens("#A# #B#", {{"#A#", "#B#"}, {"#B#", "b"}}), QString("b b"));
         QCOMPARE(FillTokens("#A# #B#", {{"#B#", "#A#"}, {"#A#", "a"}}), QString("a a"));
     }
 
-    void metaboxesAndSwitchEntriesOfARun()
-    {
+    void metaboxesAndSwitchEntriesOfARun() {
         TestAppFolder app;
         writeSimpleTemplates(app);
         ProductCatalogue catalogue(app.path());
@@ -144,8 +139,9 @@ private slots:
         RecordingMessages messages;
         FunnelGenerator generator(app.path(), tools, messages);
         const GenerationResult result = generator.ProcessFunnel(model);
-        QCOMPARE(result.metaboxes, "[0 Front End Offer funnelitem_0 " + sp0 + " " + dld0 + " Front End Offer]\r\n" +
-                                       "[n Upsell #1 funnelitem_1 " + sp1 + "/" + dld1 + "]\r\n" +
+        QCOMPARE(result.metaboxes, "[0 Front End Offer funnelitem_0 " + sp0 + " " + dld0 +
+                                       " Front End Offer]\r\n" + "[n Upsell #1 funnelitem_1 " + sp1 + "/" +
+                                       dld1 + "]\r\n" +
                                        "\r\n"
                                        "return $meta_boxes;");
         QCOMPARE(result.switchEntries.count("case \""), 4);
@@ -154,8 +150,7 @@ private slots:
         QVERIFY(messages.shown.isEmpty());
     }
 
-    void oneSlotRunEndsWithAnEmptyLine()
-    {
+    void oneSlotRunEndsWithAnEmptyLine() {
         TestAppFolder app;
         writeSimpleTemplates(app);
         FunnelModel model;

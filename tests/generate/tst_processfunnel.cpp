@@ -13,8 +13,7 @@
 
 namespace {
 
-void writeTemplates(const TestAppFolder& app)
-{
+void writeTemplates(const TestAppFolder& app) {
     app.write("templates/metabox0.txt", "M0 #FUNNELITEM_NOSPACES#");
     app.write("templates/metabox.txt", "M #FUNNELITEM_NOSPACES#");
     app.write("templates/metaboxclosing.txt", "END");
@@ -22,8 +21,7 @@ void writeTemplates(const TestAppFolder& app)
     app.write("templates/downloadpage-funnelitem.php", "#DOWNLOAD_LINKS#");
 }
 
-QStringList workArea(const TestAppFolder& app)
-{
+QStringList workArea(const TestAppFolder& app) {
     QStringList files;
     QDirIterator it(app.file("temp"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
@@ -32,8 +30,7 @@ QStringList workArea(const TestAppFolder& app)
     return files;
 }
 
-void pick(FunnelModel& model, const TestAppFolder& app, int slot, const QString& product)
-{
+void pick(FunnelModel& model, const TestAppFolder& app, int slot, const QString& product) {
     model.SetProductText(slot, product);
     model.SelectProduct(slot, ProductCatalogue(app.path()));
 }
@@ -44,8 +41,7 @@ class tst_ProcessFunnel : public QObject {
     Q_OBJECT
 
 private slots:
-    void frontEndOnlyMakesFiveFiles()
-    {
+    void frontEndOnlyMakesFiveFiles() {
         TestAppFolder app;
         writeTemplates(app);
         app.write("temp/left-over/old.txt", "from an earlier run");
@@ -62,7 +58,8 @@ private slots:
                                     "php/salespage-funnelitem-0.php",
                                 }));
         QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\r\n\r\nEND"));
-        QCOMPARE(app.read("temp/images/funnelitem-0.gif"), app.read("productspro/trafficmagnetpro/salespage.gif"));
+        QCOMPARE(app.read("temp/images/funnelitem-0.gif"),
+                 app.read("productspro/trafficmagnetpro/salespage.gif"));
         QCOMPARE(app.read("temp/php/salespage-funnelitem-0.php"),
                  QByteArray("<img src=\"funnelitem-0.gif\"> funnelitem_button0"));
         QCOMPARE(app.read("temp/php/download-funnelitem-0.php"),
@@ -70,8 +67,7 @@ private slots:
                             "target=\"_blank\">Traffic Magnet Pro</a><br><br>"));
     }
 
-    void slotNumbersAreNotCompacted()
-    {
+    void slotNumbersAreNotCompacted() {
         TestAppFolder app;
         writeTemplates(app);
         FunnelModel model;
@@ -96,17 +92,19 @@ private slots:
         QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\r\nM funnelitem_1\r\nM funnelitem_3\r\n\r\nEND"));
     }
 
-    void imageNames_data()
-    {
+    void imageNames_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("copy");
-        QTest::newRow("plain") << "salespage.gif" << "funnelitem-0.gif";
-        QTest::newRow("two points") << "kit.big.gif" << "funnelitem-0.big.gif";
-        QTest::newRow("base repeats") << "gif.gif" << "funnelitem-0.";
-        QTest::newRow("no point") << "salespage" << "funnelitem-0";
+        QTest::newRow("plain") << "salespage.gif"
+                               << "funnelitem-0.gif";
+        QTest::newRow("two points") << "kit.big.gif"
+                                    << "funnelitem-0.big.gif";
+        QTest::newRow("base repeats") << "gif.gif"
+                                      << "funnelitem-0.";
+        QTest::newRow("no point") << "salespage"
+                                  << "funnelitem-0";
     }
-    void imageNames()
-    {
+    void imageNames() {
         QFETCH(QString, file);
         QFETCH(QString, copy);
         TestAppFolder app;
@@ -118,11 +116,11 @@ private slots:
         RecordingMessages messages;
         FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
         QCOMPARE(app.read("temp/images/" + copy), QByteArray("image bytes"));
-        QCOMPARE(app.read("temp/php/salespage-funnelitem-0.php"), ("<img src=\"" + copy + "\"> funnelitem_button0").toUtf8());
+        QCOMPARE(app.read("temp/php/salespage-funnelitem-0.php"),
+                 ("<img src=\"" + copy + "\"> funnelitem_button0").toUtf8());
     }
 
-    void imagePathLosesItsLineBreaks()
-    {
+    void imagePathLosesItsLineBreaks() {
         TestAppFolder app;
         writeTemplates(app);
         FunnelModel model;
@@ -131,11 +129,11 @@ private slots:
         KelvrinTools tools;
         RecordingMessages messages;
         FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
-        QCOMPARE(app.read("temp/images/funnelitem-0.gif"), app.read("productspro/webinarwealth/salespage.gif"));
+        QCOMPARE(app.read("temp/images/funnelitem-0.gif"),
+                 app.read("productspro/webinarwealth/salespage.gif"));
     }
 
-    void tokenFilesHoldTheBareToken()
-    {
+    void tokenFilesHoldTheBareToken() {
         TestAppFolder app;
         writeTemplates(app);
         FunnelModel model;
@@ -146,7 +144,8 @@ private slots:
             KelvrinTools tools(seed);
             const GenerationResult result = FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
             for (const char* kind : {"salespage", "downloadpage"}) {
-                const QString token = QString::fromUtf8(app.read(QString("temp/funneltokens/funneltokens0-%1.txt").arg(kind)));
+                const QString token =
+                    QString::fromUtf8(app.read(QString("temp/funneltokens/funneltokens0-%1.txt").arg(kind)));
                 const auto match = form.match(token);
                 QVERIFY2(match.hasMatch(), qPrintable(token));
                 QCOMPARE(match.captured(1), QString(kind[0] == 's' ? "sp" : "dld"));
@@ -157,8 +156,7 @@ private slots:
         }
     }
 
-    void missingImageIsReportedAndEndsTheRun()
-    {
+    void missingImageIsReportedAndEndsTheRun() {
         TestAppFolder app;
         writeTemplates(app);
         FunnelModel model;
@@ -179,16 +177,17 @@ private slots:
         QVERIFY(QFileInfo::exists(app.file("temp/php/download-funnelitem-0.php")));
     }
 
-    void missingFoldersAndTemplatesAreNamed_data()
-    {
+    void missingFoldersAndTemplatesAreNamed_data() {
         QTest::addColumn<QString>("remove");
         QTest::addColumn<QString>("named");
-        QTest::newRow("work area") << "temp" << "temp/funneltokens";
-        QTest::newRow("metabox template") << "templates/metabox0.txt" << "metabox0.txt";
-        QTest::newRow("closing template") << "templates/metaboxclosing.txt" << "metaboxclosing.txt";
+        QTest::newRow("work area") << "temp"
+                                   << "temp/funneltokens";
+        QTest::newRow("metabox template") << "templates/metabox0.txt"
+                                          << "metabox0.txt";
+        QTest::newRow("closing template") << "templates/metaboxclosing.txt"
+                                          << "metaboxclosing.txt";
     }
-    void missingFoldersAndTemplatesAreNamed()
-    {
+    void missingFoldersAndTemplatesAreNamed() {
         QFETCH(QString, remove);
         QFETCH(QString, named);
         TestAppFolder app;
@@ -207,8 +206,7 @@ private slots:
         }
     }
 
-    void checkFunnelItemsLooksAtShownSlotsOnly()
-    {
+    void checkFunnelItemsLooksAtShownSlotsOnly() {
         FunnelModel model;
         QVERIFY(!FunnelGenerator::CheckFunnelItems(model));
         model.SetProductText(0, "Webinar Wealth");

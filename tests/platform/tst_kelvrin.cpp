@@ -11,22 +11,37 @@ class tst_Kelvrin : public QObject {
     Q_OBJECT
 
 private slots:
-    void replaceText_data()
-    {
+    void replaceText_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("find");
         QTest::addColumn<QString>("replacement");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("every occurrence") << "#A# and #A#" << "#A#" << "x" << "x and x";
-        QTest::newRow("case matters") << "#a# #A#" << "#A#" << "x" << "#a# x";
-        QTest::newRow("longer token untouched") << "#FUNNELITEM_NOSPACES# #FUNNELITEM#" << "#FUNNELITEM#" << "T"
+        QTest::newRow("every occurrence") << "#A# and #A#"
+                                          << "#A#"
+                                          << "x"
+                                          << "x and x";
+        QTest::newRow("case matters") << "#a# #A#"
+                                      << "#A#"
+                                      << "x"
+                                      << "#a# x";
+        QTest::newRow("longer token untouched") << "#FUNNELITEM_NOSPACES# #FUNNELITEM#"
+                                                << "#FUNNELITEM#"
+                                                << "T"
                                                 << "#FUNNELITEM_NOSPACES# T";
-        QTest::newRow("empty find") << "abc" << "" << "x" << "abc";
-        QTest::newRow("remove") << "a\r\nb\r\n" << "\r\n" << "" << "ab";
-        QTest::newRow("replacement holding the token") << "#T#" << "#T#" << "#T##T#" << "#T##T#";
+        QTest::newRow("empty find") << "abc"
+                                    << ""
+                                    << "x"
+                                    << "abc";
+        QTest::newRow("remove") << "a\r\nb\r\n"
+                                << "\r\n"
+                                << ""
+                                << "ab";
+        QTest::newRow("replacement holding the token") << "#T#"
+                                                       << "#T#"
+                                                       << "#T##T#"
+                                                       << "#T##T#";
     }
-    void replaceText()
-    {
+    void replaceText() {
         QFETCH(QString, text);
         QFETCH(QString, find);
         QFETCH(QString, replacement);
@@ -34,16 +49,17 @@ private slots:
         QCOMPARE(KelvrinParser::ReplaceText(text, find, replacement, 0), expected);
     }
 
-    void formatName_data()
-    {
+    void formatName_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("lower") << "cool product" << "Cool Product";
-        QTest::newRow("mixed") << "sUPER  deal" << "Super  Deal";
-        QTest::newRow("digits") << "10x traffic" << "10x Traffic";
+        QTest::newRow("lower") << "cool product"
+                               << "Cool Product";
+        QTest::newRow("mixed") << "sUPER  deal"
+                               << "Super  Deal";
+        QTest::newRow("digits") << "10x traffic"
+                                << "10x Traffic";
     }
-    void formatName()
-    {
+    void formatName() {
         QFETCH(QString, name);
         QFETCH(QString, expected);
         const QString formatted = KelvrinTools::FormatName(name);
@@ -51,8 +67,7 @@ private slots:
         QCOMPARE(formatted.toLower(), name.toLower());
     }
 
-    void textFilesRoundTripBytes()
-    {
+    void textFilesRoundTripBytes() {
         QTemporaryDir dir;
         const QString path = dir.path() + "/t.txt";
         const QString text = QString::fromUtf8("line one\r\nzwei – drei\nno end");
@@ -65,8 +80,7 @@ private slots:
         QCOMPARE(raw.readAll(), text.toUtf8());
     }
 
-    void missingFilesThrow()
-    {
+    void missingFilesThrow() {
         QTemporaryDir dir;
         QString field = "unchanged";
         try {
@@ -77,11 +91,11 @@ private slots:
             QVERIFY(error.description().contains("missing.txt"));
         }
         QCOMPARE(field, QString("unchanged"));
-        QVERIFY_THROWS_EXCEPTION(BuildError, KelvrinFile::SaveTextFile("x", dir.path() + "/no/such/folder.txt"));
+        QVERIFY_THROWS_EXCEPTION(BuildError,
+                                 KelvrinFile::SaveTextFile("x", dir.path() + "/no/such/folder.txt"));
     }
 
-    void copyFolderRecursesAndReplaces()
-    {
+    void copyFolderRecursesAndReplaces() {
         QTemporaryDir src, dst;
         QDir().mkpath(src.path() + "/modules/template");
         KelvrinFile::SaveTextFile("new", src.path() + "/plugin.php");
@@ -96,8 +110,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(BuildError, KelvrinFile::CopyFolder(src.path() + "/none", dst.path()));
     }
 
-    void listSubfoldersSortedWithoutDotFolders()
-    {
+    void listSubfoldersSortedWithoutDotFolders() {
         QTemporaryDir dir;
         for (const char* name : {"zeta", "alpha", ".hidden", "Mid"})
             QDir(dir.path()).mkdir(name);
@@ -107,8 +120,7 @@ private slots:
         QCOMPARE(list, (QStringList{"kept", "Mid", "alpha", "zeta"}));
     }
 
-    void randomNumbersStayInRangeAndReplay()
-    {
+    void randomNumbersStayInRangeAndReplay() {
         KelvrinTools a(42), b(42);
         int low = 1000, high = -1;
         for (int i = 0; i < 20000; ++i) {
@@ -121,8 +133,7 @@ private slots:
         QCOMPARE(high, 999);
     }
 
-    void pathExistsTellsFilesFromFolders()
-    {
+    void pathExistsTellsFilesFromFolders() {
         QTemporaryDir dir;
         KelvrinFile::SaveTextFile("x", dir.path() + "/f");
         QVERIFY(KelvrinTools::PathExists(dir.path(), true));

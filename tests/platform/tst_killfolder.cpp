@@ -10,8 +10,7 @@ class tst_KillFolder : public QObject {
 
 private:
     QTemporaryDir m_app;
-    QString make(const QString& relative, const QByteArray& content = "x")
-    {
+    QString make(const QString& relative, const QByteArray& content = "x") {
         const QString path = m_app.path() + '/' + relative;
         QDir().mkpath(QFileInfo(path).path());
         QFile f(path);
@@ -21,20 +20,17 @@ private:
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         QDir(m_app.path()).removeRecursively();
         QDir().mkpath(m_app.path());
     }
 
-    void removesTree_data()
-    {
+    void removesTree_data() {
         QTest::addColumn<QString>("suffix");
         QTest::newRow("plain") << "";
         QTest::newRow("trailing separator") << "/";
     }
-    void removesTree()
-    {
+    void removesTree() {
         QFETCH(QString, suffix);
         make("temp/a.txt");
         make("temp/.hiddenfile");
@@ -48,8 +44,7 @@ private slots:
         QVERIFY(QFileInfo::exists(m_app.path()));
     }
 
-    void dotFolderStaysAndFails()
-    {
+    void dotFolderStaysAndFails() {
         make("temp/visible.txt");
         make("temp/.keep/inside.txt");
         QVERIFY(!KillFolder(m_app.path() + "/temp", m_app.path()));
@@ -57,8 +52,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(m_app.path() + "/temp/visible.txt"));
     }
 
-    void symlinkRemovedNotFollowed()
-    {
+    void symlinkRemovedNotFollowed() {
         QTemporaryDir outside;
         const QString precious = outside.path() + "/precious.txt";
         QFile f(precious);
@@ -76,16 +70,14 @@ private slots:
         QCOMPARE(QDir(outside.path()).entryList(QDir::Files).size(), 1);
     }
 
-    void refusesPathsOutsideTheApplicationFolder_data()
-    {
+    void refusesPathsOutsideTheApplicationFolder_data() {
         QTest::addColumn<QString>("relative");
         QTest::newRow("the folder itself") << "";
         QTest::newRow("dot") << "/.";
         QTest::newRow("climbs out") << "/temp/../..";
         QTest::newRow("sibling") << "/../elsewhere";
     }
-    void refusesPathsOutsideTheApplicationFolder()
-    {
+    void refusesPathsOutsideTheApplicationFolder() {
         QFETCH(QString, relative);
         QTemporaryDir parent;
         const QString app = parent.path() + "/app";
@@ -100,8 +92,7 @@ private slots:
         QVERIFY(QFileInfo::exists(parent.path() + "/elsewhere/marker"));
     }
 
-    void refusesLinkedFolderThatLeadsOutside()
-    {
+    void refusesLinkedFolderThatLeadsOutside() {
         QTemporaryDir outside;
         QDir().mkpath(outside.path() + "/victim");
         QVERIFY(QFile::link(outside.path(), m_app.path() + "/escape"));
@@ -111,8 +102,7 @@ private slots:
 
     void missingFolderIsFalse() { QVERIFY(!KillFolder(m_app.path() + "/nothing-here", m_app.path())); }
 
-    void getFileName_data()
-    {
+    void getFileName_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("withExtension");
         QTest::addColumn<QString>("expected");
@@ -125,16 +115,14 @@ private slots:
         QTest::newRow("no separator") << "plain.txt" << true << "plain.txt";
         QTest::newRow("empty") << "" << false << "";
     }
-    void getFileName()
-    {
+    void getFileName() {
         QFETCH(QString, path);
         QFETCH(bool, withExtension);
         QFETCH(QString, expected);
         QCOMPARE(GetFileName(path, withExtension), expected);
     }
 
-    void safeDirMasks()
-    {
+    void safeDirMasks() {
         make("temp/b.txt");
         make("temp/.a");
         QDir().mkpath(m_app.path() + "/temp/.hiddenfolder");

@@ -11,8 +11,7 @@
 
 namespace {
 
-void write(const QString& path, const QByteArray& content, QFile::Permissions permissions = {})
-{
+void write(const QString& path, const QByteArray& content, QFile::Permissions permissions = {}) {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     f.open(QIODevice::WriteOnly);
@@ -28,8 +27,7 @@ class tst_ZipPacker : public QObject {
     Q_OBJECT
 
 private slots:
-    void packsTheFolderAsTopEntry()
-    {
+    void packsTheFolderAsTopEntry() {
         QTemporaryDir out;
         const QString plugin = out.path() + "/p4127";
         const QByteArray php = QByteArray("<?php echo 'hello';\r\n").repeated(50);
@@ -42,9 +40,10 @@ private slots:
         const QString archive = out.path() + "/myplugin.zip";
         ZipPacker::PackFolder(plugin, archive);
         const auto entries = ReadZip(archive);
-        QCOMPARE(entries.keys(), (QStringList{"p4127/", "p4127/empty/", "p4127/modules/", "p4127/modules/template/",
-                                              "p4127/modules/template/funnelitem-0.gif",
-                                              "p4127/modules/template/funnelitem-1.JPG", "p4127/plugin.php"}));
+        QCOMPARE(entries.keys(),
+                 (QStringList{"p4127/", "p4127/empty/", "p4127/modules/", "p4127/modules/template/",
+                              "p4127/modules/template/funnelitem-0.gif",
+                              "p4127/modules/template/funnelitem-1.JPG", "p4127/plugin.php"}));
         QCOMPARE(entries["p4127/plugin.php"].content, php);
         QCOMPARE(entries["p4127/plugin.php"].compression, int(ZIP_CM_DEFLATE));
         QCOMPARE(entries["p4127/plugin.php"].mode, unsigned(S_IFREG | 0644));
@@ -54,8 +53,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(archive + ".part"));
     }
 
-    void extendsAnExistingArchive()
-    {
+    void extendsAnExistingArchive() {
         QTemporaryDir out;
         write(out.path() + "/p1/plugin.php", "first");
         write(out.path() + "/p2/plugin.php", "second");
@@ -74,8 +72,7 @@ private slots:
         QCOMPARE(again["p1/plugin.php"].content, QByteArray("first, rebuilt"));
     }
 
-    void failureLeavesTheEarlierArchive()
-    {
+    void failureLeavesTheEarlierArchive() {
         QTemporaryDir out;
         write(out.path() + "/p1/plugin.php", "first");
         const QString archive = out.path() + "/keep.zip";
@@ -87,7 +84,8 @@ private slots:
 
         QVERIFY_THROWS_EXCEPTION(BuildError, ZipPacker::PackFolder(out.path() + "/missing", archive));
         // A destination that cannot be written: the archive path is a folder's child of a file.
-        QVERIFY_THROWS_EXCEPTION(BuildError, ZipPacker::PackFolder(out.path() + "/p1", archive + "/inner.zip"));
+        QVERIFY_THROWS_EXCEPTION(BuildError,
+                                 ZipPacker::PackFolder(out.path() + "/p1", archive + "/inner.zip"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
         QVERIFY(!QFileInfo::exists(archive + ".part"));

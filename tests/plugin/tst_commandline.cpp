@@ -14,8 +14,7 @@ struct Run {
     QString err;
 };
 
-Run run(const TestAppFolder& app, const QStringList& arguments)
-{
+Run run(const TestAppFolder& app, const QStringList& arguments) {
     Run result;
     QTextStream out(&result.out);
     QTextStream err(&result.err);
@@ -25,8 +24,7 @@ Run run(const TestAppFolder& app, const QStringList& arguments)
     return result;
 }
 
-Run build(const TestAppFolder& app, const QByteArray& json)
-{
+Run build(const TestAppFolder& app, const QByteArray& json) {
     app.write("funnel.json", json);
     return run(app, {"build", app.file("funnel.json")});
 }
@@ -37,8 +35,7 @@ class tst_CommandLine : public QObject {
     Q_OBJECT
 
 private slots:
-    void versionAndHelp()
-    {
+    void versionAndHelp() {
         TestAppFolder app;
         const Run version = run(app, {"--version"});
         QCOMPARE(version.code, 0);
@@ -51,17 +48,18 @@ private slots:
         QVERIFY(wrong.err.contains("Usage"));
     }
 
-    void buildsAFunnel()
-    {
+    void buildsAFunnel() {
         TestAppFolder app;
-        const Run result = build(app, "{"
-"\"items\": ["
-"{\"slot\": 0, \"product\": \"Traffic Magnet Pro\"},"
-"{\"slot\": 1, \"product\": \"My Products: Demo Product\", \"download\": \"https://override.example.com/x.zip\"},"
-"{\"slot\": 3, \"product\": \"Webinar Wealth\"}"
-"],"
-"\"plugin\": {\"identifier\": \"pBatch1\", \"name\": \"Batch Plugin\", \"author\": \"Ann\"}"
-"}");
+        const Run result = build(
+            app, "{"
+                 "\"items\": ["
+                 "{\"slot\": 0, \"product\": \"Traffic Magnet Pro\"},"
+                 "{\"slot\": 1, \"product\": \"My Products: Demo Product\", \"download\": "
+                 "\"https://override.example.com/x.zip\"},"
+                 "{\"slot\": 3, \"product\": \"Webinar Wealth\"}"
+                 "],"
+                 "\"plugin\": {\"identifier\": \"pBatch1\", \"name\": \"Batch Plugin\", \"author\": \"Ann\"}"
+                 "}");
         QCOMPARE(result.code, 0);
         QCOMPARE(result.out.trimmed(), app.file("output/batchplugin.zip"));
         const auto entries = ReadZip(app.file("output/batchplugin.zip"));
@@ -76,8 +74,7 @@ private slots:
         QVERIFY(!entries.contains("pBatch1/modules/template/download-funnelitem-2.php"));
     }
 
-    void identifierIsGeneratedWhenAbsent()
-    {
+    void identifierIsGeneratedWhenAbsent() {
         TestAppFolder app;
         const Run result = build(app, "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
         QCOMPARE(result.code, 0);
@@ -86,35 +83,35 @@ private slots:
         QVERIFY(entries.firstKey().startsWith('p'));
     }
 
-    void refusalsWriteNothing_data()
-    {
+    void refusalsWriteNothing_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("message");
         QTest::newRow("not json") << QByteArray("{items: [") << "not valid JSON";
         QTest::newRow("no items") << QByteArray("{}") << "\"items\"";
-        QTest::newRow("no front end") << QByteArray("{\"items\": [{\"slot\": 1, \"product\": \"Webinar Wealth\"}]}")
-                                      << "front end offer";
+        QTest::newRow("no front end")
+            << QByteArray("{\"items\": [{\"slot\": 1, \"product\": \"Webinar Wealth\"}]}")
+            << "front end offer";
         QTest::newRow("orphan downsell")
-            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}, {\"slot\": 4, \"product\": \"Webinar Wealth\"}]}")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}, {\"slot\": 4, "
+                          "\"product\": \"Webinar Wealth\"}]}")
             << "needs slot 2";
-        QTest::newRow("unknown product") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Nope\"}]}")
-                                         << "unknown product";
-        QTest::newRow("empty product") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"\"}]}")
-                                       << "selected a product";
-        QTest::newRow("slot out of range") << QByteArray("{\"items\": [{\"slot\": 7, \"product\": \"Webinar Wealth\"}]}")
-                                           << "from 0 to 4";
-        QTest::newRow("twice")
-            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}, {\"slot\": 0, \"product\": \"Webinar Wealth\"}]}")
-            << "twice";
-        QTest::newRow("bad identifier")
-            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], \"plugin\": {\"identifier\": \"../x\"}}")
-            << "unique identifier";
-        QTest::newRow("empty licence")
-            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], \"plugin\": {\"license\": \"\"}}")
-            << "All the fields are required.";
+        QTest::newRow("unknown product")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Nope\"}]}") << "unknown product";
+        QTest::newRow("empty product")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"\"}]}") << "selected a product";
+        QTest::newRow("slot out of range")
+            << QByteArray("{\"items\": [{\"slot\": 7, \"product\": \"Webinar Wealth\"}]}") << "from 0 to 4";
+        QTest::newRow("twice") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}, "
+                                             "{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}")
+                               << "twice";
+        QTest::newRow("bad identifier") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar "
+                                                      "Wealth\"}], \"plugin\": {\"identifier\": \"../x\"}}")
+                                        << "unique identifier";
+        QTest::newRow("empty licence") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar "
+                                                     "Wealth\"}], \"plugin\": {\"license\": \"\"}}")
+                                       << "All the fields are required.";
     }
-    void refusalsWriteNothing()
-    {
+    void refusalsWriteNothing() {
         QFETCH(QByteArray, json);
         QFETCH(QString, message);
         TestAppFolder app;
@@ -126,13 +123,13 @@ private slots:
         QVERIFY(QDir(app.file("temp")).isEmpty());
     }
 
-    void buildErrorsUseTheWindowsText()
-    {
+    void buildErrorsUseTheWindowsText() {
         TestAppFolder app;
         QDir(app.file("plugintemplate")).removeRecursively();
         const Run result = build(app, "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
         QCOMPARE(result.code, 1);
-        QVERIFY2(result.err.contains("Error during plugin creation. Error Number:76 Description:"), qPrintable(result.err));
+        QVERIFY2(result.err.contains("Error during plugin creation. Error Number:76 Description:"),
+                 qPrintable(result.err));
         QVERIFY(result.err.contains("plugintemplate"));
     }
 };

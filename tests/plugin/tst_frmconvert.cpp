@@ -4,13 +4,13 @@
 #include "plugin/frmConvert.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QPointer>
-#include <QDir>
 
 class tst_frmConvert : public QObject {
     Q_OBJECT
@@ -21,8 +21,7 @@ private:
         RecordingMessages messages;
         RecordingShell shell;
         frmFunnels window{app.path(), messages, shell};
-        frmConvert* open()
-        {
+        frmConvert* open() {
             window.model().SetProductText(0, "Traffic Magnet Pro");
             window.model().SelectProduct(0, window.catalogue());
             QTest::mouseClick(window.cmdCreate, Qt::LeftButton);
@@ -31,8 +30,7 @@ private:
     };
 
 private slots:
-    void defaults()
-    {
+    void defaults() {
         Fixture f;
         frmConvert* form = f.open();
         QVERIFY(form);
@@ -50,8 +48,7 @@ private slots:
         QCOMPARE(form->Command1->text(), QString("Close Window"));
     }
 
-    void missingProductKeepsTheWindowClosed()
-    {
+    void missingProductKeepsTheWindowClosed() {
         Fixture f;
         f.window.model().AddUpsell(0);
         f.open();
@@ -61,8 +58,7 @@ private slots:
                  QString("Please verify that you've selected a product for each one of your funnel items."));
     }
 
-    void reopeningKeepsOrStartsFresh()
-    {
+    void reopeningKeepsOrStartsFresh() {
         Fixture f;
         frmConvert* form = f.open();
         form->txtPluginID->setText("typed");
@@ -79,8 +75,7 @@ private slots:
         QVERIFY(fresh->txtPluginID->text() != "typed");
     }
 
-    void generateNewReplacesATypedIdentifier()
-    {
+    void generateNewReplacesATypedIdentifier() {
         Fixture f;
         frmConvert* form = f.open();
         form->txtPluginID->setText("mine");
@@ -89,8 +84,7 @@ private slots:
         QVERIFY(form->txtPluginID->text() != "mine");
     }
 
-    void createPluginThroughToDone()
-    {
+    void createPluginThroughToDone() {
         Fixture f;
         frmConvert* form = f.open();
         form->txtPluginID->setText("pWidget");
@@ -106,43 +100,59 @@ private slots:
         QTRY_VERIFY(!watch);
     }
 
-    void buildErrorLeavesTheWindowReady()
-    {
+    void buildErrorLeavesTheWindowReady() {
         Fixture f;
         frmConvert* form = f.open();
         form->txtPlugin_Name->setText("Kept Name");
         QDir(f.app.file("output")).removeRecursively();
         QTest::mouseClick(form->Command3, Qt::LeftButton);
         QCOMPARE(f.messages.lastTitle(), QString("Error"));
-        QVERIFY2(f.messages.lastText().startsWith("Error during plugin creation. Error Number:76 Description:"),
-                 qPrintable(f.messages.lastText()));
+        QVERIFY2(
+            f.messages.lastText().startsWith("Error during plugin creation. Error Number:76 Description:"),
+            qPrintable(f.messages.lastText()));
         QVERIFY(f.messages.lastText().contains("output"));
         QVERIFY(form->isVisible());
         QCOMPARE(form->Command3->text(), QString("Create Plugin"));
-        for (QWidget* control : std::initializer_list<QWidget*>{form->Command3, form->Command1,
-                                                               form->cmdGenerateIdentifier, form->txtPluginID})
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 form->Command3, form->Command1, form->cmdGenerateIdentifier, form->txtPluginID})
             QVERIFY(control->isEnabled());
         QCOMPARE(form->txtPlugin_Name->text(), QString("Kept Name"));
         QVERIFY(f.shell.opened.isEmpty());
     }
 
-    void refusals_data()
-    {
+    void refusals_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty identifier") << "txtPluginID" << "" << "All the fields are required.";
-        QTest::newRow("empty licence") << "txtPlugin_License" << "" << "All the fields are required.";
-        QTest::newRow("identifier with a slash") << "txtPluginID" << "p1/../x" << "unique identifier";
-        QTest::newRow("identifier with digits first") << "txtPluginID" << "1abc" << "unique identifier";
-        QTest::newRow("identifier too long") << "txtPluginID" << "p123456789012345678901" << "unique identifier";
-        QTest::newRow("blank name") << "txtPlugin_Name" << "   " << "archive";
-        QTest::newRow("dot dot name") << "txtPlugin_Name" << ". ." << "archive";
-        QTest::newRow("name with slash") << "txtPlugin_Name" << "a/b" << "archive";
-        QTest::newRow("comment end") << "txtPlugin_Author" << "Bob */ evil" << "*/";
+        QTest::newRow("empty identifier") << "txtPluginID"
+                                          << ""
+                                          << "All the fields are required.";
+        QTest::newRow("empty licence") << "txtPlugin_License"
+                                       << ""
+                                       << "All the fields are required.";
+        QTest::newRow("identifier with a slash") << "txtPluginID"
+                                                 << "p1/../x"
+                                                 << "unique identifier";
+        QTest::newRow("identifier with digits first") << "txtPluginID"
+                                                      << "1abc"
+                                                      << "unique identifier";
+        QTest::newRow("identifier too long") << "txtPluginID"
+                                             << "p123456789012345678901"
+                                             << "unique identifier";
+        QTest::newRow("blank name") << "txtPlugin_Name"
+                                    << "   "
+                                    << "archive";
+        QTest::newRow("dot dot name") << "txtPlugin_Name"
+                                      << ". ."
+                                      << "archive";
+        QTest::newRow("name with slash") << "txtPlugin_Name"
+                                         << "a/b"
+                                         << "archive";
+        QTest::newRow("comment end") << "txtPlugin_Author"
+                                     << "Bob */ evil"
+                                     << "*/";
     }
-    void refusals()
-    {
+    void refusals() {
         QFETCH(QString, field);
         QFETCH(QString, value);
         QFETCH(QString, message);

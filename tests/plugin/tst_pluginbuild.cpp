@@ -15,12 +15,11 @@
 
 namespace {
 
-const QStringList kTokens{"#prefix#", "#SWITCHENTRIES#", "#FUNNELMETABOXES#", "#header#", "#menuname#",
-                          "#PLUGINID#", "#IMAGE#", "#DOWNLOAD_LINKS#", "#FUNNELITEM", "#DOWNLOADCODE#",
-                          "#FUNNELCODE#"};
+const QStringList kTokens{"#prefix#",    "#SWITCHENTRIES#", "#FUNNELMETABOXES#", "#header#",
+                          "#menuname#",  "#PLUGINID#",      "#IMAGE#",           "#DOWNLOAD_LINKS#",
+                          "#FUNNELITEM", "#DOWNLOADCODE#",  "#FUNNELCODE#"};
 
-FunnelModel* makeFunnel(const TestAppFolder& app, int items)
-{
+FunnelModel* makeFunnel(const TestAppFolder& app, int items) {
     auto* model = new FunnelModel;
     if (items == 5) {
         model->AddUpsell(0);
@@ -39,8 +38,7 @@ FunnelModel* makeFunnel(const TestAppFolder& app, int items)
     return model;
 }
 
-PluginDetails details(const QString& identifier, const QString& name = "My Plugin")
-{
+PluginDetails details(const QString& identifier, const QString& name = "My Plugin") {
     PluginDetails d;
     d.identifier = identifier;
     d.name = name;
@@ -53,10 +51,10 @@ PluginDetails details(const QString& identifier, const QString& name = "My Plugi
     return d;
 }
 
-QStringList files(const QString& folder)
-{
+QStringList files(const QString& folder) {
     QStringList result;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         result << it.next().mid(folder.size() + 1);
     result.sort();
@@ -69,15 +67,13 @@ class tst_PluginBuild : public QObject {
     Q_OBJECT
 
 private slots:
-    void buildEndToEnd_data()
-    {
+    void buildEndToEnd_data() {
         QTest::addColumn<int>("items");
         QTest::addColumn<QString>("identifier");
         QTest::newRow("one item") << 1 << "p4127";
         QTest::newRow("five items, longest identifier") << 5 << "pMaxLenIdentifier_20";
     }
-    void buildEndToEnd()
-    {
+    void buildEndToEnd() {
         QFETCH(int, items);
         QFETCH(QString, identifier);
         TestAppFolder app;
@@ -104,8 +100,9 @@ private slots:
                 QVERIFY(entries[name].content.contains(identifier.toUtf8()));
             }
         }
-        for (const QString& file : {identifier + "/plugin.php", identifier + "/modules/cpt.php",
-                                    identifier + "/modules/cpt_template_loader.php", folder + "template.php"}) {
+        for (const QString& file :
+             {identifier + "/plugin.php", identifier + "/modules/cpt.php",
+              identifier + "/modules/cpt_template_loader.php", folder + "template.php"}) {
             QVERIFY2(entries.contains(file), qPrintable(file));
             for (const QString& token : kTokens)
                 QVERIFY2(!entries[file].content.contains(token.toUtf8()), qPrintable(file + " " + token));
@@ -132,14 +129,14 @@ private slots:
         QVERIFY(messages.shown.isEmpty());
     }
 
-    void everyPhpFileParses()
-    {
+    void everyPhpFileParses() {
         TestAppFolder app;
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 5));
         KelvrinTools tools;
         RecordingMessages messages;
-        const QString archive = PluginBuilder(app.path(), tools, messages)
-                                    .Build(*funnel, details("Fancy_ID9", "Bob's \"Best\" $Funnel {$x} ?> <b>"));
+        const QString archive =
+            PluginBuilder(app.path(), tools, messages)
+                .Build(*funnel, details("Fancy_ID9", "Bob's \"Best\" $Funnel {$x} ?> <b>"));
         const auto entries = ReadZip(archive);
         int checked = 0;
         QTemporaryDir scratch;
@@ -153,14 +150,14 @@ private slots:
             out.close();
             QProcess php;
             php.start("php", {"-l", path});
-            QVERIFY2(php.waitForFinished(30000), "php -l did not run: install php-cli (scripts/install-deps)");
+            QVERIFY2(php.waitForFinished(30000),
+                     "php -l did not run: install php-cli (scripts/install-deps)");
             QVERIFY2(php.exitCode() == 0, qPrintable(it.key() + ": " + php.readAllStandardOutput()));
         }
         QVERIFY(checked >= 4 + 10);
     }
 
-    void existingArchiveGainsTheNewFolder()
-    {
+    void existingArchiveGainsTheNewFolder() {
         TestAppFolder app;
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
         KelvrinTools tools;
@@ -173,8 +170,7 @@ private slots:
         QVERIFY(entries.contains("pNew/plugin.php"));
     }
 
-    void existingPluginFolderIsReused()
-    {
+    void existingPluginFolderIsReused() {
         TestAppFolder app;
         app.write("output/pSame/notes-from-before.txt", "kept");
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
@@ -186,15 +182,13 @@ private slots:
         QVERIFY(!QFileInfo::exists(app.file("output/pSame")));
     }
 
-    void missingFoldersEndInAnErrorThatNamesThem_data()
-    {
+    void missingFoldersEndInAnErrorThatNamesThem_data() {
         QTest::addColumn<QString>("missing");
         QTest::newRow("output") << "output";
         QTest::newRow("templates") << "templates";
         QTest::newRow("plugintemplate") << "plugintemplate";
     }
-    void missingFoldersEndInAnErrorThatNamesThem()
-    {
+    void missingFoldersEndInAnErrorThatNamesThem() {
         QFETCH(QString, missing);
         TestAppFolder app;
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
@@ -218,38 +212,46 @@ private slots:
             QCOMPARE(app.read("output/myplugin.zip"), before);
     }
 
-    void refusedDetailsWriteNothing_data()
-    {
+    void refusedDetailsWriteNothing_data() {
         QTest::addColumn<QString>("identifier");
         QTest::addColumn<QString>("name");
-        QTest::newRow("identifier climbing out") << ".." << "My Plugin";
-        QTest::newRow("identifier with slash") << "a/b" << "My Plugin";
-        QTest::newRow("identifier with blank") << "p 1" << "My Plugin";
-        QTest::newRow("identifier of 21") << "p12345678901234567890" << "My Plugin";
-        QTest::newRow("identifier with dash") << "my-plugin" << "My Plugin";
-        QTest::newRow("empty name") << "p1" << "";
-        QTest::newRow("blank name") << "p1" << "   ";
-        QTest::newRow("name with backslash") << "p1" << "a\\b";
-        QTest::newRow("name with control") << "p1" << "a\tb";
-        QTest::newRow("name of dots") << "p1" << ". .";
-        QTest::newRow("name ending a comment") << "p1" << "Best */ Plugin";
+        QTest::newRow("identifier climbing out") << ".."
+                                                 << "My Plugin";
+        QTest::newRow("identifier with slash") << "a/b"
+                                               << "My Plugin";
+        QTest::newRow("identifier with blank") << "p 1"
+                                               << "My Plugin";
+        QTest::newRow("identifier of 21") << "p12345678901234567890"
+                                          << "My Plugin";
+        QTest::newRow("identifier with dash") << "my-plugin"
+                                              << "My Plugin";
+        QTest::newRow("empty name") << "p1"
+                                    << "";
+        QTest::newRow("blank name") << "p1"
+                                    << "   ";
+        QTest::newRow("name with backslash") << "p1"
+                                             << "a\\b";
+        QTest::newRow("name with control") << "p1"
+                                           << "a\tb";
+        QTest::newRow("name of dots") << "p1"
+                                      << ". .";
+        QTest::newRow("name ending a comment") << "p1"
+                                               << "Best */ Plugin";
     }
-    void refusedDetailsWriteNothing()
-    {
+    void refusedDetailsWriteNothing() {
         QFETCH(QString, identifier);
         QFETCH(QString, name);
         TestAppFolder app;
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
         KelvrinTools tools;
         RecordingMessages messages;
-        QVERIFY_THROWS_EXCEPTION(BuildError,
-                                 PluginBuilder(app.path(), tools, messages).Build(*funnel, details(identifier, name)));
+        QVERIFY_THROWS_EXCEPTION(
+            BuildError, PluginBuilder(app.path(), tools, messages).Build(*funnel, details(identifier, name)));
         QVERIFY(files(app.file("output")).isEmpty());
         QVERIFY(files(app.file("temp")).isEmpty());
     }
 
-    void detailsHelpers()
-    {
+    void detailsHelpers() {
         QCOMPARE(ArchiveName("My  Big Plugin"), QString("mybigplugin"));
         QCOMPARE(ArchiveName("   "), QString());
         KelvrinTools tools(5);

@@ -6,15 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 
-TestAppFolder::TestAppFolder()
-{
+TestAppFolder::TestAppFolder() {
     KelvrinFile::CopyFolder(QStringLiteral(VELTRANO_DATA_DIR), m_dir.path());
     QDir(m_dir.path()).mkdir(QStringLiteral("temp"));
     QDir(m_dir.path()).mkdir(QStringLiteral("output"));
 }
 
-void TestAppFolder::write(const QString& relative, const QByteArray& content) const
-{
+void TestAppFolder::write(const QString& relative, const QByteArray& content) const {
     const QString path = file(relative);
     QDir().mkpath(QFileInfo(path).path());
     QFile out(path);
@@ -22,8 +20,7 @@ void TestAppFolder::write(const QString& relative, const QByteArray& content) co
         out.write(content);
 }
 
-QByteArray TestAppFolder::read(const QString& relative) const
-{
+QByteArray TestAppFolder::read(const QString& relative) const {
     QFile in(file(relative));
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
 }

@@ -3,8 +3,7 @@
 #include <QFile>
 #include <zip.h>
 
-QMap<QString, ZipEntry> ReadZip(const QString& path)
-{
+QMap<QString, ZipEntry> ReadZip(const QString& path) {
     QMap<QString, ZipEntry> entries;
     int error = 0;
     zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
