@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
 
 KelvrinTools::KelvrinTools()
     : m_random(QRandomGenerator::securelySeeded()) {}
@@ -15,13 +18,15 @@ bool KelvrinTools::PathExists(const QString& path, bool isFolder) {
     return isFolder ? info.isDir() : info.isFile();
 }
 
-void KelvrinTools::Wait(int milliseconds) {
-    if (!QCoreApplication::instance())
-        return;
+void KelvrinTools::Wait(int milliseconds)
+{
     const QDeadlineTimer deadline(milliseconds);
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, int(deadline.remainingTime()));
-    } while (!deadline.hasExpired());
+    while (!deadline.hasExpired()) {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        // Sleep between rounds instead of spinning the processor.
+        QThread::msleep(std::min<qint64>(5, std::max<qint64>(1, deadline.remainingTime())));
+    }
 }
 
 int KelvrinTools::RandomNumber(int upperBound) {
