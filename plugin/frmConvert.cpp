@@ -7,6 +7,7 @@
 #include "platform/Twips.h"
 #include "plugin/PluginBuilder.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -145,6 +146,8 @@ void frmConvert::Command3_Click() {
     }
 
     SetBusy(true);
+    // Paint "Please Wait..." before the build takes the thread.
+    QCoreApplication::processEvents();
     try {
         PluginBuilder builder(m_applicationFolder, m_tools, m_messages);
         builder.Build(m_funnel, details);
