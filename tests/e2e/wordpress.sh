@@ -252,19 +252,4 @@ if [ -n "${E2E_SCREENSHOTS:-}" ]; then
   shot "$(sed -n 2p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/download-page.png"
 fi
 
-if [ -n "${E2E_SCREENSHOTS:-}" ]; then
-  log "screenshots into $E2E_SCREENSHOTS"
-  dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q "install ok installed" ||
-    { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq chromium; }
-  mkdir -p "$E2E_SCREENSHOTS"
-  E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" showcase "$work/unpacked/0/${idents[0]}" >"$work/showcase.txt"
-  shot() {
-    chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
-      --disable-component-update --disable-sync --user-data-dir="$work/chromium" --hide-scrollbars \
-      --window-size=1000,760 --screenshot="$2" "$1" >/dev/null 2>&1
-  }
-  shot "$(sed -n 1p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page.png"
-  shot "$(sed -n 2p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/download-page.png"
-fi
-
 summary
