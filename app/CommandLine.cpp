@@ -72,9 +72,8 @@ int build(const QString& funnelPath, const QString& applicationFolder, QTextStre
         out << builder.Build(funnel, details) << Qt::endl;
         return 0;
     } catch (const BuildError& error) {
-        messages.Show(QStringLiteral("Error"), QStringLiteral("Error during plugin creation. Error Number:") +
-                                                   QString::number(error.number()) +
-                                                   QStringLiteral(" Description:") + error.description());
+        messages.Show(QStringLiteral("Error"),
+                      PluginBuilder::ErrorMessage(error.number(), error.description()));
         return 1;
     }
 }

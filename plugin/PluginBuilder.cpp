@@ -23,6 +23,11 @@ QString PluginBuilder::Refusal(const PluginDetails& details) {
     return details.SafetyProblem();
 }
 
+QString PluginBuilder::ErrorMessage(int number, const QString& description) {
+    return QStringLiteral("Error during plugin creation. Error Number:") + QString::number(number) +
+           QStringLiteral(" Description:") + description;
+}
+
 QString PluginBuilder::ArchivePath(const PluginDetails& details) const {
     return m_applicationFolder + QStringLiteral("/output/") + ArchiveName(details.name) +
            QStringLiteral(".zip");

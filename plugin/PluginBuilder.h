@@ -17,6 +17,8 @@ public:
 
     // The message that refuses the details before anything is written, or empty text.
     static QString Refusal(const PluginDetails& details);
+    // The text the build's one error trap shows for an error.
+    static QString ErrorMessage(int number, const QString& description);
 
     // Runs the whole build and returns the archive's path. Throws BuildError; the plugin folder
     // is removed only after the archive is complete.

@@ -154,16 +154,12 @@ void frmConvert::Command3_Click() {
     } catch (const BuildError& error) {
         SetBusy(false);
         m_messages.Show(QStringLiteral("Error"),
-                        QStringLiteral("Error during plugin creation. Error Number:") +
-                            QString::number(error.number()) + QStringLiteral(" Description:") +
-                            error.description());
+                        PluginBuilder::ErrorMessage(error.number(), error.description()));
         return;
     } catch (const std::exception& error) {
         SetBusy(false);
         m_messages.Show(QStringLiteral("Error"),
-                        QStringLiteral("Error during plugin creation. Error Number:0 "
-                                       "Description:") +
-                            QString::fromLocal8Bit(error.what()));
+                        PluginBuilder::ErrorMessage(0, QString::fromLocal8Bit(error.what())));
         return;
     }
     SetBusy(false);

@@ -197,10 +197,7 @@ private slots:
         PluginBuilder builder(app.path(), tools, messages);
         builder.Build(*funnel, details("pFirst"));
         const QByteArray before = app.read("output/myplugin.zip");
-        if (missing == "output")
-            QDir(app.file("output")).removeRecursively();
-        else
-            QDir(app.file(missing)).removeRecursively();
+        QDir(app.file(missing)).removeRecursively();
 
         try {
             builder.Build(*funnel, details("pSecond"));
