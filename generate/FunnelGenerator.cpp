@@ -48,12 +48,6 @@ QString FunnelGenerator::Path(const QString& relative) const {
     return m_applicationFolder + relative;
 }
 
-QString FunnelGenerator::DrawToken(const QString& prefix) {
-    const int first = m_tools.RandomNumber(999);
-    const int second = m_tools.RandomNumber(999);
-    return prefix + QString::number(first + second + 100);
-}
-
 void FunnelGenerator::MakeFolder(const QString& relative) {
     const QString folder = Path(relative);
     if (!QDir().mkdir(folder))
@@ -76,9 +70,10 @@ void FunnelGenerator::RebuildWorkArea() {
     MakeFolder(QStringLiteral("/temp/funneltokens"));
 }
 
-GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel) {
+GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const FunnelTokens& earlier) {
     RebuildWorkArea();
     GenerationResult result;
+    result.tokens = AssignTokens(funnel.PresentSlots(), earlier, m_tools);
     QString txtDownloadItems;
 
     for (int n = 0; n < FunnelModel::SlotCount; ++n) {
@@ -87,8 +82,8 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel) {
         const QString number = QString::number(n);
         const FunnelSlot& slot = funnel.Slot(n);
 
-        const QString salesToken = DrawToken(QStringLiteral("sp"));
-        const QString downloadToken = DrawToken(QStringLiteral("dld"));
+        const QString& salesToken = result.tokens.sales[size_t(n)];
+        const QString& downloadToken = result.tokens.download[size_t(n)];
         KelvrinFile::SaveTextFile(
             salesToken, Path(QStringLiteral("/temp/funneltokens/funneltokens%1-salespage.txt").arg(number)));
         AddSwitchEntry(result.switchEntries, n, salesToken, false);

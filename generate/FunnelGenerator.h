@@ -1,5 +1,6 @@
 #pragma once
 
+#include "generate/FunnelTokens.h"
 #include "generate/GenerationResult.h"
 
 #include <QString>
@@ -16,15 +17,15 @@ public:
 
     // True when every shown slot has a product chosen.
     static bool CheckFunnelItems(const FunnelModel& funnel);
-    // Throws BuildError at the first failure; files written for earlier slots stay.
-    GenerationResult ProcessFunnel(const FunnelModel& funnel);
+    // Throws BuildError at the first failure; files written for earlier slots stay. Well-formed
+    // tokens in `earlier` are kept for their slots.
+    GenerationResult ProcessFunnel(const FunnelModel& funnel, const FunnelTokens& earlier = {});
 
     // Everything of the image's file name that is not its base name: kit.big.gif gives
     // ".big.gif", gif.gif gives ".", a name without a point gives nothing.
     static QString ImageExtension(const QString& sourcePath);
 
 private:
-    QString DrawToken(const QString& prefix);
     void RebuildWorkArea();
     void MakeFolder(const QString& relative);
     QString Path(const QString& relative) const;

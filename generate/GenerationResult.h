@@ -1,5 +1,7 @@
 #pragma once
 
+#include "generate/FunnelTokens.h"
+
 #include <QString>
 
 // What one generation hands to the plugin build.
@@ -8,4 +10,6 @@ struct GenerationResult {
     QString metaboxes;
     // Every shown item's sales and download case blocks.
     QString switchEntries;
+    // The tokens every shown item was given.
+    FunnelTokens tokens;
 };

@@ -95,16 +95,18 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
     return pluginFolder;
 }
 
-QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details) {
+QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens) {
     const QString refusal = Refusal(details);
     if (!refusal.isEmpty())
         throw BuildError(BuildError::InvalidInput, refusal);
 
     FunnelGenerator generator(m_applicationFolder, m_tools, m_messages);
-    const GenerationResult generation = generator.ProcessFunnel(funnel);
+    const GenerationResult generation = generator.ProcessFunnel(funnel, tokens ? *tokens : FunnelTokens());
     const QString pluginFolder = Assemble(details, generation);
     const QString archive = ArchivePath(details);
     ZipPacker::PackFolder(pluginFolder, archive);
     KillFolder(pluginFolder, m_applicationFolder);
+    if (tokens)
+        *tokens = generation.tokens;
     return archive;
 }

@@ -5,6 +5,7 @@
 class FunnelModel;
 class KelvrinTools;
 class Messages;
+struct FunnelTokens;
 struct GenerationResult;
 struct PluginDetails;
 
@@ -21,8 +22,9 @@ public:
     static QString ErrorMessage(int number, const QString& description);
 
     // Runs the whole build and returns the archive's path. Throws BuildError; the plugin folder
-    // is removed only after the archive is complete.
-    QString Build(const FunnelModel& funnel, const PluginDetails& details);
+    // is removed only after the archive is complete. `tokens`, when given, holds the funnel's
+    // earlier tokens (kept where well-formed) and receives the tokens the plugin was built with.
+    QString Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens = nullptr);
 
     // The first half: returns the assembled plugin folder.
     QString Assemble(const PluginDetails& details, const GenerationResult& generation);

@@ -114,7 +114,7 @@ function plugin_facts( $dir ) {
 	$name = preg_replace( '/\?>Plugin URI: .*$/', '?>', $name );
 
 	$template = file_get_contents( "$dir/modules/template/template.php" );
-	preg_match_all( '/case "((sp|dld)\d+)":(.*?)break;/s', $template, $cases, PREG_SET_ORDER );
+	preg_match_all( '/case "((sp|dld)[a-z0-9]{20,})":(.*?)break;/s', $template, $cases, PREG_SET_ORDER );
 	$slots = array();
 	foreach ( $cases as $c ) {
 		if ( ! preg_match( "/include \('(salespage|download)-funnelitem-(\d)\.php'\)/", $c[3], $inc ) ) {

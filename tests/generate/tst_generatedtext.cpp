@@ -130,9 +130,7 @@ private slots:
         // Replay the same draws to know the tokens.
         KelvrinTools tools(7), replay(7);
         auto token = [&replay](const char* prefix) {
-            const int a = replay.RandomNumber(999);
-            const int b = replay.RandomNumber(999);
-            return QString(prefix) + QString::number(a + b + 100);
+            return QString(prefix) + replay.RandomLetters(kTokenRandomLength);
         };
         const QString sp0 = token("sp"), dld0 = token("dld"), sp1 = token("sp"), dld1 = token("dld");
 
