@@ -2,18 +2,72 @@
 
 #include "platform/KelvrinParser.h"
 #include "platform/KelvrinTools.h"
+#include "plugin/WordPressNames.h"
 
 #include <QRegularExpression>
 #include <QStringList>
 
 namespace {
 
-bool hasControlCharacter(const QString& text) {
-    for (QChar c : text)
-        if (c.category() == QChar::Other_Control)
+bool isLineBreak(char32_t c) {
+    return c == U'\n' || c == U'\r' || c == U'\v' || c == U'\f' || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+bool hasControlCharacter(const QString& text, bool lineBreaksAllowed = false) {
+    for (char32_t c : text.toUcs4()) {
+        if (lineBreaksAllowed && (isLineBreak(c) || c == U'\t'))
+            continue;
+        const QChar::Category category = QChar::category(c);
+        if (category == QChar::Other_Control || category == QChar::Separator_Line ||
+            category == QChar::Separator_Paragraph)
+            return true;
+    }
+    return false;
+}
+
+// The marks that reorder text on screen, so a name could show other than it reads.
+bool hasDirectionControl(const QString& text) {
+    for (char32_t c : text.toUcs4())
+        if (c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+            (c >= 0x2066 && c <= 0x2069))
             return true;
     return false;
 }
+
+bool hasVisibleCharacter(const QString& text) {
+    for (char32_t c : text.toUcs4()) {
+        switch (QChar::category(c)) {
+        case QChar::Letter_Uppercase:
+        case QChar::Letter_Lowercase:
+        case QChar::Letter_Titlecase:
+        case QChar::Letter_Modifier:
+        case QChar::Letter_Other:
+        case QChar::Number_DecimalDigit:
+        case QChar::Number_Letter:
+        case QChar::Number_Other:
+        case QChar::Punctuation_Connector:
+        case QChar::Punctuation_Dash:
+        case QChar::Punctuation_Open:
+        case QChar::Punctuation_Close:
+        case QChar::Punctuation_InitialQuote:
+        case QChar::Punctuation_FinalQuote:
+        case QChar::Punctuation_Other:
+        case QChar::Symbol_Math:
+        case QChar::Symbol_Currency:
+        case QChar::Symbol_Modifier:
+        case QChar::Symbol_Other:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+struct Field {
+    const QString* text;
+    const char* label;
+};
 
 } // namespace
 
@@ -26,25 +80,47 @@ bool PluginDetails::AllFieldsFilled() const {
 }
 
 QString PluginDetails::SafetyProblem() const {
-    // The identifier names the plugin folder and prefixes every PHP name of the plugin.
-    static const QRegularExpression identifierPattern(QStringLiteral("^[A-Za-z][A-Za-z0-9_]{0,19}$"));
+    // The identifier names the plugin folder and prefixes every PHP name of the plugin; the whole
+    // text must match, a final line break included.
+    static const QRegularExpression identifierPattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z][A-Za-z0-9_]{0,19}")));
     if (!identifierPattern.match(identifier).hasMatch())
         return QStringLiteral(
             "The unique identifier may hold only letters, digits and underscores, must start "
             "with a letter and may be at most 20 characters long.");
+    if (IsWordPressReservedName(identifier))
+        return QStringLiteral("The unique identifier \"%1\" is a name that WordPress uses for its own "
+                              "addresses. Please choose another one, or press \"Generate New\".")
+            .arg(identifier);
+
+    const Field fields[] = {{&name, "Plugin Name"}, {&uri, "Plugin URI"}, {&description, "Description"},
+                            {&version, "Version"},  {&author, "Author"},  {&authorUrl, "Author Url"},
+                            {&license, "License"}};
+    for (const Field& field : fields) {
+        const bool multiLine = field.text == &description;
+        if (hasControlCharacter(*field.text, multiLine))
+            return multiLine ? QStringLiteral("The field \"%1\" must not contain control characters.")
+                                   .arg(QLatin1String(field.label))
+                             : QStringLiteral("The field \"%1\" must be a single line without control "
+                                              "characters.")
+                                   .arg(QLatin1String(field.label));
+        if (hasDirectionControl(*field.text))
+            return QStringLiteral("The field \"%1\" must not contain characters that change the "
+                                  "direction of the text.")
+                .arg(QLatin1String(field.label));
+        if (field.text->contains(QLatin1String("*/")))
+            return QStringLiteral(
+                "The plugin details must not contain \"*/\": it would end the plugin header.");
+    }
 
     const QString archive = ArchiveName(name);
     if (archive.isEmpty() || archive == QLatin1String(".") || archive == QLatin1String("..") ||
-        archive.contains(QLatin1Char('/')) || archive.contains(QLatin1Char('\\')) ||
-        hasControlCharacter(archive))
+        archive.contains(QLatin1Char('/')) || archive.contains(QLatin1Char('\\')))
         return QStringLiteral(
             "The plugin name also names the archive, so it must hold more than blanks and must "
             "not contain \"/\", \"\\\" or control characters, nor be \".\" or \"..\".");
-
-    for (const QString* field : {&name, &uri, &description, &version, &author, &authorUrl, &license})
-        if (field->contains(QLatin1String("*/")))
-            return QStringLiteral(
-                "The plugin details must not contain \"*/\": it would end the plugin header.");
+    if (!hasVisibleCharacter(name))
+        return QStringLiteral("The plugin name must show at least one visible character.");
     return {};
 }
 
@@ -58,6 +134,14 @@ QString ArchiveName(const QString& pluginName) {
     return KelvrinParser::ReplaceText(pluginName, QStringLiteral(" "), QString()).toLower();
 }
 
+QString HeaderDescription(const QString& description) {
+    // WordPress reads one header field per line: a line break would start a field of its own.
+    static const QRegularExpression lineBreak(
+        QStringLiteral("\\r\\n|[\\n\\r\\v\\f\\x{85}\\x{2028}\\x{2029}]"));
+    QString text = description;
+    return text.replace(lineBreak, QStringLiteral(" "));
+}
+
 QString BuildPluginHeader(const QString& name, const QString& uri, const QString& description,
                           const QString& version, const QString& author, const QString& authorUrl,
                           const QString& license) {
@@ -66,7 +150,7 @@ QString BuildPluginHeader(const QString& name, const QString& uri, const QString
         QStringLiteral("/*"),
         QStringLiteral("Plugin Name: ") + name,
         QStringLiteral("Plugin URI: ") + uri,
-        QStringLiteral("Description: ") + description,
+        QStringLiteral("Description: ") + HeaderDescription(description),
         QStringLiteral("Version: ") + version,
         QStringLiteral("Author: ") + author,
         QStringLiteral("Author URI: ") + authorUrl,

@@ -27,6 +27,9 @@ QString GenerateIdentifier(KelvrinTools& tools);
 // The plugin name without any blank, in lower case.
 QString ArchiveName(const QString& pluginName);
 
+// The description as one header line: every line break becomes a blank.
+QString HeaderDescription(const QString& description);
+
 // The eleven lines of the WordPress plugin header, CR LF between them and none after the last.
 QString BuildPluginHeader(const QString& name, const QString& uri, const QString& description,
                           const QString& version, const QString& author, const QString& authorUrl,
