@@ -62,13 +62,13 @@ int build(const QString& funnelPath, const QString& applicationFolder, QTextStre
         err << problem << Qt::endl;
         return 1;
     }
-    const QString refusal = PluginBuilder::Refusal(details);
+    PluginBuilder builder(applicationFolder, tools, messages);
+    const QString refusal = builder.Refusal(funnel, details);
     if (!refusal.isEmpty()) {
         messages.Show(QStringLiteral("Important"), refusal);
         return 1;
     }
     try {
-        PluginBuilder builder(applicationFolder, tools, messages);
         out << builder.Build(funnel, details) << Qt::endl;
         return 0;
     } catch (const BuildError& error) {

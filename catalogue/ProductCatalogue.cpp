@@ -1,6 +1,7 @@
 #include "catalogue/ProductCatalogue.h"
 
 #include "catalogue/BuiltInProducts.h"
+#include "catalogue/ProductImage.h"
 #include "platform/BuildError.h"
 #include "platform/KelvrinFile.h"
 #include "platform/KelvrinParser.h"
@@ -95,11 +96,14 @@ ProductRecord ProductCatalogue::ResolveCustom(const QString& displayName) const 
     const QString mapped = CustomProductFolder(displayName);
     const QString located = LocateFolder(mapped);
     product.folder = located.isEmpty() ? mapped : located;
-    if (located.isEmpty())
+    // Links are never read: they could ship any file of the disk as a public image.
+    if (located.isEmpty() || QFileInfo(located).isSymLink())
         return product;
 
     // Plain files as a file list shows them: no folders, no hidden files, sorted without case.
-    const QStringList files = QDir(located).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    // The last image file is the sales page image; other files are never taken.
+    const QStringList files =
+        QDir(located).entryList(QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
     for (const QString& file : files) {
         const QString path = located + QLatin1Char('/') + file;
         if (file == QLatin1String("download.txt")) {
@@ -109,9 +113,23 @@ ProductRecord ProductCatalogue::ResolveCustom(const QString& displayName) const 
             } catch (const BuildError&) {
                 product.downloadAddress.clear();
             }
-        } else {
+        } else if (ProductImage::HasImageExtension(file)) {
             product.salesPageImage = path;
         }
     }
     return product;
+}
+
+QString ProductCatalogue::LinkInCustomProduct(const QString& displayName) const {
+    const QString located = LocateFolder(CustomProductFolder(displayName));
+    if (located.isEmpty())
+        return {};
+    if (QFileInfo(located).isSymLink())
+        return located;
+    const auto entries = QDir(located).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries)
+        if (entry.isSymLink())
+            return entry.filePath();
+    return {};
 }

@@ -29,8 +29,11 @@ public:
     static QString LocateFolder(const QString& path);
 
     ProductRecord ResolveBuiltIn(const QString& displayName) const;
-    // A folder that cannot be found resolves as an empty folder.
+    // A folder that cannot be found, or that is a symbolic link, resolves as an empty folder.
+    // Only image files are taken as the sales page image; links in the folder are never read.
     ProductRecord ResolveCustom(const QString& displayName) const;
+    // The first symbolic link among the custom product's folder and its entries, or empty text.
+    QString LinkInCustomProduct(const QString& displayName) const;
 
 private:
     QString m_applicationFolder;

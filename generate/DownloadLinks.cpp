@@ -2,6 +2,7 @@
 
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
+#include "generate/Escaping.h"
 #include "platform/KelvrinParser.h"
 
 #include <QStringList>
@@ -34,7 +35,8 @@ void BuildDownloadLinks(const FunnelModel& funnel, int slot, QString& txtDownloa
             KelvrinParser::ReplaceText(item.cboProduct, ProductCatalogue::CustomPrefix(), QString());
         const QString address =
             KelvrinParser::ReplaceText(item.txtProductDownloadUrl, QStringLiteral("\r\n"), QString());
-        links << QStringLiteral("<a href=\"") + address + QStringLiteral("\" target=\"_blank\">") + name +
+        links << QStringLiteral("<a href=\"") + HtmlEscaped(address) +
+                     QStringLiteral("\" target=\"_blank\">") + HtmlEscaped(name) +
                      QStringLiteral("</a><br><br>");
     }
     txtDownloadItems = links.join(QStringLiteral("\r\n"));

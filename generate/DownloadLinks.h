@@ -10,5 +10,6 @@ class FunnelModel;
 QList<int> LinkedSlots(int slot);
 
 // Replaces `txtDownloadItems` with the download links of `slot` (links joined by CR LF, none
-// after the last). A number outside 0 to 4 leaves the text unchanged.
+// after the last). Names and addresses are HTML-escaped. A number outside 0 to 4 leaves the
+// text unchanged.
 void BuildDownloadLinks(const FunnelModel& funnel, int slot, QString& txtDownloadItems);

@@ -1,7 +1,9 @@
 #include "generate/FunnelGenerator.h"
 
+#include "catalogue/ProductImage.h"
 #include "funnel/FunnelModel.h"
 #include "generate/DownloadLinks.h"
+#include "generate/Escaping.h"
 #include "generate/SwitchCode.h"
 #include "generate/TemplateFiller.h"
 #include "platform/BuildError.h"
@@ -36,12 +38,6 @@ bool FunnelGenerator::CheckFunnelItems(const FunnelModel& funnel) {
         if (funnel.IsPresent(n) && funnel.Slot(n).cboProduct.isEmpty())
             return false;
     return true;
-}
-
-QString FunnelGenerator::ImageExtension(const QString& sourcePath) {
-    const QString full = GetFileName(sourcePath, true);
-    const QString base = GetFileName(sourcePath, false);
-    return KelvrinParser::ReplaceText(full, base, QString());
 }
 
 QString FunnelGenerator::Path(const QString& relative) const {
@@ -105,8 +101,6 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
                             kCrLf;
 
         const QString source = KelvrinParser::ReplaceText(slot.txtSalesPageImage, kCrLf, QString());
-        const QString imageName = QStringLiteral("funnelitem-") + number + ImageExtension(source);
-        const QString destination = Path(QStringLiteral("/temp/images/")) + imageName;
         if (!KelvrinTools::PathExists(source, false)) {
             m_messages.Show(QStringLiteral("Veltrano"), QStringLiteral("Source file does not exist."));
             throw BuildError(
@@ -114,6 +108,15 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
                 QStringLiteral("The sales page image of \"%1\" does not exist: %2")
                     .arg(FunnelModel::Title(n), source.isEmpty() ? QStringLiteral("(no image)") : source));
         }
+        // The copy gets a fixed name from its checked format, whatever the source was called.
+        const QString format = ProductImage::FormatOf(source);
+        if (format.isEmpty())
+            throw BuildError(BuildError::InvalidInput,
+                             QStringLiteral("The sales page image of \"%1\" is not a GIF, JPEG, PNG or WebP "
+                                            "image: %2")
+                                 .arg(FunnelModel::Title(n), source));
+        const QString imageName = QStringLiteral("funnelitem-") + number + QLatin1Char('.') + format;
+        const QString destination = Path(QStringLiteral("/temp/images/")) + imageName;
         QFile::remove(destination);
         if (!QFile::copy(source, destination))
             throw BuildError(
@@ -132,7 +135,7 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
         BuildDownloadLinks(funnel, n, txtDownloadItems);
         const QString downloadPage =
             FillTemplate(Path(QStringLiteral("/templates/downloadpage-funnelitem.php")),
-                         {{QStringLiteral("#DOWNLOAD_LINKS#"), txtDownloadItems}});
+                         {{QStringLiteral("#DOWNLOAD_LINKS#"), PhpSingleQuoted(txtDownloadItems)}});
         KelvrinFile::SaveTextFile(downloadPage,
                                   Path(QStringLiteral("/temp/php/download-funnelitem-%1.php").arg(number)));
     }

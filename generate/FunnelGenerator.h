@@ -21,10 +21,6 @@ public:
     // tokens in `earlier` are kept for their slots.
     GenerationResult ProcessFunnel(const FunnelModel& funnel, const FunnelTokens& earlier = {});
 
-    // Everything of the image's file name that is not its base name: kit.big.gif gives
-    // ".big.gif", gif.gif gives ".", a name without a point gives nothing.
-    static QString ImageExtension(const QString& sourcePath);
-
 private:
     void RebuildWorkArea();
     void MakeFolder(const QString& relative);

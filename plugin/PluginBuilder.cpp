@@ -1,5 +1,7 @@
 #include "plugin/PluginBuilder.h"
 
+#include "catalogue/ProductCatalogue.h"
+#include "generate/FunnelChecks.h"
 #include "generate/FunnelGenerator.h"
 #include "generate/TemplateFiller.h"
 #include "platform/BuildError.h"
@@ -21,6 +23,13 @@ QString PluginBuilder::Refusal(const PluginDetails& details) {
     if (!details.AllFieldsFilled())
         return QStringLiteral("All the fields are required.");
     return details.SafetyProblem();
+}
+
+QString PluginBuilder::Refusal(const FunnelModel& funnel, const PluginDetails& details) const {
+    const QString refusal = Refusal(details);
+    if (!refusal.isEmpty())
+        return refusal;
+    return FunnelRefusal(funnel, ProductCatalogue(m_applicationFolder));
 }
 
 QString PluginBuilder::ErrorMessage(int number, const QString& description) {
@@ -96,7 +105,7 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
 }
 
 QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens) {
-    const QString refusal = Refusal(details);
+    const QString refusal = Refusal(funnel, details);
     if (!refusal.isEmpty())
         throw BuildError(BuildError::InvalidInput, refusal);
 

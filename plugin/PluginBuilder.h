@@ -18,6 +18,9 @@ public:
 
     // The message that refuses the details before anything is written, or empty text.
     static QString Refusal(const PluginDetails& details);
+    // The same for the details and the funnel they are built from: products whose files or
+    // addresses would be unsafe in the plugin are refused too.
+    QString Refusal(const FunnelModel& funnel, const PluginDetails& details) const;
     // The text the build's one error trap shows for an error.
     static QString ErrorMessage(int number, const QString& description);
 

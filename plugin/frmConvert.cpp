@@ -139,7 +139,8 @@ void frmConvert::SetBusy(bool busy) {
 
 void frmConvert::Command3_Click() {
     const PluginDetails details = Details();
-    const QString refusal = PluginBuilder::Refusal(details);
+    const QString refusal =
+        PluginBuilder(m_applicationFolder, m_tools, m_messages).Refusal(m_funnel, details);
     if (!refusal.isEmpty()) {
         m_messages.Show(QStringLiteral("Important"), refusal);
         return;

@@ -1,18 +1,30 @@
 <?php
 /**
  * One download page of the funnel: the page buyers return to after paying.
- * Included by template.php; the links are written into this file when the
- * plugin is built.
+ * Included by template.php. The links are written into this file when the
+ * plugin is built, as a PHP string, and printed through wp_kses() so that only
+ * plain web links reach the page.
  */
 
 defined( 'ABSPATH' ) || exit;
+
+// A buyer's page: never indexed, never kept by a browser, a proxy or a caching plugin.
+if ( ! defined( 'DONOTCACHEPAGE' ) ) {
+	define( 'DONOTCACHEPAGE', true );
+}
+if ( ! headers_sent() ) {
+	header( 'Cache-Control: no-store, no-cache, must-revalidate, max-age=0, private' );
+	header( 'X-Robots-Tag: noindex, nofollow, noarchive' );
+}
+
+$download_links = '#DOWNLOAD_LINKS#';
 ?>
 <!DOCTYPE html>
 <html <?php language_attributes(); ?>>
 <head>
 <meta charset="<?php bloginfo( 'charset' ); ?>">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<meta name="robots" content="noindex, nofollow">
+<meta name="robots" content="noindex, nofollow, noarchive">
 <title>Your downloads</title>
 <style>
 *, *::before, *::after { box-sizing: border-box; }
@@ -36,7 +48,7 @@ body.#PLUGINID#-page { margin: 0; background: #eef1f5; color: #222; font: 18px/1
 <div class="#PLUGINID#-card">
 <h1 class="#PLUGINID#-title">Thank you for your purchase!</h1>
 <p class="#PLUGINID#-intro">Your downloads are ready. Click a link to open it, then save it to your computer.</p>
-<div class="#PLUGINID#-links">#DOWNLOAD_LINKS#</div>
+<div class="#PLUGINID#-links"><?php echo wp_kses( $download_links, array( 'a' => array( 'href' => true, 'target' => true ), 'br' => array() ), array( 'http', 'https' ) ); ?></div>
 </div>
 </main>
 </body>

@@ -237,12 +237,16 @@ private slots:
         QCOMPARE(model.Slot(2).txtSalesPageImage, app.file("myproducts/cool-product/salespage.jpg"));
         QCOMPARE(model.Slot(2).txtSalesPageHTML, builtInPreview);
 
+        // Only image files qualify: the last one by name wins, other files never do.
         app.write("myproducts/cool-product/zz-notes.txt", "later");
         model.SelectProduct(2, catalogue);
-        QCOMPARE(model.Slot(2).txtSalesPageImage, app.file("myproducts/cool-product/zz-notes.txt"));
+        QCOMPARE(model.Slot(2).txtSalesPageImage, app.file("myproducts/cool-product/salespage.jpg"));
+        app.write("myproducts/cool-product/Z-cover.PNG", "later image");
+        model.SelectProduct(2, catalogue);
+        QCOMPARE(model.Slot(2).txtSalesPageImage, app.file("myproducts/cool-product/Z-cover.PNG"));
     }
 
-    void caseVariantOfDownloadFileIsAnImage() {
+    void caseVariantOfDownloadFileIsNeitherAddressNorImage() {
         TestAppFolder app;
         app.write("myproducts/odd/Download.txt", "https://example.com/odd.zip");
         ProductCatalogue catalogue(app.path());
@@ -250,7 +254,7 @@ private slots:
         model.SetProductText(0, "My Products: Odd");
         model.SelectProduct(0, catalogue);
         QCOMPARE(model.Slot(0).txtProductDownloadUrl, QString());
-        QCOMPARE(model.Slot(0).txtSalesPageImage, app.file("myproducts/odd/Download.txt"));
+        QCOMPARE(model.Slot(0).txtSalesPageImage, QString());
     }
 
     void missingCustomFolderResolvesEmpty() {

@@ -92,32 +92,55 @@ private slots:
         QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\r\nM funnelitem_1\r\nM funnelitem_3\r\n\r\nEND"));
     }
 
+    // The copy is named by the slot and the format its content proves, whatever the source's name.
     void imageNames_data() {
         QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("copy");
-        QTest::newRow("plain") << "salespage.gif"
-                               << "funnelitem-0.gif";
-        QTest::newRow("two points") << "kit.big.gif"
-                                    << "funnelitem-0.big.gif";
-        QTest::newRow("base repeats") << "gif.gif"
-                                      << "funnelitem-0.";
-        QTest::newRow("no point") << "salespage"
-                                  << "funnelitem-0";
+        const QByteArray gif = "GIF89a image bytes", jpg = "\xFF\xD8\xFF\xE0 image bytes";
+        QTest::newRow("plain") << "salespage.gif" << gif << "funnelitem-0.gif";
+        QTest::newRow("two points") << "kit.big.gif" << gif << "funnelitem-0.gif";
+        QTest::newRow("base repeats") << "gif.gif" << gif << "funnelitem-0.gif";
+        QTest::newRow("quote in the name") << "cover.Bob's final.JPEG" << jpg << "funnelitem-0.jpg";
+        QTest::newRow("code in the name") << "z.j'.passthru('id').'.jpg" << jpg << "funnelitem-0.jpg";
+        QTest::newRow("png") << "cover.png" << QByteArray("\x89PNG\r\n\x1A\n image bytes")
+                             << "funnelitem-0.png";
+        QTest::newRow("webp") << "cover.webp" << QByteArray("RIFF\x10\x01\x01\x01WEBPVP8 image")
+                              << "funnelitem-0.webp";
     }
     void imageNames() {
         QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
         QFETCH(QString, copy);
         TestAppFolder app;
         writeTemplates(app);
-        app.write("myproducts/kit/" + file, "image bytes");
+        app.write("myproducts/kit/" + file, bytes);
         FunnelModel model;
         pick(model, app, 0, "My Products: Kit");
         KelvrinTools tools;
         RecordingMessages messages;
         FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
-        QCOMPARE(app.read("temp/images/" + copy), QByteArray("image bytes"));
+        QCOMPARE(app.read("temp/images/" + copy), bytes);
+        QCOMPARE(QDir(app.file("temp/images")).entryList(QDir::Files), QStringList{copy});
         QCOMPARE(app.read("temp/php/salespage-funnelitem-0.php"),
                  ("<img src=\"" + copy + "\"> funnelitem_button0").toUtf8());
+    }
+
+    // Values reach the download page as HTML-escaped text inside a PHP string that can't be closed.
+    void downloadPageHoldsValuesAsData() {
+        TestAppFolder app;
+        writeTemplates(app);
+        app.write("templates/downloadpage-funnelitem.php", "<?php $links = '#DOWNLOAD_LINKS#';");
+        app.write("myproducts/it's-<?php-x/salespage.gif", "GIF89a");
+        app.write("myproducts/it's-<?php-x/download.txt", "https://x.example/a\\b?c=1&d='e'");
+        FunnelModel model;
+        pick(model, app, 0, "My Products: It's <?php X");
+        KelvrinTools tools;
+        RecordingMessages messages;
+        FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+        QCOMPARE(app.read("temp/php/download-funnelitem-0.php"),
+                 QByteArray("<?php $links = '<a href=\"https://x.example/a\\\\b?c=1&amp;d=&#39;e&#39;\" "
+                            "target=\"_blank\">It&#39;s &lt;?php X</a><br><br>';"));
     }
 
     void imagePathLosesItsLineBreaks() {

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class FunnelModel;
+class ProductCatalogue;
+
+// True for an absolute http or https address with a host, as QUrl reads it strictly; line
+// breaks are removed first, as the download links remove them.
+bool IsWebAddress(const QString& address);
+
+// Why the funnel can't be turned into a safe plugin, or empty text. Checked before anything is
+// written: symbolic links in a custom product, sales page images that are not images, and
+// download addresses that are not web addresses. A missing image file is left to the
+// generation, which reports it in its own words.
+QString FunnelRefusal(const FunnelModel& funnel, const ProductCatalogue& catalogue);
