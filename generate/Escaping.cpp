@@ -1,7 +1,7 @@
 #include "generate/Escaping.h"
 
 QString HtmlEscaped(const QString& text) {
-    return text.toHtmlEscaped().replace(QLatin1Char('\''), QStringLiteral("&#39;"));
+    return text.toHtmlEscaped().replace(QLatin1Char('\''), QStringLiteral("&#039;"));
 }
 
 QString PhpSingleQuoted(const QString& text) {

@@ -45,6 +45,109 @@ function #prefix#_funnel_meta_boxes() {
 #FUNNELMETABOXES#
 }
 
+/**
+ * The funnel's fields are written by its own boxes only. Marked protected,
+ * they never show in core's custom-fields box, which would otherwise store
+ * them without this plugin's nonce or filtering; registered with an
+ * auth_callback that allows no one, no other core path (XML-RPC, REST) may
+ * edit them either.
+ *
+ * @param bool   $protected Whether the key is protected so far.
+ * @param string $meta_key  The key asked about.
+ * @param string $meta_type The kind of object it belongs to.
+ */
+function #prefix#_is_protected_meta( $protected, $meta_key, $meta_type ) {
+	if ( 'post' === $meta_type && is_string( $meta_key ) && 0 === strpos( $meta_key, '#prefix#_funnelitem_' ) ) {
+		return true;
+	}
+	return $protected;
+}
+add_filter( 'is_protected_meta', '#prefix#_is_protected_meta', 10, 3 );
+
+function #prefix#_register_meta() {
+	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+		foreach ( $box['fields'] as $field ) {
+			register_post_meta(
+				#prefix#_post_type(),
+				$field['id'],
+				array(
+					'type'          => 'string',
+					'single'        => true,
+					'show_in_rest'  => false,
+					'auth_callback' => '__return_false',
+				)
+			);
+		}
+	}
+}
+add_action( 'init', '#prefix#_register_meta' );
+
+/**
+ * The HTML that payment buttons are made of, for users who may not post raw
+ * HTML: forms with hidden, submit and image inputs, buttons, links, images
+ * and simple layout; nothing that runs script (wp_kses() drops event
+ * attributes and any address that is not a web or mail address).
+ *
+ * @return array[]
+ */
+function #prefix#_payment_button_html() {
+	$common = array(
+		'class' => true,
+		'id'    => true,
+		'title' => true,
+		'style' => true,
+	);
+	$layout = array( 'div', 'span', 'p', 'strong', 'em', 'b', 'i', 'center', 'table', 'tbody', 'tr', 'td', 'th' );
+	$html   = array(
+		'form'   => $common + array(
+			'action'         => true,
+			'method'         => true,
+			'target'         => true,
+			'name'           => true,
+			'accept-charset' => true,
+			'enctype'        => true,
+		),
+		'input'  => $common + array(
+			'type'   => true,
+			'name'   => true,
+			'value'  => true,
+			'src'    => true,
+			'alt'    => true,
+			'border' => true,
+			'width'  => true,
+			'height' => true,
+		),
+		'button' => $common + array(
+			'type'  => true,
+			'name'  => true,
+			'value' => true,
+		),
+		'select' => $common + array( 'name' => true ),
+		'option' => $common + array(
+			'value'    => true,
+			'selected' => true,
+		),
+		'label'  => $common + array( 'for' => true ),
+		'a'      => $common + array(
+			'href'   => true,
+			'target' => true,
+			'rel'    => true,
+		),
+		'img'    => $common + array(
+			'src'    => true,
+			'alt'    => true,
+			'width'  => true,
+			'height' => true,
+			'border' => true,
+		),
+		'br'     => array(),
+	);
+	foreach ( $layout as $tag ) {
+		$html[ $tag ] = $common;
+	}
+	return $html;
+}
+
 register_activation_hook( __FILE__, '#prefix#_activate' );
 register_deactivation_hook( __FILE__, '#prefix#_deactivate' );
 
@@ -166,8 +269,8 @@ function #prefix#_save_funnel( $post_id ) {
 			$value = wp_unslash( $_POST[ $key ] );
 			if ( 'code' === $field['type'] ) {
 				// The payment button is the marketer's own HTML; users who may
-				// not post raw HTML get it filtered like post content.
-				$value = $raw_html ? $value : wp_kses_post( $value );
+				// not post raw HTML keep only what payment buttons are made of.
+				$value = $raw_html ? $value : wp_kses( $value, #prefix#_payment_button_html() );
 			} else {
 				$value = sanitize_text_field( $value );
 			}

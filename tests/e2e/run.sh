@@ -17,6 +17,16 @@ trap 'rm -rf "$work"' EXIT
 cp -a "$(dirname "$program")" "$work/app"
 veltrano="$work/app/$(basename "$program")"
 
+# A hostile custom product: quotes and PHP in its name, a file name that is PHP code, a .php
+# file beside its image, and an address with characters that mean something to HTML.
+hostile="it's-\"best\"-<?php-echo-strrev('denwp');-?>"
+mkdir -p "$work/app/myproducts/$hostile" "$work/app/myproducts/bad-address"
+cp "$work/app/myproducts/demo-product/salespage.jpg" "$work/app/myproducts/$hostile/z.j'.passthru('id').'.jpg"
+printf '%s' "<?php echo 'pwned';" >"$work/app/myproducts/$hostile/evil.php"
+printf '%s' "https://files.example.com/get?name=it's&x=1" >"$work/app/myproducts/$hostile/download.txt"
+cp "$work/app/myproducts/demo-product/salespage.jpg" "$work/app/myproducts/bad-address/salespage.jpg"
+printf '%s' 'https://x/"><?php echo php_uname(); ?>' >"$work/app/myproducts/bad-address/download.txt"
+
 build() { # funnel json -> prints the archive path
   printf '%s' "$1" >"$work/funnel.json"
   "$veltrano" build "$work/funnel.json"
@@ -37,7 +47,7 @@ partial=$(build '{
   "items": [
     {"slot": 0, "product": "Niche Site Builder"},
     {"slot": 1, "product": "SEO Rank Booster"},
-    {"slot": 2, "product": "Podcast Profit Plan"},
+    {"slot": 2, "product": "My Products: It'"'"'s \"best\" <?php Echo Strrev('"'"'denwp'"'"'); ?>"},
     {"slot": 4, "product": "Email Profit Formula"}
   ],
   "plugin": {"identifier": "Shop2", "name": "Tom'"'"'s <b>Shop \"2\" $x ?> {$y} end"}
@@ -82,6 +92,23 @@ expect_links "$full" pMaxLenIdentifier_20 3 "Traffic Magnet Pro" "My Products: D
 expect_links "$full" pMaxLenIdentifier_20 4 "Traffic Magnet Pro" "Webinar Wealth" "$kindle"
 expect_links "$partial" Shop2 4 "Niche Site Builder" "SEO Rank Booster" "Email Profit Formula"
 expect_links "$single" Q 0 "Blogging For Bucks"
+hostile_link='<a href="https://files.example.com/get?name=it&#039;s&amp;x=1" target="_blank">It&#039;s &quot;best&quot; &lt;?php Echo Strrev(&#039;denwp&#039;); ?&gt;</a>'
+if unzip -p "$partial" Shop2/modules/template/download-funnelitem-2.php | grep -qF "$hostile_link" &&
+  ! unzip -l "$partial" | grep -q 'evil\|passthru'; then
+  echo "ok - Shop2: the hostile product's name and address are escaped; none of its file names or other files are shipped"
+else
+  echo "not ok - Shop2: hostile product"; failed=1
+fi
+# An address that is no web address is refused before anything is written, naming the product.
+before=$(ls "$work/app/output")
+printf '%s' '{"items": [{"slot": 0, "product": "My Products: Bad Address"}], "plugin": {"identifier": "bad", "name": "Bad"}}' >"$work/bad.json"
+if ! "$veltrano" build "$work/bad.json" >/dev/null 2>"$work/bad.err" &&
+  grep -qF '"My Products: Bad Address" (Front End Offer)' "$work/bad.err" &&
+  grep -qF 'https://x/"><?php echo php_uname(); ?>' "$work/bad.err" && [ "$(ls "$work/app/output")" = "$before" ]; then
+  echo "ok - a download address that is no web address is refused, naming the product and the address"
+else
+  echo "not ok - bad download address: $(cat "$work/bad.err")"; failed=1
+fi
 [ $failed -eq 0 ] || { echo "FAIL"; exit 1; }
 
 bash "$here/wordpress.sh" "$full" "$partial" "$single"

@@ -223,6 +223,7 @@ for i in "${!zips[@]}"; do
   log "plugin $id: pages, editor boxes, saving"
   wp_php check "$dir"
   wp_php autosave "$dir"
+  wp_php safety "$dir"
   check_logs "$id pages and saving"
 done
 

@@ -270,7 +270,7 @@ function cmd_install() {
 	ok( is_array( $r ) && ! empty( $r['user_id'] ), 'WordPress installs' );
 	update_option( 'permalink_structure', '' );
 	delete_option( 'rewrite_rules' );
-	foreach ( array( 'author', 'subscriber' ) as $role ) {
+	foreach ( array( 'author', 'subscriber', 'contributor', 'editor' ) as $role ) {
 		$uid = wp_insert_user(
 			array(
 				'user_login' => $role,
@@ -512,6 +512,101 @@ function cmd_check( $dir ) {
 	}
 }
 
+/**
+ * What no funnel data and no author may do: run PHP from product data, store
+ * script through core's own paths, list funnels to visitors, or let a buyer's
+ * page be cached or indexed.
+ */
+function cmd_safety( $dir ) {
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/admin.php';
+	$f     = plugin_facts( $dir );
+	$id    = $f['id'];
+	$type  = funnel_type( $f );
+	$admin = user_id( 'admin' );
+	$code  = meta_key( $f, 0, 'code' );
+
+	// Only the plugin's own files, the pages and proven images are shipped.
+	$shipped = array_diff( scandir( "$dir/modules/template" ), array( '.', '..' ) );
+	$odd     = preg_grep( '/^(index\.php|template\.php|(salespage-funnelitem|download-funnelitem)-[0-4]\.php|funnelitem-[0-4]\.(gif|jpg|png|webp))$/', $shipped, PREG_GREP_INVERT );
+	ok( array() === array_values( $odd ), "$id: modules/template holds only pages, proven images and the plugin's own files", implode( ', ', $odd ) );
+
+	// Product data shows as text; none of it runs.
+	$post = create_funnel( $f, $admin, 'publish', "E2E safety $id" );
+	$link = get_permalink( $post );
+	foreach ( $f['slots'] as $n => $t ) {
+		foreach ( array( 'sales', 'download' ) as $kind ) {
+			$r = http( 'GET', add_query_arg( 'step', $t[ $kind ], $link ) );
+			ok( 200 === $r['status'] && false === stripos( $r['body'], 'pwned' ) && false === strpos( $r['body'], '<?php' ), "$id: $kind page $n runs and prints no PHP from product data" );
+			if ( 'download' === $kind ) {
+				$cache = isset( $r['headers']['cache-control'] ) ? $r['headers']['cache-control'] : '';
+				$robots = isset( $r['headers']['x-robots-tag'] ) ? $r['headers']['x-robots-tag'] : '';
+				ok( false !== strpos( $cache, 'no-store' ) && false !== strpos( $robots, 'noindex' ) && false !== strpos( $r['body'], 'content="noindex' ), "$id: download page $n is neither stored nor indexed", "$cache | $robots" );
+			}
+		}
+	}
+
+	// Core's custom-fields path, without the plugin's nonce: an author on a
+	// published funnel, a contributor on a draft that an editor publishes.
+	$script = '<script>document.title="owned"</script>';
+	foreach ( array( 'author' => 'publish', 'contributor' => 'draft' ) as $login => $status ) {
+		$uid     = user_id( $login );
+		$own     = create_funnel( $f, $uid, $status, "E2E $login custom fields $id" );
+		$cookies = auth_cookies( $uid );
+		$r       = http( 'GET', admin_url( "post.php?post=$own&action=edit" ), null, $cookies );
+		$fields  = form_fields( $r['body'], 'post' );
+		if ( ! ok( is_array( $fields ), "$id: $login's edit form found", $r['status'] ) ) {
+			continue;
+		}
+		$fields = array_values( array_filter( $fields, function ( $field ) use ( $id ) { return $id . '_funnel_nonce' !== $field[0]; } ) );
+		set_field( $fields, 'metakeyinput', $code );
+		set_field( $fields, 'metavalue', $script );
+		set_field( $fields, 'save', 'publish' === $status ? 'Update' : 'Save Draft' );
+		$r = http( 'POST', admin_url( 'post.php' ), $fields, $cookies );
+		ok( 302 === $r['status'], "$id: $login's post through the custom-fields path is answered", $r['status'] . ' ' . page_error( $r['body'] ) );
+		wp_cache_flush();
+		ok( array() === get_post_meta( $own, $code ), "$id: core's custom-fields path stores nothing for a $login", wp_json_encode( get_post_meta( $own, $code ) ) );
+		if ( 'draft' === $status ) {
+			wp_set_current_user( user_id( 'editor' ) );
+			wp_update_post( array( 'ID' => $own, 'post_status' => 'publish' ) );
+			wp_set_current_user( 0 );
+		}
+		$r = http( 'GET', add_query_arg( 'step', $f['slots'][0]['sales'], get_permalink( $own ) ) );
+		ok( 200 === $r['status'] && false === strpos( $r['body'], 'owned' ), "$id: no script from a $login reaches the sales page" );
+	}
+	wp_set_current_user( $admin );
+	ok( is_protected_meta( $code, 'post' ) && ! current_user_can( 'add_post_meta', $post, $code ) && ! current_user_can( 'edit_post_meta', $post, $code ), "$id: the funnel's fields are protected meta that even an administrator can't edit through core's paths" );
+	wp_set_current_user( 0 );
+
+	// An author's payment button keeps what payment buttons are made of, and nothing that runs.
+	$author = user_id( 'author' );
+	$own    = create_funnel( $f, $author, 'publish', "E2E author button $id" );
+	$button = '<form action="https://www.paypal.com/cgi-bin/webscr" method="post" target="_top">'
+		. '<input type="hidden" name="cmd" value="_s-xclick"><input type="hidden" name="hosted_button_id" value="ABC123">'
+		. '<input type="image" src="https://www.paypalobjects.com/en_US/i/btn/btn_buynow_LG.gif" border="0" name="submit" alt="Buy Now">'
+		. '<button type="submit" class="buy">Buy</button></form>'
+		. '<a href="javascript:alert(1)" onclick="alert(2)">x</a><img src="https://pay.example.com/b.png" onerror="alert(3)"><script>alert(4)</script>';
+	save_as( $f, $author, $own, array( $code => $button ), $id . '_save_funnel' );
+	$stored = fresh_meta( $own, $code );
+	foreach ( array( '<form action="https://www.paypal.com/cgi-bin/webscr" method="post" target="_top">', '<input type="hidden" name="cmd" value="_s-xclick">', '<input type="hidden" name="hosted_button_id" value="ABC123">', 'type="image"', 'src="https://www.paypalobjects.com/en_US/i/btn/btn_buynow_LG.gif"', '<button type="submit" class="buy">Buy</button>', '<img src="https://pay.example.com/b.png">' ) as $kept ) {
+		ok( false !== strpos( $stored, $kept ), "$id: an author's payment button keeps $kept", $stored );
+	}
+	ok( false === stripos( $stored, 'javascript:' ) && false === stripos( $stored, 'onclick' ) && false === stripos( $stored, 'onerror' ) && false === stripos( $stored, '<script' ), "$id: an author's payment button loses everything that runs script", $stored );
+
+	// Visitors can't list funnels: not by post type, not in a feed, not by search.
+	$title = "E2E listed $id";
+	$shown = create_funnel( $f, $admin, 'publish', $title );
+	foreach ( array( "?post_type=$type", "?post_type=$type&feed=rss2", "?s=listed&post_type=$type", '?s=listed', '?feed=rss2', "?post_type=$type&paged=1&orderby=title" ) as $query ) {
+		$r = http( 'GET', home_url( "/$query" ) );
+		ok( false === strpos( $r['body'], $title ) && '' === page_error( $r['body'] ), "$id: $query lists no funnel to visitors", $r['status'] );
+	}
+	$r = http( 'GET', add_query_arg( 'step', $f['slots'][0]['sales'], get_permalink( $shown ) ) );
+	ok( 200 === $r['status'] && false !== strpos( $r['body'], 'class="' . $id . '-image"' ), "$id: a listed-nowhere funnel still serves its token pages" );
+	foreach ( array( $post, $shown ) as $p ) {
+		wp_delete_post( $p, true );
+	}
+}
+
 function cmd_autosave( $dir ) {
 	define( 'DOING_AUTOSAVE', true );
 	load_wordpress();
@@ -593,6 +688,9 @@ switch ( $cmd ) {
 		break;
 	case 'autosave':
 		cmd_autosave( $args[0] );
+		break;
+	case 'safety':
+		cmd_safety( $args[0] );
 		break;
 	case 'reactivate-pretty':
 		cmd_reactivate_pretty( $args[0] );

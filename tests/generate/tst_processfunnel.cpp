@@ -139,8 +139,8 @@ private slots:
         RecordingMessages messages;
         FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
         QCOMPARE(app.read("temp/php/download-funnelitem-0.php"),
-                 QByteArray("<?php $links = '<a href=\"https://x.example/a\\\\b?c=1&amp;d=&#39;e&#39;\" "
-                            "target=\"_blank\">It&#39;s &lt;?php X</a><br><br>';"));
+                 QByteArray("<?php $links = '<a href=\"https://x.example/a\\\\b?c=1&amp;d=&#039;e&#039;\" "
+                            "target=\"_blank\">It&#039;s &lt;?php X</a><br><br>';"));
     }
 
     void imagePathLosesItsLineBreaks() {

@@ -70,6 +70,22 @@ function #prefix#_register_post_type() {
 add_action( 'init', '#prefix#_register_post_type' );
 
 /**
+ * Funnels are reached through their own addresses only: the front end's lists,
+ * searches and feeds never show them to visitors (?post_type=..., feeds of it).
+ *
+ * @param WP_Query $query A query about to run.
+ */
+function #prefix#_hide_from_lists( $query ) {
+	if ( is_admin() || ! $query->is_main_query() || $query->is_singular() ) {
+		return;
+	}
+	if ( in_array( #prefix#_post_type(), (array) $query->get( 'post_type' ), true ) ) {
+		$query->set( 'post__in', array( 0 ) );
+	}
+}
+add_action( 'pre_get_posts', '#prefix#_hide_from_lists' );
+
+/**
  * Funnel pages are reached through their links only: keep them out of the
  * site map.
  */
