@@ -151,6 +151,30 @@ private slots:
         QTest::newRow("comment end") << "txtPlugin_Author"
                                      << "Bob */ evil"
                                      << "*/";
+        QTest::newRow("identifier with a final newline") << "txtPluginID"
+                                                         << "gui1\n"
+                                                         << "unique identifier";
+        QTest::newRow("reserved identifier") << "txtPluginID"
+                                             << "search"
+                                             << "WordPress uses";
+        QTest::newRow("author with a header line") << "txtPlugin_Author"
+                                                   << "Ann\nRequires PHP: 99.0"
+                                                   << "single line";
+    }
+
+    // A product that would be unsafe in the plugin is refused before anything is written.
+    void unsafeProductIsRefused() {
+        Fixture f;
+        frmConvert* form = f.open();
+        f.window.model().SetDownloadUrl(0, "javascript:alert(1)");
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(f.messages.lastTitle(), QString("Important"));
+        QVERIFY2(f.messages.lastText().contains("\"Traffic Magnet Pro\" (Front End Offer)") &&
+                     f.messages.lastText().contains("javascript:alert(1)"),
+                 qPrintable(f.messages.lastText()));
+        QVERIFY(form->isVisible() && form->Command3->isEnabled());
+        QVERIFY(QDir(f.app.file("output")).isEmpty());
+        QVERIFY(!QFileInfo::exists(f.app.file("temp/php")));
     }
     void refusals() {
         QFETCH(QString, field);
