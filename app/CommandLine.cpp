@@ -2,83 +2,187 @@
 
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
+#include "generate/FunnelGenerator.h"
 #include "platform/BuildError.h"
 #include "platform/KelvrinTools.h"
 #include "platform/Messages.h"
 #include "plugin/FunnelFile.h"
 #include "plugin/PluginBuilder.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
+#include <filesystem>
 
 namespace {
 
 class ConsoleMessages final : public Messages {
 public:
-    explicit ConsoleMessages(QTextStream& err)
-        : m_err(err) {}
+    ConsoleMessages(QTextStream& err, QString prefix)
+        : m_err(err)
+        , m_prefix(std::move(prefix)) {}
     void Show(const QString& title, const QString& text, Icon) override {
-        m_err << title << ": " << text << Qt::endl;
+        m_err << m_prefix << title << ": " << text << Qt::endl;
     }
 
 private:
     QTextStream& m_err;
+    QString m_prefix;
 };
 
 const char* kUsage =
-    "Usage: veltrano [build FUNNEL.json | --help | --version]\n"
+    "Usage: veltrano [FUNNEL.json | build FUNNEL.json... [--output DIR] | --help | --version]\n"
     "\n"
-    "Without arguments Veltrano opens its window.\n"
-    "  build FUNNEL.json  build the plugin archive for the funnel described in FUNNEL.json\n"
-    "                     into the output folder and print the archive's path\n"
-    "  --help             show this text\n"
-    "  --version          show the program's name and version\n"
+    "Without arguments Veltrano opens its window; with a funnel file it opens that funnel.\n"
+    "  build FUNNEL.json...  build the plugin archive of each funnel file into the output\n"
+    "                        folder and print each archive's path; a failure is reported and\n"
+    "                        the other files are still built\n"
+    "  --output DIR          put the archives into DIR instead\n"
+    "  --help                show this text\n"
+    "  --version             show the program's name and version\n"
     "\n"
-    "FUNNEL.json:\n"
-    "  { \"items\": [ { \"slot\": 0, \"product\": \"Traffic Magnet Pro\" },\n"
+    "FUNNEL.json (File > Save in the window writes the same format):\n"
+    "  { \"format\": 1,\n"
+    "    \"items\": [ { \"slot\": 0, \"product\": \"Traffic Magnet Pro\" },\n"
     "               { \"slot\": 1, \"product\": \"My Products: Demo Product\",\n"
     "                 \"download\": \"https://example.com/file.zip\" } ],\n"
     "    \"plugin\": { \"identifier\": \"p123\", \"name\": \"My Plugin\", \"uri\": \"...\",\n"
     "                \"description\": \"...\", \"version\": \"1.0\", \"author\": \"...\",\n"
     "                \"authorUrl\": \"...\", \"license\": \"GPL\" } }\n"
     "  Slots: 0 front end offer, 1 upsell #1, 2 upsell #2, 3 downsell for upsell #1,\n"
-    "  4 downsell for upsell #2. Plugin fields are optional.\n";
+    "  4 downsell for upsell #2. Plugin fields are optional. A missing identifier is drawn\n"
+    "  and, with the pages' tokens, written back into the file, so a rebuild updates the\n"
+    "  same plugin at the same page addresses.\n";
 
-int build(const QString& funnelPath, const QString& applicationFolder, QTextStream& out, QTextStream& err) {
-    QFile file(funnelPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        err << "Cannot read " << funnelPath << ": " << file.errorString() << Qt::endl;
-        return 1;
+// Moves the archive into `folder`, replacing an archive of the same name only once the new one
+// is complete there. Returns the new path; throws BuildError.
+QString moveArchive(const QString& archive, const QString& folder) {
+    const QString target = QDir(folder).filePath(QFileInfo(archive).fileName());
+    std::error_code error;
+    std::filesystem::rename(archive.toStdString(), target.toStdString(), error);
+    if (!error)
+        return target;
+    // Another file system: copy beside the target first.
+    const QString part = target + QStringLiteral(".part");
+    QFile::remove(part);
+    if (!QFile::copy(archive, part))
+        throw BuildError(BuildError::PathFileAccess, QStringLiteral("Cannot write %1").arg(part));
+    std::filesystem::rename(part.toStdString(), target.toStdString(), error);
+    if (error) {
+        QFile::remove(part);
+        throw BuildError(
+            BuildError::PathFileAccess,
+            QStringLiteral("Cannot replace %1: %2").arg(target, QString::fromStdString(error.message())));
     }
-    ConsoleMessages console(err);
+    QFile::remove(archive);
+    return target;
+}
+
+bool build(const QString& funnelPath, const QString& outputFolder, const QString& applicationFolder,
+           QTextStream& out, QTextStream& err) {
+    const QString prefix = funnelPath + QStringLiteral(": ");
+    QByteArray json;
+    if (const QString problem = FunnelFile::ReadFile(funnelPath, json); !problem.isEmpty()) {
+        err << problem << Qt::endl;
+        return false;
+    }
+    ConsoleMessages console(err, prefix);
     Messages& messages = console;
     KelvrinTools tools;
     ProductCatalogue catalogue(applicationFolder);
     FunnelModel funnel;
     PluginDetails details;
+    FunnelFileContent content;
     const QString problem =
-        FunnelFile::Load(file.readAll(), catalogue, catalogue.FillProductLists(), tools, funnel, details);
+        FunnelFile::Load(json, catalogue, catalogue.FillProductLists(), tools, funnel, details, &content);
     if (!problem.isEmpty()) {
-        err << problem << Qt::endl;
-        return 1;
+        err << prefix << problem << Qt::endl;
+        return false;
+    }
+    if (!FunnelGenerator::CheckFunnelItems(funnel)) {
+        messages.Show(QStringLiteral("Missing Info"),
+                      QStringLiteral(
+                          "Please verify that you've selected a product for each one of your funnel items."));
+        return false;
     }
     PluginBuilder builder(applicationFolder, tools, messages);
     const QString refusal = builder.Refusal(funnel, details);
     if (!refusal.isEmpty()) {
         messages.Show(QStringLiteral("Important"), refusal);
-        return 1;
+        return false;
     }
+    QString archive;
+    FunnelTokens tokens = content.tokens;
     try {
-        out << builder.Build(funnel, details) << Qt::endl;
-        return 0;
+        archive = builder.Build(funnel, details, &tokens);
+        if (!outputFolder.isEmpty())
+            archive = moveArchive(archive, outputFolder);
     } catch (const BuildError& error) {
         messages.Show(QStringLiteral("Error"),
                       PluginBuilder::ErrorMessage(error.number(), error.description()));
+        return false;
+    }
+    out << archive << Qt::endl;
+
+    // A drawn identifier and new tokens go back into the file, so the next build makes the same
+    // plugin with the same page addresses.
+    if (content.details.identifier.isEmpty() || tokens != content.tokens) {
+        const QString saveProblem =
+            FunnelFile::WriteFile(funnelPath, FunnelFile::Write(funnel, details, tokens, content.source));
+        if (!saveProblem.isEmpty())
+            err << prefix << "Warning: the plugin was built, but its identifier and page tokens could not be "
+                << "kept in the funnel file, so the next build makes a new plugin. " << saveProblem
+                << Qt::endl;
+    }
+    return true;
+}
+
+int buildAll(const QStringList& arguments, const QString& applicationFolder, QTextStream& out,
+             QTextStream& err) {
+    QStringList files;
+    QString outputFolder;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--output")) {
+            if (++i == arguments.size() || !outputFolder.isEmpty()) {
+                err << kUsage;
+                return 2;
+            }
+            outputFolder = arguments[i];
+        } else if (argument.startsWith(QLatin1String("--output="))) {
+            outputFolder = argument.mid(9);
+            if (outputFolder.isEmpty()) {
+                err << kUsage;
+                return 2;
+            }
+        } else {
+            files << argument;
+        }
+    }
+    if (files.isEmpty()) {
+        err << kUsage;
+        return 2;
+    }
+    if (!outputFolder.isEmpty() && !QDir().mkpath(outputFolder)) {
+        err << "Cannot make the output folder " << outputFolder << Qt::endl;
         return 1;
     }
+    bool allBuilt = true;
+    for (const QString& file : files)
+        allBuilt = build(file, outputFolder, applicationFolder, out, err) && allBuilt;
+    return allBuilt ? 0 : 1;
 }
 
 } // namespace
+
+bool IsCommand(const QStringList& arguments) {
+    if (arguments.isEmpty())
+        return false;
+    const QString& first = arguments[0];
+    return first == QLatin1String("build") || first == QLatin1String("--help") ||
+           first == QLatin1String("-h") || first == QLatin1String("--version");
+}
 
 int RunCommandLine(const QStringList& arguments, const QString& applicationFolder, QTextStream& out,
                    QTextStream& err) {
@@ -91,8 +195,8 @@ int RunCommandLine(const QStringList& arguments, const QString& applicationFolde
         out << "Veltrano Pro 2.6" << Qt::endl;
         return 0;
     }
-    if (arguments.size() == 2 && arguments[0] == QLatin1String("build"))
-        return build(arguments[1], applicationFolder, out, err);
+    if (!arguments.isEmpty() && arguments[0] == QLatin1String("build"))
+        return buildAll(arguments.mid(1), applicationFolder, out, err);
     err << kUsage;
     return 2;
 }

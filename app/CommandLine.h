@@ -5,7 +5,11 @@
 
 class QTextStream;
 
-// The window-less commands: "build FUNNEL.json", "--help", "--version". Returns the exit code.
-// Uses the same core as the windows and prints their texts.
+// True when the arguments ask for a window-less command; anything else (nothing, a funnel file,
+// the toolkit's own options) opens the window.
+bool IsCommand(const QStringList& arguments);
+
+// The window-less commands: "build FUNNEL.json... [--output DIR]", "--help", "--version".
+// Returns the exit code. Uses the same core as the windows and prints their texts.
 int RunCommandLine(const QStringList& arguments, const QString& applicationFolder, QTextStream& out,
                    QTextStream& err);

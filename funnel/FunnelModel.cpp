@@ -15,6 +15,18 @@ FunnelModel::FunnelModel(QObject* parent)
     m_slots[0].shown = true;
 }
 
+void FunnelModel::Clear() {
+    m_slots = {};
+    m_slots[0].shown = true;
+    m_addUpsellEnabled = {true, true};
+    m_addDownsellEnabled = {false, true, true};
+    txtProductId.clear();
+    txtBonusDeliveryUrl.clear();
+    txtMyProductDownloadUrl.clear();
+    lblItemPreview.clear();
+    emit changed();
+}
+
 QString FunnelModel::Title(int slot) {
     static const std::array<QString, SlotCount> titles{
         QStringLiteral("Front End Offer"),

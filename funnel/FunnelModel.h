@@ -31,6 +31,9 @@ public:
 
     explicit FunnelModel(QObject* parent = nullptr);
 
+    // Back to the start: only the front end offer, no product anywhere; the product choices stay.
+    void Clear();
+
     static QString Title(int slot);
     static int Parent(int slot);
 

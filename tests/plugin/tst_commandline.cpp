@@ -3,6 +3,10 @@
 #include "app/CommandLine.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 
@@ -121,6 +125,126 @@ private slots:
         QVERIFY(result.out.isEmpty());
         QVERIFY(QDir(app.file("output")).isEmpty());
         QVERIFY(QDir(app.file("temp")).isEmpty());
+    }
+
+    void eachFileIsBuiltAndEachFailureReported() {
+        TestAppFolder app;
+        app.write("a.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], "
+                            "\"plugin\": {\"identifier\": \"pFirst\", \"name\": \"First\"}}");
+        app.write("broken.json",
+                  "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\", \"download\": 5}]}");
+        app.write("b.json", "{\"items\": [{\"slot\": 0, \"product\": \"SEO Rank Booster\"}], "
+                            "\"plugin\": {\"identifier\": \"pSecond\", \"name\": \"Second\"}}");
+        const Run result = run(app, {"build", app.file("a.json"), app.file("broken.json"),
+                                     app.file("missing.json"), app.file("b.json")});
+        QCOMPARE(result.code, 1);
+        QCOMPARE(result.out, app.file("output/first.zip") + "\n" + app.file("output/second.zip") + "\n");
+        QVERIFY2(result.err.contains(app.file("broken.json") +
+                                     ": Slot 0: \"download\" must be text, not a number."),
+                 qPrintable(result.err));
+        QVERIFY2(result.err.contains(app.file("missing.json") + " does not exist"), qPrintable(result.err));
+        QVERIFY(ReadZip(app.file("output/first.zip")).contains("pFirst/plugin.php"));
+        QVERIFY(ReadZip(app.file("output/second.zip")).contains("pSecond/plugin.php"));
+
+        const Run allGood = run(app, {"build", app.file("a.json"), app.file("b.json")});
+        QCOMPARE(allGood.code, 0);
+        QVERIFY(allGood.err.isEmpty());
+    }
+
+    void outputFolder_data() {
+        QTest::addColumn<bool>("joined");
+        QTest::newRow("--output DIR") << false;
+        QTest::newRow("--output=DIR") << true;
+    }
+    void outputFolder() {
+        QFETCH(bool, joined);
+        TestAppFolder app;
+        QTemporaryDir elsewhere;
+        const QString folder = elsewhere.filePath("new/archives");
+        app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
+        QFile stale(folder + "/myplugin.zip");
+        QDir().mkpath(folder);
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("old") == 3);
+        stale.close();
+        const QStringList arguments = joined ? QStringList{"build", "--output=" + folder, app.file("f.json")}
+                                             : QStringList{"build", app.file("f.json"), "--output", folder};
+        const Run result = run(app, arguments);
+        QCOMPARE(result.code, 0);
+        QCOMPARE(result.out.trimmed(), folder + "/myplugin.zip");
+        QVERIFY(ReadZip(folder + "/myplugin.zip").size() > 5);
+        QVERIFY(!QFile::exists(app.file("output/myplugin.zip")));
+        QVERIFY(QDir(app.file("output")).isEmpty());
+    }
+
+    void wrongArguments_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no file") << QStringList{"build"};
+        QTest::newRow("only output") << QStringList{"build", "--output", "/tmp"};
+        QTest::newRow("output without folder") << QStringList{"build", "f.json", "--output"};
+        QTest::newRow("empty output") << QStringList{"build", "f.json", "--output="};
+        QTest::newRow("output twice") << QStringList{"build", "f.json", "--output", "a", "--output", "b"};
+    }
+    void wrongArguments() {
+        QFETCH(QStringList, arguments);
+        TestAppFolder app;
+        const Run result = run(app, arguments);
+        QCOMPARE(result.code, 2);
+        QVERIFY(result.err.contains("Usage"));
+        QVERIFY(QDir(app.file("output")).isEmpty());
+    }
+
+    void whatOpensTheWindow_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("command");
+        QTest::newRow("nothing") << QStringList{} << false;
+        QTest::newRow("funnel file") << QStringList{"funnel.json"} << false;
+        QTest::newRow("build") << QStringList{"build", "funnel.json"} << true;
+        QTest::newRow("help") << QStringList{"--help"} << true;
+        QTest::newRow("short help") << QStringList{"-h"} << true;
+        QTest::newRow("version") << QStringList{"--version"} << true;
+    }
+    void whatOpensTheWindow() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, command);
+        QCOMPARE(IsCommand(arguments), command);
+    }
+
+    void aRebuildMakesTheSamePlugin() {
+        TestAppFolder app;
+        app.write("f.json",
+                  "{\"comment\": \"mine\", \"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}, "
+                  "{\"slot\": 1, \"product\": \"SEO Rank Booster\"}]}");
+        QCOMPARE(run(app, {"build", app.file("f.json")}).code, 0);
+        const auto first = ReadZip(app.file("output/myplugin.zip"));
+        const QString identifier = first.firstKey().section('/', 0, 0);
+        const QJsonObject saved = QJsonDocument::fromJson(app.read("f.json")).object();
+        QCOMPARE(saved.value("plugin").toObject().value("identifier").toString(), identifier);
+        QCOMPARE(saved.value("comment").toString(), QString("mine"));
+        const QJsonObject upsell = saved.value("items").toArray()[1].toObject();
+        const QString salesToken = upsell.value("tokens").toObject().value("sales").toString();
+        QVERIFY(first[identifier + "/modules/template/template.php"].content.contains(salesToken.toUtf8()));
+        const QByteArray savedOnce = app.read("f.json");
+
+        QCOMPARE(run(app, {"build", app.file("f.json")}).code, 0);
+        const auto second = ReadZip(app.file("output/myplugin.zip"));
+        QCOMPARE(second.keys(), first.keys());
+        for (auto it = first.cbegin(); it != first.cend(); ++it)
+            QVERIFY2(second[it.key()].content == it->content, qPrintable(it.key()));
+        // Nothing new to keep: the file is left as it was.
+        QCOMPARE(app.read("f.json"), savedOnce);
+    }
+
+    void aFileThatCannotBeUpdatedStillBuildsWithAWarning() {
+        TestAppFolder app;
+        app.write("ro/f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
+        QFile(app.file("ro")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        const Run result = run(app, {"build", app.file("ro/f.json")});
+        QFile(app.file("ro")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!result.err.contains("Warning") && app.read("ro/f.json").contains("identifier"))
+            QSKIP("The folder stays writable (running as root?).");
+        QCOMPARE(result.code, 0);
+        QVERIFY2(result.err.contains("could not be kept"), qPrintable(result.err));
+        QVERIFY(QFile::exists(app.file("output/myplugin.zip")));
     }
 
     void buildErrorsUseTheWindowsText() {

@@ -1,0 +1,329 @@
+#include "TestAppFolder.h"
+#include "catalogue/ProductCatalogue.h"
+#include "funnel/FunnelModel.h"
+#include "platform/KelvrinTools.h"
+#include "plugin/FunnelFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+namespace {
+
+// Every detail different from its default and from each other, so a field written under one key
+// and read under another cannot pass.
+PluginDetails distinctDetails() {
+    PluginDetails details;
+    details.identifier = QStringLiteral("pRound7");
+    details.name = QStringLiteral("Round Trip \"Plugin\"");
+    details.uri = QStringLiteral("https://uri.example.com/p?a=1&b=2");
+    details.description = QStringLiteral("Line one\nline two with ünïcödé");
+    details.version = QStringLiteral("3.4.5");
+    details.author = QStringLiteral("Ann Author");
+    details.authorUrl = QStringLiteral("https://ann.example.com");
+    details.license = QStringLiteral("GPLv2 or later");
+    return details;
+}
+
+struct Loaded {
+    QString problem;
+    FunnelFileContent content;
+};
+
+Loaded parse(const QByteArray& json) {
+    Loaded result;
+    result.problem = FunnelFile::Parse(json, PluginDetails(), result.content);
+    return result;
+}
+
+QByteArray withFrontEnd(const QByteArray& rest) {
+    return "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]" + rest + "}";
+}
+
+void compareSlots(const FunnelModel& actual, const FunnelModel& expected) {
+    QCOMPARE(actual.PresentSlots(), expected.PresentSlots());
+    for (int n : expected.PresentSlots()) {
+        QCOMPARE(actual.Slot(n).cboProduct, expected.Slot(n).cboProduct);
+        QCOMPARE(actual.Slot(n).txtProductDownloadUrl, expected.Slot(n).txtProductDownloadUrl);
+        QCOMPARE(actual.Slot(n).txtSalesPageImage, expected.Slot(n).txtSalesPageImage);
+    }
+}
+
+void compareDetails(const PluginDetails& actual, const PluginDetails& expected) {
+    QCOMPARE(actual.identifier, expected.identifier);
+    QCOMPARE(actual.name, expected.name);
+    QCOMPARE(actual.uri, expected.uri);
+    QCOMPARE(actual.description, expected.description);
+    QCOMPARE(actual.version, expected.version);
+    QCOMPARE(actual.author, expected.author);
+    QCOMPARE(actual.authorUrl, expected.authorUrl);
+    QCOMPARE(actual.license, expected.license);
+}
+
+} // namespace
+
+class tst_FunnelFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void roundTripKeepsEverything_data() {
+        QTest::addColumn<QList<int>>("shown");
+        QTest::newRow("front end alone") << QList<int>{0};
+        QTest::newRow("first downsell") << QList<int>{0, 1, 3};
+        QTest::newRow("last slot") << QList<int>{0, 1, 2, 4};
+        QTest::newRow("all five") << QList<int>{0, 1, 2, 3, 4};
+    }
+    void roundTripKeepsEverything() {
+        QFETCH(QList<int>, shown);
+        TestAppFolder app;
+        ProductCatalogue catalogue(app.path());
+        const QStringList choices = catalogue.FillProductLists();
+        const QStringList products{"Traffic Magnet Pro", "My Products: Demo Product", "Webinar Wealth",
+                                   "Kindle Publishing Empire", "SEO Rank Booster"};
+
+        FunnelModel funnel;
+        funnel.SetProductChoices(choices);
+        FunnelTokens tokens;
+        for (int n : shown) {
+            if (n == 1 || n == 2)
+                QVERIFY(funnel.AddUpsell(n - 1));
+            else if (n == 3 || n == 4)
+                QVERIFY(funnel.AddDownsell(n - 2));
+            funnel.SetProductText(n, products[n]);
+            funnel.SelectProduct(n, catalogue);
+            tokens.sales[size_t(n)] = QStringLiteral("sp%1abcdefghijklmnopqrstuvwxyz").arg(n);
+            tokens.download[size_t(n)] = QStringLiteral("dld%1abcdefghijklmnopqrstuvwxyz").arg(n);
+        }
+        funnel.SetDownloadUrl(shown.last(), "https://typed.example.com/last.zip");
+        const PluginDetails details = distinctDetails();
+
+        const QByteArray written = FunnelFile::Write(funnel, details, tokens);
+        const Loaded loaded = parse(written);
+        QVERIFY2(loaded.problem.isEmpty(), qPrintable(loaded.problem));
+        FunnelModel readBack;
+        QCOMPARE(FunnelFile::Apply(loaded.content, catalogue, choices, readBack), QString());
+
+        compareSlots(readBack, funnel);
+        QCOMPARE(readBack.Slot(shown.last()).txtProductDownloadUrl,
+                 QString("https://typed.example.com/last.zip"));
+        compareDetails(loaded.content.details, details);
+        QCOMPARE(loaded.content.tokens, tokens);
+        QCOMPARE(
+            FunnelFile::Write(readBack, loaded.content.details, loaded.content.tokens, loaded.content.source),
+            written);
+        QCOMPARE(QJsonDocument::fromJson(written).object().value("format").toInt(), FunnelFile::Format);
+    }
+
+    // The keys as documented, so a key misspelt alike in writing and reading is caught too.
+    void readsTheDocumentedKeys() {
+        const Loaded loaded =
+            parse("{ \"format\": 1,\n"
+                  "            \"items\": [ { \"slot\": 0, \"product\": \"Webinar Wealth\", \"download\": "
+                  "\"https://d.example.com/0\",\n"
+                  "                         \"tokens\": { \"sales\": \"sp0123456789abcdefghij\", "
+                  "\"download\": \"dld0123456789abcdefghij\" } } ],\n"
+                  "            \"plugin\": { \"identifier\": \"pKeys\", \"name\": \"N\", \"uri\": \"U\", "
+                  "\"description\": \"D\",\n"
+                  "                        \"version\": \"V\", \"author\": \"A\", \"authorUrl\": \"AU\", "
+                  "\"license\": \"L\" } }");
+        QVERIFY2(loaded.problem.isEmpty(), qPrintable(loaded.problem));
+        const PluginDetails& d = loaded.content.details;
+        QCOMPARE(QStringList({d.identifier, d.name, d.uri, d.description, d.version, d.author, d.authorUrl,
+                              d.license}),
+                 QStringList({"pKeys", "N", "U", "D", "V", "A", "AU", "L"}));
+        QCOMPARE(loaded.content.items[0].download, QString("https://d.example.com/0"));
+        QVERIFY(loaded.content.items[0].hasDownload);
+        QCOMPARE(loaded.content.tokens.sales[0], QString("sp0123456789abcdefghij"));
+        QCOMPARE(loaded.content.tokens.download[0], QString("dld0123456789abcdefghij"));
+    }
+
+    void fieldsLeftOutKeepTheDefaults() {
+        PluginDetails defaults;
+        defaults.author = "Remembered Author";
+        defaults.identifier = "pNotFromDefaults";
+        FunnelFileContent content;
+        QCOMPARE(
+            FunnelFile::Parse(withFrontEnd(", \"plugin\": {\"name\": \"Only Name\"}"), defaults, content),
+            QString());
+        QCOMPARE(content.details.name, QString("Only Name"));
+        QCOMPARE(content.details.author, QString("Remembered Author"));
+        QCOMPARE(content.details.license, QString("GPL"));
+        // An identifier is the funnel's own, never a default.
+        QVERIFY(content.details.identifier.isEmpty());
+        QCOMPARE(content.tokens, FunnelTokens());
+        QVERIFY(!content.items[0].hasDownload);
+    }
+
+    void wrongTypesAreRefusedByName_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("download number")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\", \"download\": 5}]}")
+            << "Slot 0: \"download\" must be text, not a number.";
+        QTest::newRow("identifier number") << withFrontEnd(", \"plugin\": {\"identifier\": 5}")
+                                           << "\"identifier\" in \"plugin\" must be text, not a number.";
+        QTest::newRow("author null") << withFrontEnd(", \"plugin\": {\"authorUrl\": null}")
+                                     << "\"authorUrl\" in \"plugin\" must be text, not null.";
+        QTest::newRow("plugin text") << withFrontEnd(", \"plugin\": \"x\"")
+                                     << "\"plugin\" must be an object, not text.";
+        QTest::newRow("product list") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": [\"a\"]}]}")
+                                      << "Slot 0: \"product\" must be text, not a list.";
+        QTest::newRow("items object")
+            << QByteArray("{\"items\": {}}") << "\"items\" must be a list, not an object.";
+        QTest::newRow("item text") << QByteArray("{\"items\": [\"Webinar Wealth\"]}")
+                                   << "Item 1 of \"items\" must be an object, not text.";
+        QTest::newRow("slot text") << QByteArray(
+                                          "{\"items\": [{\"slot\": \"0\", \"product\": \"Webinar Wealth\"}]}")
+                                   << "Every item needs a \"slot\" from 0 to 4.";
+        QTest::newRow("slot fraction")
+            << QByteArray("{\"items\": [{\"slot\": 0.5, \"product\": \"Webinar Wealth\"}]}")
+            << "Every item needs a \"slot\" from 0 to 4.";
+        QTest::newRow("slot below") << QByteArray(
+                                           "{\"items\": [{\"slot\": -1, \"product\": \"Webinar Wealth\"}]}")
+                                    << "Every item needs a \"slot\" from 0 to 4.";
+        QTest::newRow("slot above") << QByteArray(
+                                           "{\"items\": [{\"slot\": 5, \"product\": \"Webinar Wealth\"}]}")
+                                    << "Every item needs a \"slot\" from 0 to 4.";
+        QTest::newRow("format text") << withFrontEnd(", \"format\": \"1\"")
+                                     << "\"format\" must be a whole number from 1, not text.";
+        QTest::newRow("format zero") << withFrontEnd(", \"format\": 0")
+                                     << "\"format\" must be a whole number from 1, not a number.";
+        QTest::newRow("format newer") << withFrontEnd(", \"format\": 2") << "has format 2";
+        QTest::newRow("tokens text")
+            << QByteArray(
+                   "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\", \"tokens\": \"sp1\"}]}")
+            << "Slot 0: \"tokens\" must be an object, not text.";
+        QTest::newRow("token without prefix")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"1111111111111111111111\", "
+                          "\"download\": \"dld11111111111111111111\"}}]}")
+            << "Slot 0: \"tokens\" needs \"sales\"";
+        QTest::newRow("token with code")
+            << QByteArray(
+                   "{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": "
+                   "\"sp11111111111111111111\", \"download\": \"dld11111111111111111111\\\"; exit;\"}}]}")
+            << "Slot 0: \"tokens\" needs \"download\"";
+        QTest::newRow("token upper case")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"spAAAAAAAAAAAAAAAAAAAA\", "
+                          "\"download\": \"dld11111111111111111111\"}}]}")
+            << "needs \"sales\"";
+        QTest::newRow("token half")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp11111111111111111111\"}}]}")
+            << "needs \"download\"";
+        QTest::newRow("token twice")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp11111111111111111111\", "
+                          "\"download\": \"dld11111111111111111111\"}},"
+                          "{\"slot\": 1, \"tokens\": {\"sales\": \"sp11111111111111111111\", \"download\": "
+                          "\"dld22222222222222222222\"}}]}")
+            << "Slot 1: the token \"sp11111111111111111111\" is used twice.";
+    }
+    void wrongTypesAreRefusedByName() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, message);
+        const Loaded loaded = parse(json);
+        QVERIFY2(loaded.problem.contains(message), qPrintable(loaded.problem));
+    }
+
+    void tokenLengthLimit_data() {
+        QTest::addColumn<int>("digits");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("too short") << 19 << false;
+        QTest::newRow("shortest") << 20 << true;
+        QTest::newRow("longest") << 64 << true;
+        QTest::newRow("too long") << 65 << false;
+    }
+    void tokenLengthLimit() {
+        QFETCH(int, digits);
+        QFETCH(bool, accepted);
+        const QByteArray tail(digits, '7');
+        const Loaded loaded = parse("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp" + tail +
+                                    "\", \"download\": \"dld" + tail + "\"}}]}");
+        QCOMPARE(loaded.problem.isEmpty(), accepted);
+    }
+
+    void unknownFieldsAreKeptOnSaving() {
+        TestAppFolder app;
+        ProductCatalogue catalogue(app.path());
+        const QStringList choices = catalogue.FillProductLists();
+        const Loaded loaded =
+            parse("{ \"comment\": \"kept\", \"items\": [\n"
+                  "              { \"slot\": 0, \"product\": \"Webinar Wealth\", \"note\": \"item note\" },\n"
+                  "              { \"slot\": 1, \"product\": \"SEO Rank Booster\", \"note\": \"removed "
+                  "item\" } ],\n"
+                  "            \"plugin\": { \"name\": \"N\", \"colour\": \"blue\" } }");
+        QVERIFY2(loaded.problem.isEmpty(), qPrintable(loaded.problem));
+        FunnelModel funnel;
+        QCOMPARE(FunnelFile::Apply(loaded.content, catalogue, choices, funnel), QString());
+        QCOMPARE(funnel.RemoveItem(1), FunnelModel::RemoveResult::Removed);
+
+        const QJsonObject written = QJsonDocument::fromJson(FunnelFile::Write(funnel, loaded.content.details,
+                                                                              {}, loaded.content.source))
+                                        .object();
+        QCOMPARE(written.value("comment").toString(), QString("kept"));
+        QCOMPARE(written.value("plugin").toObject().value("colour").toString(), QString("blue"));
+        const QJsonArray items = written.value("items").toArray();
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].toObject().value("note").toString(), QString("item note"));
+        QVERIFY(!written.value("plugin").toObject().contains("identifier"));
+    }
+
+    void applyRefusesUnknownProductsAndChangesNothing() {
+        TestAppFolder app;
+        ProductCatalogue catalogue(app.path());
+        const QStringList choices = catalogue.FillProductLists();
+        FunnelModel funnel;
+        funnel.SetProductText(0, "Webinar Wealth");
+        const Loaded loaded = parse("{\"items\": [{\"slot\": 0, \"product\": \"Traffic Magnet Pro\"},"
+                                    "{\"slot\": 1, \"product\": \"My Products: Gone\"}]}");
+        QVERIFY(loaded.problem.isEmpty());
+        QCOMPARE(FunnelFile::Apply(loaded.content, catalogue, choices, funnel),
+                 QString("Slot 1: unknown product \"My Products: Gone\"."));
+        QCOMPARE(funnel.PresentSlots(), QList<int>{0});
+        QCOMPARE(funnel.Slot(0).cboProduct, QString("Webinar Wealth"));
+    }
+
+    void anItemWithoutProductIsShownEmpty() {
+        TestAppFolder app;
+        ProductCatalogue catalogue(app.path());
+        const Loaded loaded = parse(
+            "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}, {\"slot\": 2}, {\"slot\": 1}]}");
+        QVERIFY2(loaded.problem.isEmpty(), qPrintable(loaded.problem));
+        FunnelModel funnel;
+        QCOMPARE(FunnelFile::Apply(loaded.content, catalogue, catalogue.FillProductLists(), funnel),
+                 QString());
+        QCOMPARE(funnel.PresentSlots(), (QList<int>{0, 1, 2}));
+        QVERIFY(funnel.Slot(1).cboProduct.isEmpty());
+        QVERIFY(funnel.Slot(2).txtProductDownloadUrl.isEmpty());
+    }
+
+    void readingFromDisk() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("f.json");
+        QByteArray bytes;
+        QVERIFY(FunnelFile::ReadFile(path, bytes).contains("does not exist"));
+        QVERIFY(FunnelFile::ReadFile(dir.path(), bytes).contains("is not a funnel file"));
+
+        QCOMPARE(FunnelFile::WriteFile(path, QByteArray(FunnelFile::MaximumSize, ' ')), QString());
+        QCOMPARE(FunnelFile::ReadFile(path, bytes), QString());
+        QCOMPARE(bytes.size(), FunnelFile::MaximumSize);
+        QCOMPARE(FunnelFile::WriteFile(path, QByteArray(FunnelFile::MaximumSize + 1, ' ')), QString());
+        QVERIFY(FunnelFile::ReadFile(path, bytes).contains("too large"));
+
+        QVERIFY(!FunnelFile::WriteFile(dir.filePath("missing/f.json"), "{}").isEmpty());
+        QVERIFY(!QFile::exists(dir.filePath("missing/f.json")));
+        // A file that cannot be replaced keeps what it held.
+        QCOMPARE(FunnelFile::WriteFile(path, "old"), QString());
+        QFile(dir.path()).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        const QString problem = FunnelFile::WriteFile(path, "new");
+        QFile(dir.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (problem.isEmpty())
+            QSKIP("The folder stays writable (running as root?).");
+        QCOMPARE(FunnelFile::ReadFile(path, bytes), QString());
+        QCOMPARE(bytes, QByteArray("old"));
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_FunnelFile)
+#include "tst_funnelfile.moc"
