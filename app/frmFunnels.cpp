@@ -9,10 +9,16 @@
 #include "platform/Shell.h"
 #include "platform/Twips.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -20,20 +26,42 @@ const QString kProductName = QStringLiteral("Veltrano");
 const QString kNameSuffix = QStringLiteral(" ");
 const QString kVersion = QStringLiteral("2.6");
 
+// A funnel file dropped on the window: one local file.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().first().isLocalFile())
+        return {};
+    return data->urls().first().toLocalFile();
+}
+
+const QString kFileFilter = QStringLiteral("Funnel files (*.json);;All files (*)");
+
 } // namespace
 
-frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& shell, QWidget* parent)
+frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& shell, QSettings* settings,
+                       QWidget* parent)
     : QWidget(parent)
     , m_applicationFolder(std::move(applicationFolder))
     , m_messages(messages)
     , m_shell(shell)
-    , m_catalogue(m_applicationFolder) {
+    , m_catalogue(m_applicationFolder)
+    , m_document(m_catalogue, settings) {
     setObjectName(QStringLiteral("frmFunnels"));
-    // Wide enough for the whole funnel diagram: the upsell #2 column would otherwise be cut off.
-    setFixedSize(Twips(0, 0, 3570 + 16710, 10335).size());
     setFont(QFont(QStringLiteral("Verdana"), 9));
+    setAcceptDrops(true);
 
-    auto* Picture1 = new QWidget(this);
+    // The funnel area below the menu bar; wide enough for the whole funnel diagram: the upsell #2
+    // column would otherwise be cut off.
+    auto* area = new QWidget(this);
+    area->setFixedSize(Twips(0, 0, 3570 + 16710, 10335).size());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(area);
+    CreateFileMenu();
+    layout->setMenuBar(menuBar);
+
+    auto* Picture1 = new QWidget(area);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(Twips(0, 0, 3570, 10335));
     Picture1->setAutoFillBackground(true);
@@ -45,7 +73,7 @@ frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& she
     lblAppName->setGeometry(Twips(225, 1620, 2895, 465));
     lblAppName->setStyleSheet(QStringLiteral("color: white; font-weight: bold; font-size: 16pt;"));
 
-    auto* picFunnelDiagram = new QWidget(this);
+    auto* picFunnelDiagram = new QWidget(area);
     picFunnelDiagram->setObjectName(QStringLiteral("picFunnelDiagram"));
     picFunnelDiagram->setGeometry(Twips(3570, 0, 16710, 10335));
     picFunnelDiagram->setAutoFillBackground(true);
@@ -83,7 +111,7 @@ frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& she
         itemPanel->setGeometry(Twips(g[0], g[1], g[2], g[3]));
         m_panels[size_t(n)] = itemPanel;
         connect(itemPanel, &FunnelItemPanel::productPicked, this, &frmFunnels::cboProduct_Click);
-        connect(itemPanel, &FunnelItemPanel::downloadUrlEdited, &m_model, &FunnelModel::SetDownloadUrl);
+        connect(itemPanel, &FunnelItemPanel::downloadUrlEdited, &model(), &FunnelModel::SetDownloadUrl);
         connect(itemPanel, &FunnelItemPanel::previewClicked, this, &frmFunnels::lblPreview_Click);
         connect(itemPanel, &FunnelItemPanel::removeClicked, this, &frmFunnels::lblRemoveDownsell_Click);
         connect(itemPanel, &FunnelItemPanel::addUpsellClicked, this, &frmFunnels::cmdAddUpsell_Click);
@@ -112,9 +140,154 @@ frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& she
     connect(cmdOutput, &QPushButton::clicked, this, &frmFunnels::cmdOutput_Click);
     connect(Command1, &QPushButton::clicked, this, &frmFunnels::Command1_Click);
     connect(lblMyProducts, &QLabel::linkActivated, this, &frmFunnels::lblMyProducts_Click);
-    connect(&m_model, &FunnelModel::changed, this, &frmFunnels::ShowModel);
+    connect(&model(), &FunnelModel::changed, this, &frmFunnels::ShowModel);
+    connect(&m_document, &FunnelDocument::stateChanged, this, &frmFunnels::ShowDocumentState);
 
     Form_Load();
+}
+
+void frmFunnels::CreateFileMenu() {
+    menuBar = new QMenuBar(this);
+    mnuFile = menuBar->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuNew = mnuFile->addAction(QStringLiteral("&New"), this, &frmFunnels::mnuNew_Click);
+    mnuNew->setShortcut(QKeySequence::New);
+    mnuOpen = mnuFile->addAction(QStringLiteral("&Open..."), this, &frmFunnels::mnuOpen_Click);
+    mnuOpen->setShortcut(QKeySequence::Open);
+    mnuRecent = mnuFile->addMenu(QStringLiteral("Open &Recent"));
+    mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
+    mnuFile->addSeparator();
+    mnuSave = mnuFile->addAction(QStringLiteral("&Save"), this, &frmFunnels::mnuSave_Click);
+    mnuSave->setShortcut(QKeySequence::Save);
+    mnuSaveAs = mnuFile->addAction(QStringLiteral("Save &As..."), this, &frmFunnels::mnuSaveAs_Click);
+    mnuSaveAs->setShortcut(QKeySequence::SaveAs);
+    mnuFile->addSeparator();
+    mnuQuit = mnuFile->addAction(QStringLiteral("&Quit"), this, &frmFunnels::close);
+    mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    for (QAction* action : {mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuQuit})
+        action->setShortcutContext(Qt::WindowShortcut);
+}
+
+void frmFunnels::ShowDocumentState() {
+    setWindowTitle(m_document.Caption(Caption()));
+    mnuRecent->clear();
+    const QStringList recent = m_document.recentFiles().Files();
+    for (int i = 0; i < recent.size(); ++i) {
+        const QString path = recent[i];
+        // The number is the entry's mnemonic; the path tells files of the same name apart.
+        QAction* entry = mnuRecent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path), this,
+                                              [this, path] { OpenFile(path); });
+        entry->setData(path);
+    }
+    if (!recent.isEmpty()) {
+        mnuRecent->addSeparator();
+        mnuRecent->addAction(QStringLiteral("&Clear List"), this, [this] {
+            m_document.recentFiles().Clear();
+            ShowDocumentState();
+        });
+    }
+    mnuRecent->setEnabled(!recent.isEmpty());
+}
+
+bool frmFunnels::MayReplaceFunnel() {
+    if (m_convert && m_convert->IsBuilding())
+        return false;
+    if (!m_document.isModified())
+        return true;
+    const QString name = m_document.filePath().isEmpty() ? QStringLiteral("this funnel")
+                                                         : QFileInfo(m_document.filePath()).fileName();
+    switch (m_messages.AskToSave(QStringLiteral("Save Funnel"),
+                                 QStringLiteral("Do you want to save the changes to %1?").arg(name))) {
+    case Messages::SaveAnswer::Save:
+        return mnuSave_Click();
+    case Messages::SaveAnswer::Discard:
+        return true;
+    case Messages::SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void frmFunnels::CloseConvertWindow() {
+    // Its fields belong to the funnel that is being replaced.
+    if (m_convert)
+        m_convert->close();
+}
+
+void frmFunnels::mnuNew_Click() {
+    if (!MayReplaceFunnel())
+        return;
+    CloseConvertWindow();
+    m_document.New();
+}
+
+void frmFunnels::mnuOpen_Click() {
+    const QString folder =
+        m_document.filePath().isEmpty() ? QDir::homePath() : QFileInfo(m_document.filePath()).path();
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open Funnel"), folder, kFileFilter);
+    if (!path.isEmpty())
+        OpenFile(path);
+}
+
+bool frmFunnels::OpenFile(const QString& path) {
+    if (!MayReplaceFunnel())
+        return false;
+    const QString problem = m_document.Open(path);
+    if (!problem.isEmpty()) {
+        m_messages.Show(QStringLiteral("Open Funnel"), problem, Messages::Icon::Warning);
+        return false;
+    }
+    CloseConvertWindow();
+    return true;
+}
+
+bool frmFunnels::mnuSave_Click() {
+    if (m_document.filePath().isEmpty())
+        return mnuSaveAs_Click();
+    return SaveFile(m_document.filePath());
+}
+
+bool frmFunnels::mnuSaveAs_Click() {
+    const QString suggested = m_document.filePath().isEmpty()
+                                  ? QDir::home().filePath(QStringLiteral("funnel.json"))
+                                  : m_document.filePath();
+    QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save Funnel As"), suggested, kFileFilter);
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".json");
+    return SaveFile(path);
+}
+
+bool frmFunnels::SaveFile(const QString& path) {
+    const QString problem = m_document.SaveAs(path);
+    if (!problem.isEmpty()) {
+        m_messages.Show(QStringLiteral("Save Funnel"), problem, Messages::Icon::Warning);
+        return false;
+    }
+    return true;
+}
+
+void frmFunnels::closeEvent(QCloseEvent* event) {
+    if (MayReplaceFunnel())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void frmFunnels::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmFunnels::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OpenFile(path);
 }
 
 QString frmFunnels::Caption() {
@@ -123,7 +296,7 @@ QString frmFunnels::Caption() {
 
 void frmFunnels::Form_Load() {
     lblAppName->setText(kProductName);
-    setWindowTitle(Caption());
+    ShowDocumentState();
 
     const QString myProducts = m_applicationFolder + QStringLiteral("/myproducts");
     if (!KelvrinTools::PathExists(myProducts, true) && !QDir().mkdir(myProducts))
@@ -137,14 +310,14 @@ void frmFunnels::Form_Load() {
 }
 
 void frmFunnels::FillProductLists() {
-    m_model.SetProductChoices(m_catalogue.FillProductLists());
+    model().SetProductChoices(m_catalogue.FillProductLists());
 }
 
 void frmFunnels::ShowModel() {
     for (FunnelItemPanel* itemPanel : m_panels)
-        itemPanel->ShowState(m_model);
+        itemPanel->ShowState(model());
     for (int c = 0; c < FunnelModel::ConnectorCount; ++c)
-        m_connectors[size_t(c)]->setVisible(m_model.IsConnectorShown(c));
+        m_connectors[size_t(c)]->setVisible(model().IsConnectorShown(c));
 }
 
 void frmFunnels::Command1_Click() {
@@ -161,7 +334,7 @@ void frmFunnels::lblMyProducts_Click() {
 }
 
 void frmFunnels::cmdCreate_Click() {
-    if (!FunnelGenerator::CheckFunnelItems(m_model)) {
+    if (!FunnelGenerator::CheckFunnelItems(model())) {
         m_messages.Show(
             QStringLiteral("Missing Info"),
             QStringLiteral(
@@ -169,8 +342,10 @@ void frmFunnels::cmdCreate_Click() {
         return;
     }
     if (!m_convert) {
-        m_convert = new frmConvert(m_applicationFolder, m_model, m_tools, m_messages, m_shell, this);
+        m_convert = new frmConvert(m_applicationFolder, model(), m_document.details(), m_document.tokens(),
+                                   m_tools, m_messages, m_shell, this);
         m_convert->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_convert, &frmConvert::built, &m_document, &FunnelDocument::KeepBuild);
     }
     m_convert->show();
     m_convert->raise();
@@ -178,16 +353,16 @@ void frmFunnels::cmdCreate_Click() {
 }
 
 void frmFunnels::cboProduct_Click(int Index, const QString& product) {
-    m_model.SetProductText(Index, product);
+    model().SetProductText(Index, product);
     SelectProduct(Index);
 }
 
 void frmFunnels::SelectProduct(int Index) {
-    m_model.SelectProduct(Index, m_catalogue);
+    model().SelectProduct(Index, m_catalogue);
 }
 
 void frmFunnels::lblPreview_Click(int Index) {
-    const QString product = m_model.Slot(Index).cboProduct;
+    const QString product = model().Slot(Index).cboProduct;
     if (product.isEmpty()) {
         m_messages.Show(QStringLiteral("Missing Info"), QStringLiteral("Please select a product first."));
         return;
@@ -198,21 +373,21 @@ void frmFunnels::lblPreview_Click(int Index) {
         return;
     }
     SelectProduct(Index);
-    m_model.lblItemPreview = QString::number(Index);
-    frmProductViewer viewer(m_model.Slot(m_model.lblItemPreview.toInt()).txtSalesPageHTML, this);
+    model().lblItemPreview = QString::number(Index);
+    frmProductViewer viewer(model().Slot(model().lblItemPreview.toInt()).txtSalesPageHTML, this);
     viewer.exec();
 }
 
 void frmFunnels::cmdAddUpsell_Click(int Index) {
-    m_model.AddUpsell(Index);
+    model().AddUpsell(Index);
 }
 
 void frmFunnels::cmdAddDownsell_Click(int Index) {
-    m_model.AddDownsell(Index);
+    model().AddDownsell(Index);
 }
 
 void frmFunnels::lblRemoveDownsell_Click(int Index) {
-    if (m_model.RemoveItem(Index) == FunnelModel::RemoveResult::HasChildren)
+    if (model().RemoveItem(Index) == FunnelModel::RemoveResult::HasChildren)
         m_messages.Show(QStringLiteral("Ooops"),
                         QStringLiteral("The selected funnel item can' be deleted (has child items)"));
 }

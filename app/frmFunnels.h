@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FunnelDocument.h"
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
 #include "platform/KelvrinTools.h"
@@ -11,21 +12,34 @@
 
 class FunnelItemPanel;
 class Messages;
+class QAction;
 class QLabel;
+class QMenu;
+class QMenuBar;
 class QPushButton;
+class QSettings;
 class Shell;
 
-// The main window: the funnel diagram, its five item panels and the window's own commands.
+// The main window: the funnel diagram, its five item panels, the File menu and the window's own
+// commands. Settings keep the recent files and the defaults for new funnels; without them
+// nothing outlives the run.
 class frmFunnels final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(frmFunnels)
 
 public:
-    frmFunnels(QString applicationFolder, Messages& messages, Shell& shell, QWidget* parent = nullptr);
+    frmFunnels(QString applicationFolder, Messages& messages, Shell& shell, QSettings* settings = nullptr,
+               QWidget* parent = nullptr);
 
     static QString Caption();
 
-    FunnelModel& model() { return m_model; }
+    // Opens a funnel file after asking to save unsaved changes; false when nothing was opened.
+    bool OpenFile(const QString& path);
+    // Saves to the given file; false (and a message) when it could not be saved.
+    bool SaveFile(const QString& path);
+
+    FunnelDocument& document() { return m_document; }
+    FunnelModel& model() { return m_document.model(); }
     const ProductCatalogue& catalogue() const { return m_catalogue; }
     FunnelItemPanel* panel(int slot) const { return m_panels.at(size_t(slot)); }
     QLabel* imgFunnel(int connector) const { return m_connectors.at(size_t(connector)); }
@@ -36,6 +50,19 @@ public:
     QPushButton* cmdCreate = nullptr;
     QPushButton* cmdOutput = nullptr;
     QPushButton* Command1 = nullptr;
+    QMenuBar* menuBar = nullptr;
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuRecent = nullptr;
+    QAction* mnuNew = nullptr;
+    QAction* mnuOpen = nullptr;
+    QAction* mnuSave = nullptr;
+    QAction* mnuSaveAs = nullptr;
+    QAction* mnuQuit = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private slots:
     void Form_Load();
@@ -48,8 +75,18 @@ private slots:
     void cmdAddUpsell_Click(int Index);
     void cmdAddDownsell_Click(int Index);
     void lblRemoveDownsell_Click(int Index);
+    void mnuNew_Click();
+    void mnuOpen_Click();
+    bool mnuSave_Click();
+    bool mnuSaveAs_Click();
+    void ShowDocumentState();
 
 private:
+    void CreateFileMenu();
+    // True when the funnel may be replaced: it is saved, the user saved it now, or chose to
+    // discard the changes. No document change while a plugin is being built.
+    bool MayReplaceFunnel();
+    void CloseConvertWindow();
     void FillProductLists();
     void SelectProduct(int Index);
     void ShowModel();
@@ -59,7 +96,7 @@ private:
     Shell& m_shell;
     KelvrinTools m_tools;
     ProductCatalogue m_catalogue;
-    FunnelModel m_model;
+    FunnelDocument m_document;
     std::array<FunnelItemPanel*, FunnelModel::SlotCount> m_panels{};
     std::array<QLabel*, FunnelModel::ConnectorCount> m_connectors{};
     QPointer<frmConvert> m_convert;

@@ -5,24 +5,34 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSettings>
 #include <QTextStream>
 
 int main(int argc, char* argv[]) {
-    if (argc > 1) {
+    {
         // Commands need no display.
-        QCoreApplication app(argc, argv);
-        QTextStream out(stdout);
-        QTextStream err(stderr);
-        return RunCommandLine(app.arguments().mid(1), QCoreApplication::applicationDirPath(), out, err);
+        QCoreApplication probe(argc, argv);
+        const QStringList arguments = QCoreApplication::arguments().mid(1);
+        if (IsCommand(arguments)) {
+            QTextStream out(stdout);
+            QTextStream err(stderr);
+            return RunCommandLine(arguments, QCoreApplication::applicationDirPath(), out, err);
+        }
     }
 
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Veltrano"));
     QApplication::setApplicationName(QStringLiteral("Veltrano"));
+    QSettings settings;
     QtMessages messages;
     DesktopShell shell;
-    frmFunnels window(QCoreApplication::applicationDirPath(), messages, shell);
+    frmFunnels window(QCoreApplication::applicationDirPath(), messages, shell, &settings);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
+    // The toolkit has taken its own options out: what is left is a funnel file to open.
+    const QStringList files = QCoreApplication::arguments().mid(1);
+    if (!files.isEmpty())
+        window.OpenFile(files.first());
     return app.exec();
 }

@@ -7,8 +7,16 @@
 class Messages {
 public:
     enum class Icon { Information, Warning, Critical };
+    enum class SaveAnswer { Save, Discard, Cancel };
 
     virtual ~Messages() = default;
     // Shows the text with one OK button and returns when the user has closed it.
     virtual void Show(const QString& title, const QString& text, Icon icon = Icon::Information) = 0;
+    // Asks whether to save changes that would otherwise be lost. Where nobody can answer, the
+    // answer is Cancel, so nothing is lost.
+    virtual SaveAnswer AskToSave(const QString& title, const QString& text) {
+        Q_UNUSED(title);
+        Q_UNUSED(text);
+        return SaveAnswer::Cancel;
+    }
 };

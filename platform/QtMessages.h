@@ -4,12 +4,13 @@
 
 class QWidget;
 
-// Message boxes for the windows: one OK button, modal to the given window.
+// Message boxes for the windows, modal to the given window.
 class QtMessages final : public Messages {
 public:
     explicit QtMessages(QWidget* parent = nullptr)
         : m_parent(parent) {}
     void Show(const QString& title, const QString& text, Icon icon) override;
+    SaveAnswer AskToSave(const QString& title, const QString& text) override;
 
 private:
     QWidget* m_parent;

@@ -36,22 +36,23 @@ Field* field(const QString& name, const QString& text, const QRect& geometry, QW
 
 } // namespace
 
-frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, KelvrinTools& tools,
-                       Messages& messages, Shell& shell, QWidget* parent)
+frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, const PluginDetails& details,
+                       FunnelTokens tokens, KelvrinTools& tools, Messages& messages, Shell& shell,
+                       QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_applicationFolder(std::move(applicationFolder))
     , m_funnel(funnel)
     , m_tools(tools)
     , m_messages(messages)
-    , m_shell(shell) {
+    , m_shell(shell)
+    , m_tokens(std::move(tokens)) {
     setObjectName(QStringLiteral("frmConvert"));
     setWindowTitle(QStringLiteral("Create Plugin"));
     setFixedSize(Twips(0, 0, 14790, 7620).size());
-    const PluginDetails defaults;
 
     label(QStringLiteral("Unique Identifier"), Twips(675, 405, 1905, 330), this);
-    txtPluginID =
-        field<QLineEdit>(QStringLiteral("txtPluginID"), QString(), Twips(2340, 360, 1725, 375), this);
+    txtPluginID = field<QLineEdit>(QStringLiteral("txtPluginID"), details.identifier,
+                                   Twips(2340, 360, 1725, 375), this);
     cmdGenerateIdentifier = new QPushButton(QStringLiteral("Generate New"), this);
     cmdGenerateIdentifier->setObjectName(QStringLiteral("cmdGenerateIdentifier"));
     cmdGenerateIdentifier->setGeometry(Twips(4320, 360, 1500, 375));
@@ -64,29 +65,29 @@ frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, Kel
     frame->setStyleSheet(QStringLiteral("QGroupBox { font-family: Verdana; font-weight: bold; }"));
     label(QStringLiteral("Enter the details of your plugin below:"), Twips(765, 495, 7080, 285), frame);
     label(QStringLiteral("Plugin Name:"), Twips(1305, 1080, 1185, 285), frame);
-    txtPlugin_Name = field<QLineEdit>(QStringLiteral("txtPlugin_Name"), defaults.name,
-                                      Twips(2745, 1035, 2040, 420), frame);
+    txtPlugin_Name =
+        field<QLineEdit>(QStringLiteral("txtPlugin_Name"), details.name, Twips(2745, 1035, 2040, 420), frame);
     label(QStringLiteral(
               "Please Keep this Name as Short as Possible. Allowed characters: letters, numbers and spaces."),
           Twips(4950, 1125, 7845, 240), frame);
     label(QStringLiteral("Plugin URI:"), Twips(1305, 1620, 1185, 285), frame);
     txtPlugin_Uri =
-        field<QLineEdit>(QStringLiteral("txtPlugin_Uri"), defaults.uri, Twips(2745, 1575, 3975, 420), frame);
+        field<QLineEdit>(QStringLiteral("txtPlugin_Uri"), details.uri, Twips(2745, 1575, 3975, 420), frame);
     label(QStringLiteral("Description:"), Twips(1305, 2160, 1185, 285), frame);
     txtPlugin_Description = field<QPlainTextEdit>(QStringLiteral("txtPlugin_Description"),
-                                                  defaults.description, Twips(2745, 2115, 9060, 645), frame);
+                                                  details.description, Twips(2745, 2115, 9060, 645), frame);
     txtPlugin_Description->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     label(QStringLiteral("Version:"), Twips(1305, 2925, 1185, 285), frame);
-    txtPlugin_Version = field<QLineEdit>(QStringLiteral("txtPlugin_Version"), defaults.version,
+    txtPlugin_Version = field<QLineEdit>(QStringLiteral("txtPlugin_Version"), details.version,
                                          Twips(2745, 2835, 915, 420), frame);
     label(QStringLiteral("Author:"), Twips(1305, 3420, 1185, 285), frame);
-    txtPlugin_Author = field<QLineEdit>(QStringLiteral("txtPlugin_Author"), defaults.author,
+    txtPlugin_Author = field<QLineEdit>(QStringLiteral("txtPlugin_Author"), details.author,
                                         Twips(2745, 3375, 3975, 420), frame);
     label(QStringLiteral("Author Url:"), Twips(1305, 4005, 1185, 285), frame);
-    txtPlugin_AuthorUrl = field<QLineEdit>(QStringLiteral("txtPlugin_AuthorUrl"), defaults.authorUrl,
+    txtPlugin_AuthorUrl = field<QLineEdit>(QStringLiteral("txtPlugin_AuthorUrl"), details.authorUrl,
                                            Twips(2745, 3960, 3975, 420), frame);
     label(QStringLiteral("License:"), Twips(1305, 4500, 1185, 285), frame);
-    txtPlugin_License = field<QLineEdit>(QStringLiteral("txtPlugin_License"), defaults.license,
+    txtPlugin_License = field<QLineEdit>(QStringLiteral("txtPlugin_License"), details.license,
                                          Twips(2745, 4500, 960, 420), frame);
 
     Command3 = new QPushButton(QStringLiteral("Create Plugin"), this);
@@ -102,7 +103,8 @@ frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, Kel
     connect(Command1, &QPushButton::clicked, this, &frmConvert::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &frmConvert::Command3_Click);
 
-    GenerateIdentifier();
+    if (details.identifier.isEmpty())
+        GenerateIdentifier();
 }
 
 PluginDetails frmConvert::Details() const {
@@ -131,6 +133,7 @@ void frmConvert::Command1_Click() {
 }
 
 void frmConvert::SetBusy(bool busy) {
+    m_building = busy;
     Command3->setText(busy ? QStringLiteral("Please Wait...") : QStringLiteral("Create Plugin"));
     for (QWidget* control :
          std::initializer_list<QWidget*>{Command3, txtPluginID, cmdGenerateIdentifier, Command1})
@@ -149,9 +152,10 @@ void frmConvert::Command3_Click() {
     SetBusy(true);
     // Paint "Please Wait..." before the build takes the thread.
     QCoreApplication::processEvents();
+    FunnelTokens tokens = m_tokens;
     try {
         PluginBuilder builder(m_applicationFolder, m_tools, m_messages);
-        builder.Build(m_funnel, details);
+        builder.Build(m_funnel, details, &tokens);
     } catch (const BuildError& error) {
         SetBusy(false);
         m_messages.Show(QStringLiteral("Error"),
@@ -164,6 +168,8 @@ void frmConvert::Command3_Click() {
         return;
     }
     SetBusy(false);
+    m_tokens = tokens;
+    emit built(details, tokens);
     m_messages.Show(
         QStringLiteral("Done"),
         QStringLiteral("Done! Your plugin is ready. The software will now open the output window."));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "generate/FunnelTokens.h"
 #include "plugin/PluginDetails.h"
 
 #include <QWidget>
@@ -12,16 +13,19 @@ class QPlainTextEdit;
 class QPushButton;
 class Shell;
 
-// "Create Plugin": the plugin's details, a new identifier on request, and the build.
+// "Create Plugin": the plugin's details, a new identifier on request, and the build. It opens with
+// the funnel's details; a funnel without an identifier gets a new one.
 class frmConvert final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(frmConvert)
 
 public:
-    frmConvert(QString applicationFolder, const FunnelModel& funnel, KelvrinTools& tools, Messages& messages,
-               Shell& shell, QWidget* parent = nullptr);
+    frmConvert(QString applicationFolder, const FunnelModel& funnel, const PluginDetails& details,
+               FunnelTokens tokens, KelvrinTools& tools, Messages& messages, Shell& shell,
+               QWidget* parent = nullptr);
 
     PluginDetails Details() const;
+    bool IsBuilding() const { return m_building; }
 
     QLineEdit* txtPluginID = nullptr;
     QLineEdit* txtPlugin_Name = nullptr;
@@ -34,6 +38,10 @@ public:
     QPushButton* cmdGenerateIdentifier = nullptr;
     QPushButton* Command3 = nullptr;
     QPushButton* Command1 = nullptr;
+
+signals:
+    // A plugin was built from these details and tokens.
+    void built(const PluginDetails& details, const FunnelTokens& tokens);
 
 private slots:
     void cmdGenerateIdentifier_Click();
@@ -49,4 +57,6 @@ private:
     KelvrinTools& m_tools;
     Messages& m_messages;
     Shell& m_shell;
+    FunnelTokens m_tokens;
+    bool m_building = false;
 };

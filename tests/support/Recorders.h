@@ -14,10 +14,17 @@ public:
         QString text;
     };
     void Show(const QString& title, const QString& text, Icon) override { shown.append({title, text}); }
+    // Answers with the next scripted answer, Cancel when none is left.
+    SaveAnswer AskToSave(const QString& title, const QString& text) override {
+        asked.append({title, text});
+        return answers.isEmpty() ? SaveAnswer::Cancel : answers.takeFirst();
+    }
     QString lastText() const { return shown.isEmpty() ? QString() : shown.last().text; }
     QString lastTitle() const { return shown.isEmpty() ? QString() : shown.last().title; }
 
     QList<Shown> shown;
+    QList<Shown> asked;
+    QList<SaveAnswer> answers;
 };
 
 class RecordingShell final : public Shell {

@@ -1,0 +1,291 @@
+#include "Recorders.h"
+#include "TestAppFolder.h"
+#include "ZipReader.h"
+#include "app/frmFunnels.h"
+#include "funnel/FunnelItemPanel.h"
+#include "plugin/frmConvert.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+const QString kBase = QStringLiteral("Veltrano Pro 2.6 ");
+
+struct Fixture {
+    TestAppFolder app;
+    QTemporaryDir settingsDir;
+    QSettings settings{settingsDir.filePath("settings.ini"), QSettings::IniFormat};
+    RecordingMessages messages;
+    RecordingShell shell;
+    std::unique_ptr<frmFunnels> window = open();
+
+    std::unique_ptr<frmFunnels> open() {
+        return std::make_unique<frmFunnels>(app.path(), messages, shell, &settings);
+    }
+    void pick(int slot, const QString& product) {
+        FunnelItemPanel* panel = window->panel(slot);
+        panel->cboProduct->setCurrentIndex(panel->cboProduct->findText(product));
+        emit panel->cboProduct->textActivated(product);
+    }
+    // All five items, a custom product and a typed download address.
+    void fiveItems() {
+        QTest::mouseClick(window->panel(0)->cmdAddUpsell, Qt::LeftButton);
+        QTest::mouseClick(window->panel(1)->cmdAddUpsell, Qt::LeftButton);
+        QTest::mouseClick(window->panel(1)->cmdAddDownsell, Qt::LeftButton);
+        QTest::mouseClick(window->panel(2)->cmdAddDownsell, Qt::LeftButton);
+        const QStringList products{"Traffic Magnet Pro", "Webinar Wealth", "Copywriting Mastery",
+                                   "My Products: Demo Product", "Kindle Publishing Empire"};
+        for (int n = 0; n < 5; ++n)
+            pick(n, products[n]);
+        window->panel(4)->txtProductDownloadUrl->setText("https://files.example.com/kindle.zip");
+        emit window->panel(4)->txtProductDownloadUrl->textEdited("https://files.example.com/kindle.zip");
+    }
+    frmConvert* convert() {
+        QTest::mouseClick(window->cmdCreate, Qt::LeftButton);
+        return window->convertWindow();
+    }
+};
+
+QAction* action(QMenu* menu, const QString& text) {
+    for (QAction* entry : menu->actions())
+        if (entry->text() == text)
+            return entry;
+    return nullptr;
+}
+
+} // namespace
+
+class tst_FunnelWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fileMenu() {
+        Fixture f;
+        QStringList texts;
+        for (QAction* entry : f.window->mnuFile->actions())
+            if (!entry->isSeparator())
+                texts << entry->text();
+        QCOMPARE(texts, (QStringList{"&New", "&Open...", "Open &Recent", "&Save", "Save &As...", "&Quit"}));
+        QCOMPARE(f.window->mnuNew->shortcut(), QKeySequence(QKeySequence::New));
+        QCOMPARE(f.window->mnuOpen->shortcut(), QKeySequence(QKeySequence::Open));
+        QCOMPARE(f.window->mnuSave->shortcut(), QKeySequence(QKeySequence::Save));
+        QCOMPARE(f.window->mnuSaveAs->shortcut(), QKeySequence(QKeySequence::SaveAs));
+        QCOMPARE(f.window->mnuQuit->shortcut(), QKeySequence("Ctrl+Q"));
+        QCOMPARE(f.window->mnuFile->actions().last(), f.window->mnuQuit);
+        QVERIFY(!f.window->mnuRecent->isEnabled());
+        // The funnel area keeps its size below the menu bar.
+        QCOMPARE(f.window->panel(0)->geometry(), QRect(24, 72, 334, 241));
+    }
+
+    void aSavedFunnelOpensAsItWasSaved() {
+        Fixture f;
+        f.fiveItems();
+        frmConvert* form = f.convert();
+        form->txtPlugin_Name->setText("Five Items");
+        form->txtPlugin_Author->setText("Ann");
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        QVERIFY(f.window->SaveFile(f.app.file("five.json")));
+        QCOMPARE(f.window->windowTitle(), "five.json - " + kBase);
+        const PluginDetails saved = f.window->document().details();
+        const FunnelTokens tokens = f.window->document().tokens();
+        for (int n = 0; n < 5; ++n)
+            QVERIFY(IsWellFormedToken(tokens.sales[size_t(n)], "sp") &&
+                    IsWellFormedToken(tokens.download[size_t(n)], "dld"));
+        f.window.reset();
+
+        // The next run: opened from the recent files.
+        f.window = f.open();
+        QCOMPARE(f.window->windowTitle(), kBase);
+        QVERIFY(f.window->mnuRecent->isEnabled());
+        QAction* recent = f.window->mnuRecent->actions().first();
+        QCOMPARE(recent->data().toString(), f.app.file("five.json"));
+        recent->trigger();
+        QCOMPARE(f.window->windowTitle(), "five.json - " + kBase);
+        const QStringList products{"Traffic Magnet Pro", "Webinar Wealth", "Copywriting Mastery",
+                                   "My Products: Demo Product", "Kindle Publishing Empire"};
+        for (int n = 0; n < 5; ++n) {
+            QVERIFY(!f.window->panel(n)->isHidden());
+            QCOMPARE(f.window->panel(n)->cboProduct->currentText(), products[n]);
+        }
+        QCOMPARE(f.window->panel(4)->txtProductDownloadUrl->text(),
+                 QString("https://files.example.com/kindle.zip"));
+
+        frmConvert* again = f.convert();
+        QCOMPARE(again->Details().identifier, saved.identifier);
+        QCOMPARE(again->txtPlugin_Name->text(), QString("Five Items"));
+        QCOMPARE(again->txtPlugin_Author->text(), QString("Ann"));
+        QCOMPARE(again->txtPlugin_Version->text(), saved.version);
+        QTest::mouseClick(again->cmdGenerateIdentifier, Qt::LeftButton);
+        QVERIFY(again->txtPluginID->text() != saved.identifier);
+    }
+
+    void aBuildKeepsItsIdentifierAndTokens() {
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        frmConvert* form = f.convert();
+        const QString identifier = form->txtPluginID->text();
+        QVERIFY(QRegularExpression("^p\\d+$").match(identifier).hasMatch());
+        form->txtPlugin_Author->setText("Remembered Author");
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QTRY_VERIFY(!f.window->convertWindow());
+        QCOMPARE(f.window->document().details().identifier, identifier);
+        const FunnelTokens tokens = f.window->document().tokens();
+        QVERIFY(IsWellFormedToken(tokens.sales[0], "sp"));
+        QVERIFY(f.window->document().isModified());
+
+        // The rebuild makes the same plugin with the same page addresses.
+        frmConvert* again = f.convert();
+        QCOMPARE(again->txtPluginID->text(), identifier);
+        QTest::mouseClick(again->Command3, Qt::LeftButton);
+        QTRY_VERIFY(!f.window->convertWindow());
+        QCOMPARE(f.window->document().tokens(), tokens);
+        const auto entries = ReadZip(f.app.file("output/myplugin.zip"));
+        QVERIFY(entries.contains(identifier + "/plugin.php"));
+        QVERIFY(entries[identifier + "/modules/template/template.php"].content.contains(
+            tokens.sales[0].toUtf8()));
+
+        // A new funnel draws a new identifier and starts with the remembered author.
+        f.messages.answers = {Messages::SaveAnswer::Discard};
+        f.window->mnuNew->trigger();
+        QCOMPARE(f.window->model().Slot(0).cboProduct, QString());
+        f.pick(0, "Webinar Wealth");
+        frmConvert* fresh = f.convert();
+        QVERIFY(fresh);
+        QVERIFY(fresh->txtPluginID->text() != identifier);
+        QCOMPARE(fresh->txtPlugin_Author->text(), QString("Remembered Author"));
+    }
+
+    void unsavedChangesPrompt_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<bool>("saved");
+        for (const QString& command : {"new", "open", "drop", "close"}) {
+            QTest::addRow("%s, cancel", qPrintable(command))
+                << command << int(Messages::SaveAnswer::Cancel) << false << false;
+            QTest::addRow("%s, discard", qPrintable(command))
+                << command << int(Messages::SaveAnswer::Discard) << true << false;
+            QTest::addRow("%s, save", qPrintable(command))
+                << command << int(Messages::SaveAnswer::Save) << true << true;
+        }
+    }
+    void unsavedChangesPrompt() {
+        QFETCH(QString, command);
+        QFETCH(int, answer);
+        QFETCH(bool, replaced);
+        QFETCH(bool, saved);
+        Fixture f;
+        f.window->show();
+        f.app.write("other.json", "{\"items\": [{\"slot\": 0, \"product\": \"Niche Site Builder\"}]}");
+        f.pick(0, "Webinar Wealth");
+        QVERIFY(f.window->SaveFile(f.app.file("mine.json")));
+        const QByteArray before = f.app.read("mine.json");
+        f.pick(0, "SEO Rank Booster");
+        QCOMPARE(f.window->windowTitle(), "*mine.json - " + kBase);
+
+        f.messages.answers = {Messages::SaveAnswer(answer)};
+        if (command == "new") {
+            f.window->mnuNew->trigger();
+        } else if (command == "open") {
+            f.window->OpenFile(f.app.file("other.json"));
+        } else if (command == "drop") {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(f.app.file("other.json"))});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(f.window.get(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(f.window.get(), &drop);
+        } else {
+            f.window->close();
+        }
+        QCOMPARE(f.messages.asked.size(), 1);
+        QCOMPARE(f.messages.asked[0].text, QString("Do you want to save the changes to mine.json?"));
+
+        QCOMPARE(f.app.read("mine.json") != before, saved);
+        if (saved)
+            QVERIFY(f.app.read("mine.json").contains("SEO Rank Booster"));
+        if (command == "close") {
+            QCOMPARE(f.window->isVisible(), !replaced);
+            return;
+        }
+        const QString expected = !replaced          ? "SEO Rank Booster"
+                                 : command == "new" ? ""
+                                                    : "Niche Site Builder";
+        QCOMPARE(f.window->model().Slot(0).cboProduct, expected);
+        QCOMPARE(f.window->document().isModified(), !replaced);
+    }
+
+    void noPromptWithoutChanges() {
+        Fixture f;
+        f.window->show();
+        f.app.write("other.json", "{\"items\": [{\"slot\": 0, \"product\": \"Niche Site Builder\"}]}");
+        QVERIFY(f.window->OpenFile(f.app.file("other.json")));
+        f.window->mnuNew->trigger();
+        f.window->close();
+        QVERIFY(f.messages.asked.isEmpty());
+        QVERIFY(!f.window->isVisible());
+    }
+
+    void openingAnotherFunnelClosesTheDetailsWindow() {
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        QPointer<frmConvert> form = f.convert();
+        QVERIFY(form);
+        f.app.write("other.json", "{\"items\": [{\"slot\": 0, \"product\": \"Niche Site Builder\"}], "
+                                  "\"plugin\": {\"identifier\": \"pOther\", \"name\": \"Other\"}}");
+        f.messages.answers = {Messages::SaveAnswer::Discard};
+        QVERIFY(f.window->OpenFile(f.app.file("other.json")));
+        QTRY_VERIFY(!form);
+        frmConvert* other = f.convert();
+        QCOMPARE(other->txtPluginID->text(), QString("pOther"));
+        QCOMPARE(other->txtPlugin_Name->text(), QString("Other"));
+    }
+
+    void openAndSaveProblemsAreShown() {
+        Fixture f;
+        f.app.write("bad.json", "{\"items\": [{\"slot\": 0}], \"plugin\": \"x\"}");
+        QVERIFY(!f.window->OpenFile(f.app.file("bad.json")));
+        QCOMPARE(f.messages.lastTitle(), QString("Open Funnel"));
+        QCOMPARE(f.messages.lastText(), QString("\"plugin\" must be an object, not text."));
+        QCOMPARE(f.window->windowTitle(), kBase);
+
+        QVERIFY(!f.window->SaveFile(f.app.file("no/such/folder/f.json")));
+        QCOMPARE(f.messages.lastTitle(), QString("Save Funnel"));
+        QVERIFY(f.messages.lastText().startsWith("Cannot save"));
+        QCOMPARE(f.window->windowTitle(), kBase);
+    }
+
+    void dropIgnoresWhatIsNotOneFile() {
+        Fixture f;
+        QMimeData text;
+        text.setText("not a file");
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        enter.ignore();
+        QApplication::sendEvent(f.window.get(), &enter);
+        QVERIFY(!enter.isAccepted());
+        QMimeData two;
+        two.setUrls({QUrl::fromLocalFile(f.app.file("a.json")), QUrl::fromLocalFile(f.app.file("b.json"))});
+        QDragEnterEvent enterTwo(QPoint(5, 5), Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
+        enterTwo.ignore();
+        QApplication::sendEvent(f.window.get(), &enterTwo);
+        QVERIFY(!enterTwo.isAccepted());
+    }
+};
+
+QTEST_MAIN(tst_FunnelWindow)
+#include "tst_funnelwindow.moc"
