@@ -172,19 +172,27 @@ void frmFunnels::ShowDocumentState() {
     setWindowTitle(m_document.Caption(Caption()));
     mnuRecent->clear();
     const QStringList recent = m_document.recentFiles().Files();
+    // The entries' handlers run queued: they rebuild this menu, which deletes the entries.
     for (int i = 0; i < recent.size(); ++i) {
         const QString path = recent[i];
         // The number is the entry's mnemonic; the path tells files of the same name apart.
-        QAction* entry = mnuRecent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path), this,
-                                              [this, path] { OpenFile(path); });
+        QString text = path;
+        QAction* entry = mnuRecent->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(text.replace(QLatin1Char('&'), QStringLiteral("&&"))));
         entry->setData(path);
+        connect(
+            entry, &QAction::triggered, this, [this, path] { OpenFile(path); }, Qt::QueuedConnection);
     }
     if (!recent.isEmpty()) {
         mnuRecent->addSeparator();
-        mnuRecent->addAction(QStringLiteral("&Clear List"), this, [this] {
-            m_document.recentFiles().Clear();
-            ShowDocumentState();
-        });
+        QAction* clear = mnuRecent->addAction(QStringLiteral("&Clear List"));
+        connect(
+            clear, &QAction::triggered, this,
+            [this] {
+                m_document.recentFiles().Clear();
+                ShowDocumentState();
+            },
+            Qt::QueuedConnection);
     }
     mnuRecent->setEnabled(!recent.isEmpty());
 }
@@ -287,7 +295,9 @@ void frmFunnels::dropEvent(QDropEvent* event) {
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
-    OpenFile(path);
+    // Asking to save inside the drop would hold up the program the file came from.
+    QMetaObject::invokeMethod(
+        this, [this, path] { OpenFile(path); }, Qt::QueuedConnection);
 }
 
 QString frmFunnels::Caption() {

@@ -114,7 +114,7 @@ private slots:
         QAction* recent = f.window->mnuRecent->actions().first();
         QCOMPARE(recent->data().toString(), f.app.file("five.json"));
         recent->trigger();
-        QCOMPARE(f.window->windowTitle(), "five.json - " + kBase);
+        QTRY_COMPARE(f.window->windowTitle(), "five.json - " + kBase);
         const QStringList products{"Traffic Magnet Pro", "Webinar Wealth", "Copywriting Mastery",
                                    "My Products: Demo Product", "Kindle Publishing Empire"};
         for (int n = 0; n < 5; ++n) {
@@ -210,6 +210,7 @@ private slots:
             QVERIFY(enter.isAccepted());
             QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(f.window.get(), &drop);
+            QTRY_COMPARE(f.messages.asked.size(), 1);
         } else {
             f.window->close();
         }
@@ -268,6 +269,24 @@ private slots:
         QCOMPARE(f.messages.lastTitle(), QString("Save Funnel"));
         QVERIFY(f.messages.lastText().startsWith("Cannot save"));
         QCOMPARE(f.window->windowTitle(), kBase);
+    }
+
+    void recentFilesThatAreGone() {
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        QVERIFY(f.window->SaveFile(f.app.file("a&b.json")));
+        QVERIFY(f.window->SaveFile(f.app.file("gone.json")));
+        QFile::remove(f.app.file("gone.json"));
+        QCOMPARE(f.window->mnuRecent->actions()[1]->text(), "&2 " + f.app.file("a&&b.json"));
+        f.window->mnuRecent->actions().first()->trigger();
+        QTRY_COMPARE(f.messages.lastTitle(), QString("Open Funnel"));
+        QVERIFY(f.messages.lastText().contains("does not exist"));
+        QCOMPARE(f.window->document().recentFiles().Files(), QStringList{f.app.file("a&b.json")});
+        QCOMPARE(f.window->mnuRecent->actions().first()->data().toString(), f.app.file("a&b.json"));
+        // Clear List empties and disables the menu.
+        f.window->mnuRecent->actions().last()->trigger();
+        QTRY_VERIFY(!f.window->mnuRecent->isEnabled());
+        QVERIFY(f.window->document().recentFiles().Files().isEmpty());
     }
 
     void dropIgnoresWhatIsNotOneFile() {
