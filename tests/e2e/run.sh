@@ -7,7 +7,9 @@
 # Three plugins go into one WordPress side by side: all five items under the longest
 # identifier with a custom product and a typed download address; items 0, 1, 2 and 4 under a
 # plugin name full of characters that mean something to PHP and HTML; and the front end offer
-# alone under a one-letter identifier.
+# alone under a one-letter identifier. A fourth funnel is built twice from its own file, the
+# second time with an item removed and a new version, and the rebuild replaces the first in
+# WordPress.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 program="$(realpath "${1:?usage: $0 PATH/TO/veltrano}")"
@@ -109,6 +111,33 @@ if ! "$veltrano" build "$work/bad.json" >/dev/null 2>"$work/bad.err" &&
 else
   echo "not ok - bad download address: $(cat "$work/bad.err")"; failed=1
 fi
+
+# One funnel file built twice: the first build keeps the drawn identifier and the tokens in the
+# file; the rebuild, with the last item removed and the version raised, must make the same plugin.
+upgrade="$work/upgrade.json"
+printf '%s' '{"format": 1, "items": [
+    {"slot": 0, "product": "Social Media Surge"},
+    {"slot": 1, "product": "Video Sales Secrets"},
+    {"slot": 2, "product": "Outsourcing Made Easy"},
+    {"slot": 3, "product": "Local Marketing Toolkit"},
+    {"slot": 4, "product": "Membership Site Profits"}],
+  "plugin": {"name": "Upgrade Funnel", "version": "1.0"}}' >"$upgrade"
+first_build="$work/upgrade-1.zip"
+mv "$("$veltrano" build "$upgrade")" "$first_build"
+php -r '$j = json_decode(file_get_contents($argv[1]), true);
+  $ok = isset($j["plugin"]["identifier"]) && 5 === count(array_filter($j["items"], function ($i) { return isset($i["tokens"]["sales"], $i["tokens"]["download"]); }));
+  $j["items"] = array_values(array_filter($j["items"], function ($i) { return 4 !== $i["slot"]; }));
+  $j["plugin"]["version"] = "2.0";
+  file_put_contents($argv[1], json_encode($j, JSON_PRETTY_PRINT | JSON_UNESCAPED_SLASHES));
+  exit($ok ? 0 : 1);' "$upgrade" &&
+  echo "ok - upgrade: the funnel file keeps the drawn identifier and every item's tokens" ||
+  { echo "not ok - upgrade: identifier or tokens missing from the funnel file: $(cat "$upgrade")"; failed=1; }
+rebuilt=$("$veltrano" build "$upgrade")
+if [ "$(unzip -Z1 "$first_build" | cut -d/ -f1 | sort -u)" = "$(unzip -Z1 "$rebuilt" | cut -d/ -f1 | sort -u)" ]; then
+  echo "ok - upgrade: the rebuild holds the same plugin folder"
+else
+  echo "not ok - upgrade: the rebuild holds another plugin folder"; failed=1
+fi
 [ $failed -eq 0 ] || { echo "FAIL"; exit 1; }
 
-bash "$here/wordpress.sh" "$full" "$partial" "$single"
+E2E_UPGRADE="$first_build $rebuilt" bash "$here/wordpress.sh" "$full" "$partial" "$single"

@@ -17,6 +17,7 @@
 #
 # E2E_SCREENSHOTS=DIR also saves the first plugin's front-end sales page and its last item's download page as
 # seen in headless Chromium (installed on demand) to DIR/sales-page.png and DIR/download-page.png.
+# E2E_UPGRADE="FIRST.zip REBUILT.zip" also replaces a plugin with its rebuild (see below).
 # KEEP=1 keeps the temporary folder (its path is printed) for inspection.
 # Exits non-zero unless every check passed.
 set -euo pipefail
@@ -226,6 +227,26 @@ for i in "${!zips[@]}"; do
   wp_php safety "$dir"
   check_logs "$id pages and saving"
 done
+
+# --- a rebuilt funnel replaces its plugin -------------------------------------------------------
+# E2E_UPGRADE="FIRST.zip REBUILT.zip": one funnel file built twice, the second time with an item
+# removed and a new version. The rebuild goes in over the first through WordPress's own
+# upload-and-replace path, and nothing the seller entered may be lost.
+if [ -n "${E2E_UPGRADE:-}" ]; then
+  read -r up_old up_new <<<"$E2E_UPGRADE"
+  mkdir -p "$work/upgrade/old" "$work/upgrade/new"
+  { unzip -q "$up_old" -d "$work/upgrade/old" && unzip -q "$up_new" -d "$work/upgrade/new"; } ||
+    die "upgrade: the two zips are not readable"
+  up_id="$(basename "$(find "$work/upgrade/old" -mindepth 1 -maxdepth 1 -type d)")"
+  check "$up_id: the rebuild holds the same plugin folder" test -d "$work/upgrade/new/$up_id"
+  log "plugin $up_id: install, fill in, replace with its rebuild"
+  wp_php plugin-install "$up_old" "$up_id"
+  wp_php upgrade-fill "$work/upgrade/old/$up_id"
+  check_logs "$up_id first build"
+  wp_php upgrade-replace "$up_new" "$up_id"
+  wp_php upgrade-check "$work/upgrade/old/$up_id" "$work/upgrade/new/$up_id"
+  check_logs "$up_id replaced by its rebuild"
+fi
 
 # Pretty addresses: a plugin activated while they are on must serve its pages
 # at once (activation refreshes the rewrite rules).

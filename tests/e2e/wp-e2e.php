@@ -10,6 +10,9 @@
  *   php wp-e2e.php autosave PLUGIN_DIR
  *   php wp-e2e.php reactivate-pretty PLUGIN_DIR
  *   php wp-e2e.php check-pretty PLUGIN_DIR
+ *   php wp-e2e.php upgrade-fill PLUGIN_DIR
+ *   php wp-e2e.php upgrade-replace ZIP ID
+ *   php wp-e2e.php upgrade-check OLD_PLUGIN_DIR NEW_PLUGIN_DIR
  *
  * E2E_WP is the WordPress folder, E2E_URL its address.
  */
@@ -674,6 +677,135 @@ function cmd_showcase( $dir ) {
 	echo add_query_arg( 'step', $facts['slots'][ $last ]['download'], $permalink ), "\n";
 }
 
+// --- A rebuilt funnel replacing its plugin -----------------------------------------------------
+
+const E2E_UPGRADE_TITLE = 'E2E upgrade funnel';
+
+function upgrade_values( $facts ) {
+	$v = array( meta_key( $facts, 0, 'headline' ) => 'Upgrade headline kept' );
+	foreach ( array_keys( $facts['slots'] ) as $n ) {
+		$v[ meta_key( $facts, $n, 'pagetitle' ) ] = "Upgrade title $n";
+		$v[ meta_key( $facts, $n, 'code' ) ]      = "<a class=\"buy\" href=\"https://pay.example.com/up$n\">Buy $n</a>";
+	}
+	return $v;
+}
+
+// A published funnel with every field of every item filled in through the plugin's own save.
+function cmd_upgrade_fill( $dir ) {
+	load_wordpress();
+	$f     = plugin_facts( $dir );
+	$admin = user_id( 'admin' );
+	$post  = create_funnel( $f, $admin, 'publish', E2E_UPGRADE_TITLE );
+	save_as( $f, $admin, $post, upgrade_values( $f ), $f['id'] . '_save_funnel' );
+	$stored = true;
+	foreach ( upgrade_values( $f ) as $key => $value ) {
+		$stored = $stored && fresh_meta( $post, $key ) === $value;
+	}
+	ok( $stored, $f['id'] . ': upgrade funnel filled in, every field stored' );
+}
+
+// The rebuild goes in through the plugin upload: WordPress sees the plugin it already has and,
+// told to, replaces it (the "Replace current with uploaded" choice of its upload screen).
+function cmd_upgrade_replace( $zip, $id ) {
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/admin.php';
+	require_once ABSPATH . 'wp-admin/includes/class-wp-upgrader.php';
+	wp_set_current_user( user_id( 'admin' ) );
+	$before = array_keys( get_plugins() );
+
+	$skin     = new Automatic_Upgrader_Skin();
+	$upgrader = new Plugin_Upgrader( $skin );
+	$upgrader->install( $zip );
+	$result = $skin->result;
+	ok( is_wp_error( $result ) && 'folder_exists' === $result->get_error_code(), "$id: uploading the rebuild finds the installed plugin's folder, so WordPress offers to replace it", is_wp_error( $result ) ? $result->get_error_code() : wp_json_encode( $result ) );
+	ok( '1.0' === get_plugins()[ "$id/plugin.php" ]['Version'], "$id: the first build stays installed until the user chooses to replace it" );
+
+	$skin     = new Automatic_Upgrader_Skin();
+	$upgrader = new Plugin_Upgrader( $skin );
+	$result   = $upgrader->install( $zip, array( 'overwrite_package' => true ) );
+	ok( true === $result, "$id: the rebuild replaces the installed plugin", implode( ' | ', $skin->get_upgrade_messages() ) . ( is_wp_error( $result ) ? $result->get_error_message() : '' ) );
+	ok( "$id/plugin.php" === $upgrader->plugin_info(), "$id: the replaced plugin is found in the same place", (string) $upgrader->plugin_info() );
+
+	wp_clean_plugins_cache();
+	$plugins = get_plugins();
+	ok( array_keys( $plugins ) === $before, "$id: replacing adds no second plugin", wp_json_encode( array_keys( $plugins ) ) );
+	$version = isset( $plugins[ "$id/plugin.php" ] ) ? $plugins[ "$id/plugin.php" ]['Version'] : '';
+	ok( '2.0' === $version, "$id: the installed plugin is the rebuild (version 2.0)", $version );
+	if ( ! is_plugin_active( "$id/plugin.php" ) ) {
+		ob_start();
+		activate_plugin( "$id/plugin.php" );
+		ob_end_clean();
+	}
+	ok( is_plugin_active( "$id/plugin.php" ), "$id: the rebuild is active" );
+}
+
+function cmd_upgrade_check( $old_dir, $new_dir ) {
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/admin.php';
+	$old     = plugin_facts( $old_dir );
+	$f       = plugin_facts( $new_dir );
+	$id      = $f['id'];
+	$removed = array_diff_key( $old['slots'], $f['slots'] );
+	ok( 1 === count( $removed ) && array_keys( $f['slots'] ) === array_values( array_diff( array_keys( $old['slots'] ), array_keys( $removed ) ) ), "$id: the rebuild has one item less", wp_json_encode( array_keys( $f['slots'] ) ) );
+	foreach ( $f['slots'] as $n => $t ) {
+		ok( $t === $old['slots'][ $n ], "$id: item $n keeps its page addresses (tokens) in the rebuild", wp_json_encode( array( $t, $old['slots'][ $n ] ) ) );
+	}
+
+	$posts = get_posts(
+		array(
+			'post_type'   => funnel_type( $f ),
+			'title'       => E2E_UPGRADE_TITLE,
+			'post_status' => 'any',
+		)
+	);
+	if ( ! ok( 1 === count( $posts ) && 'publish' === $posts[0]->post_status, "$id: the funnel post survives the replacement" ) ) {
+		return;
+	}
+	$post      = $posts[0]->ID;
+	$permalink = get_permalink( $post );
+	$values    = upgrade_values( $old );
+	$headline  = meta_key( $f, 0, 'headline' );
+	ok( $values[ $headline ] === fresh_meta( $post, $headline ), "$id: the headline survives" );
+
+	foreach ( $f['slots'] as $n => $t ) {
+		$title = $values[ meta_key( $f, $n, 'pagetitle' ) ];
+		$code  = $values[ meta_key( $f, $n, 'code' ) ];
+		ok( $title === fresh_meta( $post, meta_key( $f, $n, 'pagetitle' ) ) && $code === fresh_meta( $post, meta_key( $f, $n, 'code' ) ), "$id: item $n's page title and payment button survive" );
+		$r = http( 'GET', add_query_arg( 'step', $t['sales'], $permalink ) );
+		ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false !== strpos( $r['body'], esc_html( $title ) ) && false !== strpos( $r['body'], $code ), "$id: sales page $n still answers at its address with the seller's title and button", $r['status'] . ' ' . page_error( $r['body'] ) );
+		$r        = http( 'GET', add_query_arg( 'step', $t['download'], $permalink ) );
+		$expected = anchors( file_get_contents( "$new_dir/modules/template/download-funnelitem-$n.php" ) );
+		ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && $expected && anchors( $r['body'] ) === $expected, "$id: download page $n still answers at its address with its links", $r['status'] . ' ' . wp_json_encode( anchors( $r['body'] ) ) );
+	}
+
+	foreach ( $removed as $n => $t ) {
+		foreach ( array( 'salespage', 'download' ) as $page ) {
+			ok( ! file_exists( WP_PLUGIN_DIR . "/$id/modules/template/$page-funnelitem-$n.php" ), "$id: the removed item's $page file is gone" );
+		}
+		foreach ( $t as $kind => $token ) {
+			$r = http( 'GET', add_query_arg( 'step', $token, $permalink ) );
+			ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false === strpos( $r['body'], 'pay.example.com' ) && ! anchors_of_download_page( $r['body'], $old_dir, $n ), "$id: the removed item's $kind address gets the default page", $r['status'] . ' ' . page_error( $r['body'] ) );
+		}
+	}
+
+	$r = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, auth_cookies( user_id( 'admin' ) ) );
+	$b = $r['body'];
+	ok( 200 === $r['status'] && '' === page_error( $b ), "$id: the funnel's edit screen opens after the replacement", $r['status'] . ' ' . page_error( $b ) );
+	foreach ( array_keys( $old['slots'] ) as $n ) {
+		$shown = isset( $f['slots'][ $n ] );
+		ok( $shown === ( false !== strpos( $b, 'id="' . $id . "_funnelitem_$n\"" ) ), "$id: edit screen box for item $n " . ( $shown ? 'shown' : 'gone' ) );
+		if ( $shown ) {
+			ok( false !== strpos( $b, 'value="' . esc_attr( $values[ meta_key( $f, $n, 'pagetitle' ) ] ) . '"' ), "$id: edit screen shows item $n's kept page title" );
+		}
+	}
+}
+
+// True when the body lists any link of the given item's download page in the old plugin.
+function anchors_of_download_page( $body, $old_dir, $n ) {
+	$file = "$old_dir/modules/template/download-funnelitem-$n.php";
+	return is_file( $file ) && array_intersect( anchors( $body ), anchors( file_get_contents( $file ) ) );
+}
+
 $args = array_slice( $argv, 1 );
 $cmd  = array_shift( $args );
 switch ( $cmd ) {
@@ -700,6 +832,15 @@ switch ( $cmd ) {
 		break;
 	case 'showcase':
 		cmd_showcase( $args[0] );
+		break;
+	case 'upgrade-fill':
+		cmd_upgrade_fill( $args[0] );
+		break;
+	case 'upgrade-replace':
+		cmd_upgrade_replace( $args[0], $args[1] );
+		break;
+	case 'upgrade-check':
+		cmd_upgrade_check( $args[0], $args[1] );
 		break;
 	default:
 		fwrite( STDERR, "unknown command '$cmd'\n" );
