@@ -260,13 +260,13 @@ bool frmFunnels::mnuSaveAs_Click() {
     const QString suggested = m_document.filePath().isEmpty()
                                   ? QDir::home().filePath(QStringLiteral("funnel.json"))
                                   : m_document.filePath();
-    QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Save Funnel As"), suggested, kFileFilter);
-    if (path.isEmpty())
+    QFileDialog dialog(this, QStringLiteral("Save Funnel As"), suggested, kFileFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the suffix before it asks about replacing a file of that name.
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".json");
-    return SaveFile(path);
+    return SaveFile(dialog.selectedFiles().first());
 }
 
 bool frmFunnels::SaveFile(const QString& path) {

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -18,6 +19,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -287,6 +289,20 @@ private slots:
         f.window->mnuRecent->actions().last()->trigger();
         QTRY_VERIFY(!f.window->mnuRecent->isEnabled());
         QVERIFY(f.window->document().recentFiles().Files().isEmpty());
+    }
+
+    void saveAsAddsTheSuffix() {
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->selectFile(f.app.file("named"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        f.window->mnuSaveAs->trigger();
+        QVERIFY(f.app.read("named.json").contains("Webinar Wealth"));
+        QCOMPARE(f.window->windowTitle(), "named.json - " + kBase);
     }
 
     void dropIgnoresWhatIsNotOneFile() {
