@@ -176,12 +176,10 @@ int buildAll(const QStringList& arguments, const QString& applicationFolder, QTe
 
 } // namespace
 
-bool IsCommand(const QStringList& arguments) {
-    if (arguments.isEmpty())
-        return false;
-    const QString& first = arguments[0];
-    return first == QLatin1String("build") || first == QLatin1String("--help") ||
-           first == QLatin1String("-h") || first == QLatin1String("--version");
+bool IsCommand(const QString& firstArgument) {
+    static const QStringList commands{QStringLiteral("build"), QStringLiteral("--help"), QStringLiteral("-h"),
+                                      QStringLiteral("--version")};
+    return commands.contains(firstArgument);
 }
 
 int RunCommandLine(const QStringList& arguments, const QString& applicationFolder, QTextStream& out,

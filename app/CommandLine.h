@@ -5,9 +5,9 @@
 
 class QTextStream;
 
-// True when the arguments ask for a window-less command; anything else (nothing, a funnel file,
-// the toolkit's own options) opens the window.
-bool IsCommand(const QStringList& arguments);
+// True when the first argument asks for a window-less command; anything else (a funnel file, the
+// toolkit's own options) opens the window.
+bool IsCommand(const QString& firstArgument);
 
 // The window-less commands: "build FUNNEL.json... [--output DIR]", "--help", "--version".
 // Returns the exit code. Uses the same core as the windows and prints their texts.

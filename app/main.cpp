@@ -9,15 +9,12 @@
 #include <QTextStream>
 
 int main(int argc, char* argv[]) {
-    {
+    if (argc > 1 && IsCommand(QString::fromLocal8Bit(argv[1]))) {
         // Commands need no display.
-        QCoreApplication probe(argc, argv);
-        const QStringList arguments = QCoreApplication::arguments().mid(1);
-        if (IsCommand(arguments)) {
-            QTextStream out(stdout);
-            QTextStream err(stderr);
-            return RunCommandLine(arguments, QCoreApplication::applicationDirPath(), out, err);
-        }
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return RunCommandLine(app.arguments().mid(1), QCoreApplication::applicationDirPath(), out, err);
     }
 
     QApplication app(argc, argv);
