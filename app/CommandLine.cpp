@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTextStream>
 #include <filesystem>
 
@@ -79,8 +80,10 @@ QString moveArchive(const QString& archive, const QString& folder) {
     return target;
 }
 
+// `built` holds the archive names this run made already: a funnel that would replace one of them
+// is refused, so no result of the run is lost.
 bool build(const QString& funnelPath, const QString& outputFolder, const QString& applicationFolder,
-           QTextStream& out, QTextStream& err) {
+           QMap<QString, QString>& built, QTextStream& out, QTextStream& err) {
     const QString prefix = funnelPath + QStringLiteral(": ");
     QByteArray json;
     if (const QString problem = FunnelFile::ReadFile(funnelPath, json); !problem.isEmpty()) {
@@ -112,6 +115,13 @@ bool build(const QString& funnelPath, const QString& outputFolder, const QString
         messages.Show(QStringLiteral("Important"), refusal);
         return false;
     }
+    const QString archiveName = QFileInfo(builder.ArchivePath(details)).fileName();
+    if (built.contains(archiveName)) {
+        err << prefix << "Not built: its plugin name gives the archive " << archiveName << " that "
+            << built.value(archiveName) << " was just built into. Give the plugins different names."
+            << Qt::endl;
+        return false;
+    }
     QString archive;
     FunnelTokens tokens = content.tokens;
     try {
@@ -124,6 +134,7 @@ bool build(const QString& funnelPath, const QString& outputFolder, const QString
         return false;
     }
     out << archive << Qt::endl;
+    built.insert(archiveName, funnelPath);
 
     // A drawn identifier and new tokens go back into the file, so the next build makes the same
     // plugin with the same page addresses.
@@ -169,8 +180,9 @@ int buildAll(const QStringList& arguments, const QString& applicationFolder, QTe
         return 1;
     }
     bool allBuilt = true;
+    QMap<QString, QString> built;
     for (const QString& file : files)
-        allBuilt = build(file, outputFolder, applicationFolder, out, err) && allBuilt;
+        allBuilt = build(file, outputFolder, applicationFolder, built, out, err) && allBuilt;
     return allBuilt ? 0 : 1;
 }
 

@@ -151,6 +151,23 @@ private slots:
         QVERIFY(allGood.err.isEmpty());
     }
 
+    void aSecondFunnelWithTheSameArchiveNameIsRefused() {
+        TestAppFolder app;
+        app.write("a.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], "
+                            "\"plugin\": {\"identifier\": \"pFirst\", \"name\": \"Same Name\"}}");
+        app.write("b.json", "{\"items\": [{\"slot\": 0, \"product\": \"SEO Rank Booster\"}], "
+                            "\"plugin\": {\"identifier\": \"pSecond\", \"name\": \"samename\"}}");
+        const Run result = run(app, {"build", app.file("a.json"), app.file("b.json")});
+        QCOMPARE(result.code, 1);
+        QCOMPARE(result.out, app.file("output/samename.zip") + "\n");
+        QVERIFY2(result.err.contains(app.file("b.json") + ": Not built") &&
+                     result.err.contains(app.file("a.json")),
+                 qPrintable(result.err));
+        QVERIFY(ReadZip(app.file("output/samename.zip")).contains("pFirst/plugin.php"));
+        // The same file twice is the same plugin: also refused, nothing lost.
+        QCOMPARE(run(app, {"build", app.file("a.json"), app.file("a.json")}).code, 1);
+    }
+
     void outputFolder_data() {
         QTest::addColumn<bool>("joined");
         QTest::newRow("--output DIR") << false;
