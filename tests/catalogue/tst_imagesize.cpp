@@ -91,6 +91,10 @@ private slots:
         QTest::newRow("webp extended large") << webpExtended(16777216, 3) << QSize(16777216, 3);
         QTest::newRow("jpeg after 200 KiB of metadata") << jpegWithMetadata({640, 480}, 3) << QSize(640, 480);
 
+        const QByteArray frameOnly("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x03\x00\x05", 11);
+        QTest::newRow("jpeg ending just after its size") << frameOnly << QSize(5, 3);
+        QTest::newRow("jpeg ending inside its size") << frameOnly.left(10) << QSize();
+
         QTest::newRow("empty") << QByteArray() << QSize();
         QTest::newRow("text") << QByteArray("GIF is a format") << QSize();
         QTest::newRow("gif cut short") << gif(10, 10).left(9) << QSize();
