@@ -50,7 +50,7 @@ const char* kUsage =
     "                 \"download\": \"https://example.com/file.zip\" } ],\n"
     "    \"plugin\": { \"identifier\": \"p123\", \"name\": \"My Plugin\", \"uri\": \"...\",\n"
     "                \"description\": \"...\", \"version\": \"1.0\", \"author\": \"...\",\n"
-    "                \"authorUrl\": \"...\", \"license\": \"GPL\" } }\n"
+    "                \"authorUrl\": \"...\", \"license\": \"GPL-2.0-or-later\" } }\n"
     "  Slots: 0 front end offer, 1 upsell #1, 2 upsell #2, 3 downsell for upsell #1,\n"
     "  4 downsell for upsell #2. Plugin fields are optional. A missing identifier is drawn\n"
     "  and, with the pages' tokens, written back into the file, so a rebuild updates the\n"

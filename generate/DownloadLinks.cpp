@@ -35,9 +35,9 @@ void BuildDownloadLinks(const FunnelModel& funnel, int slot, QString& txtDownloa
             KelvrinParser::ReplaceText(item.cboProduct, ProductCatalogue::CustomPrefix(), QString());
         const QString address =
             KelvrinParser::ReplaceText(item.txtProductDownloadUrl, QStringLiteral("\r\n"), QString());
-        links << QStringLiteral("<a href=\"") + HtmlEscaped(address) +
+        links << QStringLiteral("<li><a href=\"") + HtmlEscaped(address) +
                      QStringLiteral("\" target=\"_blank\">") + HtmlEscaped(name) +
-                     QStringLiteral("</a><br><br>");
+                     QStringLiteral("</a></li>");
     }
-    txtDownloadItems = links.join(QStringLiteral("\r\n"));
+    txtDownloadItems = links.join(QLatin1Char('\n'));
 }

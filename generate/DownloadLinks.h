@@ -9,7 +9,8 @@ class FunnelModel;
 // end to the slot, leaving out a downsell's own upsell. Empty for a number outside 0 to 4.
 QList<int> LinkedSlots(int slot);
 
-// Replaces `txtDownloadItems` with the download links of `slot` (links joined by CR LF, none
-// after the last). Names and addresses are HTML-escaped. A number outside 0 to 4 leaves the
+// Replaces `txtDownloadItems` with the download links of `slot`: one list item per link, joined
+// by line feeds, none after the last; the page puts them into its list. Names and addresses are
+// HTML-escaped. A number outside 0 to 4 leaves the
 // text unchanged.
 void BuildDownloadLinks(const FunnelModel& funnel, int slot, QString& txtDownloadItems);

@@ -1,5 +1,7 @@
 #include "generate/FunnelGenerator.h"
 
+#include "catalogue/ImageSize.h"
+#include "catalogue/ProductCatalogue.h"
 #include "catalogue/ProductImage.h"
 #include "funnel/FunnelModel.h"
 #include "generate/DownloadLinks.h"
@@ -25,6 +27,7 @@ void letEventsRun() {
 }
 
 const QString kCrLf = QStringLiteral("\r\n");
+const QString kLf = QStringLiteral("\n");
 
 } // namespace
 
@@ -98,7 +101,7 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
                                              {QStringLiteral("#FUNNELCODE#"), salesToken},
                                              {QStringLiteral("#DOWNLOADCODE#"), downloadToken},
                                          }) +
-                            kCrLf;
+                            kLf;
 
         const QString source = KelvrinParser::ReplaceText(slot.txtSalesPageImage, kCrLf, QString());
         if (!KelvrinTools::PathExists(source, false)) {
@@ -123,11 +126,24 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
                 BuildError::PathFileAccess,
                 QStringLiteral("Cannot copy the sales page image %1 to %2").arg(source, destination));
 
+        // The page reserves the image's room before it loads, so nothing jumps.
+        const QSize imageSize = ImageSize::OfFile(destination);
+        if (!imageSize.isValid())
+            throw BuildError(BuildError::InvalidInput,
+                             QStringLiteral("The sales page image of \"%1\" is damaged: its size can't be "
+                                            "read: %2")
+                                 .arg(FunnelModel::Title(n), source));
+        const QString productName =
+            KelvrinParser::ReplaceText(slot.cboProduct, ProductCatalogue::CustomPrefix(), QString());
+
         const QString salesPage = FillTemplate(
             Path(QStringLiteral("/templates/salespage-funnelitem.php")),
             {
                 {QStringLiteral("#IMAGE#"), imageName},
+                {QStringLiteral("#IMAGE_WIDTH#"), QString::number(imageSize.width())},
+                {QStringLiteral("#IMAGE_HEIGHT#"), QString::number(imageSize.height())},
                 {QStringLiteral("#FUNNELITEM_BUTTON#"), QStringLiteral("funnelitem_button") + number},
+                {QStringLiteral("#PRODUCT_NAME#"), HtmlEscaped(productName)},
             });
         KelvrinFile::SaveTextFile(salesPage,
                                   Path(QStringLiteral("/temp/php/salespage-funnelitem-%1.php").arg(number)));
@@ -142,6 +158,6 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
 
     QString closing;
     KelvrinFile::LoadTextFile(closing, Path(QStringLiteral("/templates/metaboxclosing.txt")));
-    result.metaboxes += kCrLf + closing;
+    result.metaboxes += kLf + closing;
     return result;
 }

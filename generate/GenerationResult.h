@@ -6,7 +6,7 @@
 
 // What one generation hands to the plugin build.
 struct GenerationResult {
-    // Every shown item's metabox + CR LF, then CR LF and the closing text.
+    // Every shown item's metabox + LF, then LF and the closing text.
     QString metaboxes;
     // Every shown item's sales and download case blocks.
     QString switchEntries;

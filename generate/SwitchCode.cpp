@@ -11,11 +11,11 @@ QString SwitchEntry(int slot, const QString& token, bool isDownload) {
         QStringLiteral("$payment_button = ") + meta.arg(n, QStringLiteral("code")),
     };
     if (isDownload) {
-        lines << QStringLiteral("  include ('download-funnelitem-%1.php');").arg(n);
+        lines << QStringLiteral("  include __DIR__ . '/download-funnelitem-%1.php';").arg(n);
     } else {
         lines << QStringLiteral("$page_title = ") + meta.arg(n, QStringLiteral("pagetitle"))
               << QStringLiteral("$headline = ") + meta.arg(QStringLiteral("0"), QStringLiteral("headline"))
-              << QStringLiteral("  include ('salespage-funnelitem-%1.php');").arg(n);
+              << QStringLiteral("  include __DIR__ . '/salespage-funnelitem-%1.php';").arg(n);
     }
     lines << QStringLiteral("break;") << QString();
 

@@ -33,7 +33,7 @@ struct FunnelFileContent {
 //     "items":  [ { "slot": 0, "product": "Traffic Magnet Pro", "download": "https://...",
 //                   "tokens": { "sales": "sp...", "download": "dld..." } }, ... ],
 //     "plugin": { "identifier": "p123", "name": "My Plugin", "uri": "...", "description": "...",
-//                 "version": "1.0", "author": "...", "authorUrl": "...", "license": "GPL" } }
+//                 "version": "1.0", "author": "...", "authorUrl": "...", "license": "GPL-2.0-or-later" } }
 // Only "items" is required. "download" overrides the address the product resolves to; plugin
 // fields left out keep the defaults; "tokens" are written once the funnel was built, so a rebuild
 // keeps the pages' addresses. Unknown fields are ignored on reading and kept on saving; a field

@@ -10,6 +10,7 @@
 #include "platform/KillFldr.h"
 #include "platform/ZipPacker.h"
 #include "plugin/PluginDetails.h"
+#include "plugin/PluginMetadata.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,8 +21,8 @@ PluginBuilder::PluginBuilder(QString applicationFolder, KelvrinTools& tools, Mes
     , m_messages(messages) {}
 
 QString PluginBuilder::Refusal(const PluginDetails& details) {
-    if (!details.AllFieldsFilled())
-        return QStringLiteral("All the fields are required.");
+    if (!details.RequiredFieldsFilled())
+        return QStringLiteral("The unique identifier and the plugin name are required.");
     return details.SafetyProblem();
 }
 
@@ -45,10 +46,7 @@ QString PluginBuilder::ArchivePath(const PluginDetails& details) const {
 void PluginBuilder::FillPluginFile(const QString& path, const QList<QPair<QString, QString>>& tokens) {
     QString text;
     KelvrinFile::LoadTextFile(text, path);
-    text = FillTokens(text, tokens);
-    // No line break after a closing PHP tag, so the plugin never prints stray output.
-    text = FillTokens(text, {{QStringLiteral("?>\r\n"), QStringLiteral("?>")}});
-    KelvrinFile::SaveTextFile(text, path);
+    KelvrinFile::SaveTextFile(FillTokens(text, tokens), path);
 }
 
 QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationResult& generation) {
@@ -89,18 +87,21 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
     FillPluginFile(
         templateFolder + QStringLiteral("/template.php"),
         {{prefix, details.identifier}, {QStringLiteral("#SWITCHENTRIES#"), generation.switchEntries}});
-    FillPluginFile(pluginFolder + QStringLiteral("/modules/cpt.php"), {{prefix, details.identifier}});
-    FillPluginFile(pluginFolder + QStringLiteral("/modules/cpt_template_loader.php"),
-                   {{prefix, details.identifier}});
-    const QString header = BuildPluginHeader(details.name, details.uri, details.description, details.version,
-                                             details.author, details.authorUrl, details.license);
+    for (const QString& file :
+         {QStringLiteral("/modules/cpt.php"), QStringLiteral("/modules/cpt_template_loader.php"),
+          QStringLiteral("/uninstall.php"), QStringLiteral("/assets/funnel-pages.css")})
+        FillPluginFile(pluginFolder + file, {{prefix, details.identifier}});
+    // The metaboxes go in before the prefix is filled, since they name the text domain by it;
+    // the user's values come last, so nothing in them is taken for a token.
     FillPluginFile(pluginFolder + QStringLiteral("/plugin.php"),
                    {
-                       {prefix, details.identifier},
                        {QStringLiteral("#FUNNELMETABOXES#"), generation.metaboxes},
-                       {QStringLiteral("#header#"), header},
+                       {prefix, details.identifier},
+                       {QStringLiteral("#header#"), PluginMetadata::BuildPluginHeader(details)},
                        {QStringLiteral("#menuname#"), details.name},
                    });
+    KelvrinFile::SaveTextFile(PluginMetadata::BuildReadme(details),
+                              pluginFolder + QStringLiteral("/readme.txt"));
     return pluginFolder;
 }
 

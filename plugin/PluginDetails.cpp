@@ -1,5 +1,6 @@
 #include "plugin/PluginDetails.h"
 
+#include "generate/FunnelChecks.h"
 #include "platform/KelvrinParser.h"
 #include "platform/KelvrinTools.h"
 #include "plugin/WordPressNames.h"
@@ -71,12 +72,8 @@ struct Field {
 
 } // namespace
 
-bool PluginDetails::AllFieldsFilled() const {
-    for (const QString* field :
-         {&identifier, &name, &uri, &description, &version, &author, &authorUrl, &license})
-        if (field->isEmpty())
-            return false;
-    return true;
+bool PluginDetails::RequiredFieldsFilled() const {
+    return !identifier.isEmpty() && !name.isEmpty();
 }
 
 QString PluginDetails::SafetyProblem() const {
@@ -113,6 +110,13 @@ QString PluginDetails::SafetyProblem() const {
                 "The plugin details must not contain \"*/\": it would end the plugin header.");
     }
 
+    // WordPress links these from the plugin list: only web addresses make sense there.
+    for (const Field& field : {Field{&uri, "Plugin URI"}, Field{&authorUrl, "Author Url"}})
+        if (!field.text->isEmpty() && !IsWebAddress(*field.text))
+            return QStringLiteral("The field \"%1\" must be a web address beginning with http:// or "
+                                  "https://, or left empty.")
+                .arg(QLatin1String(field.label));
+
     const QString archive = ArchiveName(name);
     if (archive.isEmpty() || archive == QLatin1String(".") || archive == QLatin1String("..") ||
         archive.contains(QLatin1Char('/')) || archive.contains(QLatin1Char('\\')))
@@ -132,31 +136,4 @@ QString GenerateIdentifier(KelvrinTools& tools) {
 
 QString ArchiveName(const QString& pluginName) {
     return KelvrinParser::ReplaceText(pluginName, QStringLiteral(" "), QString()).toLower();
-}
-
-QString HeaderDescription(const QString& description) {
-    // WordPress reads one header field per line: a line break would start a field of its own.
-    static const QRegularExpression lineBreak(
-        QStringLiteral("\\r\\n|[\\n\\r\\v\\f\\x{85}\\x{2028}\\x{2029}]"));
-    QString text = description;
-    return text.replace(lineBreak, QStringLiteral(" "));
-}
-
-QString BuildPluginHeader(const QString& name, const QString& uri, const QString& description,
-                          const QString& version, const QString& author, const QString& authorUrl,
-                          const QString& license) {
-    return QStringList{
-        QStringLiteral("<?php"),
-        QStringLiteral("/*"),
-        QStringLiteral("Plugin Name: ") + name,
-        QStringLiteral("Plugin URI: ") + uri,
-        QStringLiteral("Description: ") + HeaderDescription(description),
-        QStringLiteral("Version: ") + version,
-        QStringLiteral("Author: ") + author,
-        QStringLiteral("Author URI: ") + authorUrl,
-        QStringLiteral("License: ") + license,
-        QStringLiteral("*/"),
-        QStringLiteral("?>"),
-    }
-        .join(QStringLiteral("\r\n"));
 }

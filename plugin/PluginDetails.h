@@ -4,19 +4,20 @@
 
 class KelvrinTools;
 
-// What the user enters in the plugin details window; nothing is trimmed.
+// What the user enters in the plugin details window; nothing is trimmed. Only the identifier and
+// the name are required: an optional field left empty is left out of the plugin header.
 struct PluginDetails {
     QString identifier;
     QString name = QStringLiteral("My Plugin");
     QString uri = QStringLiteral("https://www.example.com/my-plugin");
-    QString description = QStringLiteral("Enter your description...");
+    QString description;
     QString version = QStringLiteral("1.0");
-    QString author = QStringLiteral("Enter Your Name...");
-    QString authorUrl = QStringLiteral("Enter Your Url ...");
-    QString license = QStringLiteral("GPL");
+    QString author;
+    QString authorUrl;
+    QString license = QStringLiteral("GPL-2.0-or-later");
 
-    // Every field holds at least one character; blanks count.
-    bool AllFieldsFilled() const;
+    // The identifier and the name hold at least one character each; blanks count.
+    bool RequiredFieldsFilled() const;
     // Empty when the details are safe to build from, else the message that tells why not.
     QString SafetyProblem() const;
 };
@@ -26,11 +27,3 @@ QString GenerateIdentifier(KelvrinTools& tools);
 
 // The plugin name without any blank, in lower case.
 QString ArchiveName(const QString& pluginName);
-
-// The description as one header line: every line break becomes a blank.
-QString HeaderDescription(const QString& description);
-
-// The eleven lines of the WordPress plugin header, CR LF between them and none after the last.
-QString BuildPluginHeader(const QString& name, const QString& uri, const QString& description,
-                          const QString& version, const QString& author, const QString& authorUrl,
-                          const QString& license);

@@ -86,6 +86,10 @@ frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, con
     label(QStringLiteral("Author Url:"), Twips(1305, 4005, 1185, 285), frame);
     txtPlugin_AuthorUrl = field<QLineEdit>(QStringLiteral("txtPlugin_AuthorUrl"), details.authorUrl,
                                            Twips(2745, 3960, 3975, 420), frame);
+    // Hints, not values: a field left empty stays out of the plugin's header.
+    txtPlugin_Description->setPlaceholderText(QStringLiteral("Enter your description..."));
+    txtPlugin_Author->setPlaceholderText(QStringLiteral("Enter Your Name..."));
+    txtPlugin_AuthorUrl->setPlaceholderText(QStringLiteral("Enter Your Url ..."));
     label(QStringLiteral("License:"), Twips(1305, 4500, 1185, 285), frame);
     txtPlugin_License = field<QLineEdit>(QStringLiteral("txtPlugin_License"), details.license,
                                          Twips(2745, 4500, 960, 420), frame);

@@ -1,5 +1,5 @@
 #header#
-<?php
+
 /**
  * Sales funnel plugin: the funnel post type, one editor box per funnel page,
  * and saving what the marketer types into those boxes.
@@ -9,6 +9,26 @@ defined( 'ABSPATH' ) || exit;
 
 require_once __DIR__ . '/modules/cpt.php';
 require_once __DIR__ . '/modules/cpt_template_loader.php';
+
+/**
+ * Translations of the plugin's texts, from its languages folder (or the site's).
+ */
+function #prefix#_load_textdomain() {
+	load_plugin_textdomain( '#prefix#', false, dirname( plugin_basename( __FILE__ ) ) . '/languages' );
+}
+add_action( 'init', '#prefix#_load_textdomain', 0 );
+
+/**
+ * The funnel pages' style, as a stylesheet of the page like any other, so that
+ * themes and plugins see it and the pages stay free of inline style.
+ */
+function #prefix#_enqueue_page_style() {
+	if ( is_singular( #prefix#_post_type() ) ) {
+		$file = __DIR__ . '/assets/funnel-pages.css';
+		wp_enqueue_style( '#prefix#-funnel-pages', plugins_url( 'assets/funnel-pages.css', __FILE__ ), array(), (string) filemtime( $file ) );
+	}
+}
+add_action( 'wp_enqueue_scripts', '#prefix#_enqueue_page_style' );
 
 /**
  * The name the marketer gave this plugin; it names the admin menu.
@@ -26,7 +46,7 @@ VELTRANO_MENU_NAME_7Q2X_END;
 		$raw  = rtrim( $raw, "\r\n" );
 		$name = trim( substr( $raw, 0, -1 ) );
 		if ( '' === $name ) {
-			$name = 'Funnels';
+			$name = __( 'Funnels', '#prefix#' );
 		}
 	}
 	return $name;
@@ -215,20 +235,21 @@ function #prefix#_render_meta_box( $post, $metabox ) {
 	echo '</tbody></table>';
 
 	$pages = array(
-		array( 'Sales page', $box['sales_token'], 'Send visitors here to see this offer.' ),
-		array( 'Download page', $box['download_token'], 'Give this address to your payment processor as the page buyers return to after paying.' ),
+		array( __( 'Sales page', '#prefix#' ), $box['sales_token'], __( 'Send visitors here to see this offer.', '#prefix#' ) ),
+		array( __( 'Download page', '#prefix#' ), $box['download_token'], __( 'Give this address to your payment processor as the page buyers return to after paying.', '#prefix#' ) ),
 	);
 	$published = 'publish' === get_post_status( $post );
 
-	echo '<h4>Page addresses</h4>';
+	echo '<h4>' . esc_html__( 'Page addresses', '#prefix#' ) . '</h4>';
 	if ( ! $published ) {
-		echo '<p class="description">Publish this funnel to get the full addresses of its pages.</p>';
+		echo '<p class="description">' . esc_html__( 'Publish this funnel to get the full addresses of its pages.', '#prefix#' ) . '</p>';
 	}
 	echo '<table class="form-table" role="presentation"><tbody>';
 	foreach ( $pages as $page ) {
 		list( $label, $token, $hint ) = $page;
 		echo '<tr><th scope="row">' . esc_html( $label ) . '</th><td>';
-		echo 'Token: <code>' . esc_html( $token ) . '</code>';
+		/* translators: %s: the token that opens the page. */
+		echo sprintf( esc_html__( 'Token: %s', '#prefix#' ), '<code>' . esc_html( $token ) . '</code>' );
 		if ( $published ) {
 			$url = #prefix#_page_url( $post, $token );
 			echo '<br><a href="' . esc_url( $url ) . '" target="_blank" rel="noopener"><code>' . esc_html( $url ) . '</code></a>';

@@ -137,7 +137,15 @@ for i in "${!zips[@]}"; do
   leftovers="$(grep -rlE '#(prefix|SWITCHENTRIES|FUNNELMETABOXES|header|menuname|IMAGE|DOWNLOAD_LINKS|PLUGINID|FUNNELITEM[A-Z_]*|FUNNELCODE|DOWNLOADCODE)#' "$dir" || true)"
   check "$id: no template token left unfilled${leftovers:+: $leftovers}" test -z "$leftovers"
   check "$id: plugin.php starts with the plugin header" \
-    bash -c 'head -c 5 "$1" | grep -qx "<?php" && grep -q "^Plugin Name: " "$1"' _ "$dir/plugin.php"
+    bash -c 'head -c 5 "$1" | grep -qx "<?php" && grep -q "^ \* Plugin Name: " "$1"' _ "$dir/plugin.php"
+  for f in readme.txt uninstall.php assets/funnel-pages.css languages/index.php; do
+    check "$id: $f present" test -f "$dir/$f"
+  done
+  # Line feeds throughout; only the generated switch code keeps its CR LF.
+  crlf="$(cd "$dir" && grep -rlI $'\r' . | grep -vx './modules/template/template.php' || true)"
+  check "$id: text files end their lines in LF only${crlf:+: $crlf}" test -z "$crlf"
+  bare="$(grep -rnE "(include|require)(_once)?[ (]+'" "$dir" || true)"
+  check "$id: every file is included by its full path${bare:+: $bare}" test -z "$bare"
 done
 
 # --- database -----------------------------------------------------------------
@@ -201,6 +209,21 @@ if ( ! defined( 'ABSPATH' ) ) {
 require_once ABSPATH . 'wp-settings.php';
 EOF
 
+# A must-use plugin that marks every page where WordPress's page hooks run, as
+# analytics and consent plugins hook in.
+mkdir -p "$wp/wp-content/mu-plugins"
+cat >"$wp/wp-content/mu-plugins/e2e-markers.php" <<'EOF'
+<?php
+foreach ( array( 'wp_head', 'wp_body_open', 'wp_footer' ) as $e2e_hook ) {
+	add_action(
+		$e2e_hook,
+		static function () use ( $e2e_hook ) {
+			echo "<!-- e2e-marker:$e2e_hook -->\n";
+		}
+	);
+}
+EOF
+
 log "serving $url"
 : >"$work/web.log"
 setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$web_pidfile" \
@@ -259,6 +282,12 @@ for i in "${!zips[@]}"; do
   check_logs "$id with pretty addresses"
 done
 
+for i in "${!zips[@]}"; do
+  id="${idents[$i]}"
+  log "plugin $id: header and readme"
+  wp_php metadata "$work/unpacked/$i/$id"
+done
+
 if [ -n "${E2E_SCREENSHOTS:-}" ]; then
   log "screenshots into $E2E_SCREENSHOTS"
   dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q "install ok installed" ||
@@ -273,5 +302,15 @@ if [ -n "${E2E_SCREENSHOTS:-}" ]; then
   shot "$(sed -n 1p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page.png"
   shot "$(sed -n 2p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/download-page.png"
 fi
+
+# Last, as a site owner would: delete each plugin the Plugins screen's way.
+for i in "${!zips[@]}"; do
+  id="${idents[$i]}"
+  next=""
+  [ $((i + 1)) -lt ${#zips[@]} ] && next="$work/unpacked/$((i + 1))/${idents[$((i + 1))]}"
+  log "plugin $id: uninstall"
+  wp_php uninstall "$work/unpacked/$i/$id" $next
+  check_logs "$id uninstall"
+done
 
 summary

@@ -13,6 +13,8 @@
  *   php wp-e2e.php upgrade-fill PLUGIN_DIR
  *   php wp-e2e.php upgrade-replace ZIP ID
  *   php wp-e2e.php upgrade-check OLD_PLUGIN_DIR NEW_PLUGIN_DIR
+ *   php wp-e2e.php metadata PLUGIN_DIR
+ *   php wp-e2e.php uninstall PLUGIN_DIR [NEXT_PLUGIN_DIR]
  *
  * E2E_WP is the WordPress folder, E2E_URL its address.
  */
@@ -106,21 +108,55 @@ function anchors( $html ) {
 	return $m[0];
 }
 
+/** What tidy reports about a page: its warnings and errors, or '' for none. */
+function tidy_problems( $html ) {
+	$proc = proc_open(
+		array( 'tidy', '-quiet', '-errors', '-utf8', '--show-warnings', 'yes', '--show-info', 'no' ),
+		array(
+			0 => array( 'pipe', 'r' ),
+			1 => array( 'pipe', 'w' ),
+			2 => array( 'pipe', 'w' ),
+		),
+		$pipes
+	);
+	fwrite( $pipes[0], $html );
+	fclose( $pipes[0] );
+	$out = stream_get_contents( $pipes[1] ) . stream_get_contents( $pipes[2] );
+	fclose( $pipes[1] );
+	fclose( $pipes[2] );
+	$status = proc_close( $proc );
+	return 0 === $status ? '' : "tidy status $status: $out";
+}
+
+/**
+ * What every funnel page owes the site: the hooks other plugins print through
+ * (the markers of the e2e must-use plugin), the plugin's stylesheet enqueued
+ * instead of inline style, one title, and markup tidy finds nothing in.
+ */
+function check_page_conventions( $id, $what, $body ) {
+	foreach ( array( 'wp_head', 'wp_body_open', 'wp_footer' ) as $hook ) {
+		ok( 1 === substr_count( $body, "<!-- e2e-marker:$hook -->" ), "$id: $what runs $hook once" );
+	}
+	ok( (bool) preg_match( "#<head>.*<!-- e2e-marker:wp_head -->.*</head>#s", $body ) && (bool) preg_match( '#<!-- e2e-marker:wp_footer -->\s*</body>#', $body ), "$id: $what runs wp_head in the head and wp_footer at the end of the body" );
+	ok( (bool) preg_match( "#<link rel='stylesheet' id='" . preg_quote( $id, '#' ) . "-funnel-pages-css' href='[^']*/" . preg_quote( $id, '#' ) . "/assets/funnel-pages\.css\?ver=\d+'#", $body ), "$id: $what enqueues the plugin's stylesheet" );
+	ok( false === strpos( $body, '.' . $id . '-' ) , "$id: $what holds none of the plugin's style inline" );
+	ok( 1 === substr_count( $body, '<title>' ), "$id: $what has one title" );
+	$tidy = tidy_problems( $body );
+	ok( '' === $tidy, "$id: $what passes tidy without a warning", $tidy );
+}
+
 /** What the zip says about one plugin: identifier, name, funnel pages. */
 function plugin_facts( $dir ) {
 	$id     = basename( $dir );
 	$plugin = file_get_contents( "$dir/plugin.php" );
-	preg_match( '/^Plugin Name: (.*?)\r?$/m', $plugin, $m );
-	$name = isset( $m[1] ) ? $m[1] : '';
-	// A name ending in a PHP end tag loses the line break after it when the
-	// plugin is built, so the next header line joins it.
-	$name = preg_replace( '/\?>Plugin URI: .*$/', '?>', $name );
+	preg_match( '/^ \* Plugin Name:(.*)$/m', $plugin, $m );
+	$name = isset( $m[1] ) ? trim( $m[1] ) : '';
 
 	$template = file_get_contents( "$dir/modules/template/template.php" );
 	preg_match_all( '/case "((sp|dld)[a-z0-9]{20,})":(.*?)break;/s', $template, $cases, PREG_SET_ORDER );
 	$slots = array();
 	foreach ( $cases as $c ) {
-		if ( ! preg_match( "/include \('(salespage|download)-funnelitem-(\d)\.php'\)/", $c[3], $inc ) ) {
+		if ( ! preg_match( "/include __DIR__ \. '\/(salespage|download)-funnelitem-(\d)\.php';/", $c[3], $inc ) ) {
 			continue;
 		}
 		$n = (int) $inc[2];
@@ -351,8 +387,9 @@ function cmd_check( $dir ) {
 		$b = $r['body'];
 		ok( 200 === $r['status'] && '' === page_error( $b ), "$id: sales page $n ({$t['sales']}) answers 200 without error", $r['status'] . ' ' . page_error( $b ) );
 		ok( false !== strpos( $b, '<title>' . esc_html( $title ) . '</title>' ), "$id: sales page $n has its page title, escaped, in <title>" );
-		ok( false !== strpos( $b, '>' . esc_html( $title ) . '</h' ), "$id: sales page $n shows its page title as a heading" );
-		ok( false !== strpos( $b, esc_html( $headline ) ), "$id: sales page $n shows the front end headline, escaped" );
+		ok( false !== strpos( $b, '<h2 class="' . $id . '-title">' . esc_html( $title ) . '</h2>' ), "$id: sales page $n shows its page title as a heading above the headline" );
+		ok( false !== strpos( $b, '<h1 class="' . $id . '-headline">' . esc_html( $headline ) . '</h1>' ) && 1 === substr_count( $b, '<h1' ), "$id: sales page $n shows the front end headline, escaped, as its one <h1>" );
+		check_page_conventions( $id, "sales page $n", $b );
 		ok( false === strpos( $b, '<Deal>' ) && false === strpos( $b, '<today>' ), "$id: sales page $n prints no text field unescaped" );
 		ok( false !== strpos( $b, $values[ $n ]['code'] ), "$id: sales page $n shows its own payment button as HTML" );
 		$others = 0;
@@ -361,9 +398,15 @@ function cmd_check( $dir ) {
 		}
 		ok( 0 === $others, "$id: sales page $n shows no other page's button" );
 
-		if ( ok( (bool) preg_match( '#<img\b[^>]*\bsrc="([^"]+)"#i', $b, $img ), "$id: sales page $n has an image" ) ) {
+		if ( ok( (bool) preg_match( '#<img\b[^>]*\bsrc="([^"]+)" alt="([^"]*)" width="(\d+)" height="(\d+)"#i', $b, $img ), "$id: sales page $n has an image with alt text, width and height" ) ) {
 			$src  = html_entity_decode( $img[1], ENT_QUOTES );
 			$file = $dir . '/modules/template/' . basename( parse_url( $src, PHP_URL_PATH ) );
+			// The slot's own product is the last link of its download page.
+			$links   = anchors( file_get_contents( "$dir/modules/template/download-funnelitem-$n.php" ) );
+			$product = preg_replace( '#^<a [^>]*>(.*)</a>$#s', '$1', end( $links ) );
+			ok( '' !== $product && $img[2] === $product, "$id: image of sales page $n is described by its product's name", "alt '{$img[2]}' vs '$product'" );
+			$real = is_file( $file ) ? getimagesize( $file ) : false;
+			ok( false !== $real && (int) $img[3] === $real[0] && (int) $img[4] === $real[1], "$id: image of sales page $n states its real size", "{$img[3]}x{$img[4]} vs " . ( $real ? "{$real[0]}x{$real[1]}" : 'unreadable' ) );
 			$ir   = http( 'GET', $src );
 			ok(
 				200 === $ir['status'] && 0 === strpos( isset( $ir['headers']['content-type'] ) ? $ir['headers']['content-type'] : '', 'image/' )
@@ -377,6 +420,10 @@ function cmd_check( $dir ) {
 		$expected = anchors( file_get_contents( "$dir/modules/template/download-funnelitem-$n.php" ) );
 		ok( 200 === $r['status'] && '' === page_error( $r['body'] ), "$id: download page $n ({$t['download']}) answers 200 without error", $r['status'] . ' ' . page_error( $r['body'] ) );
 		ok( anchors( $r['body'] ) === $expected, "$id: download page $n shows exactly its " . count( $expected ) . ' link(s)', wp_json_encode( anchors( $r['body'] ) ) );
+		preg_match( '#<ul class="' . preg_quote( $id, '#' ) . '-links">(.*?)</ul>#s', $r['body'], $list );
+		ok( isset( $list[1] ) && count( $expected ) === preg_match_all( '#<li><a [^>]*>[^<]*</a></li>#', $list[1] ) && '' === trim( preg_replace( '#<li><a [^>]*>[^<]*</a></li>#', '', $list[1] ) ), "$id: download page $n lists its links as list items", isset( $list[1] ) ? $list[1] : 'no list' );
+		ok( false !== strpos( $r['body'], '<title>Your downloads</title>' ) && 1 === substr_count( $r['body'], '<h1' ), "$id: download page $n has its title and one <h1>" );
+		check_page_conventions( $id, "download page $n", $r['body'] );
 	}
 
 	// Addressed by id, as WordPress's own short links do.
@@ -392,6 +439,7 @@ function cmd_check( $dir ) {
 		$b = $r['body'];
 		ok( 200 === $r['status'] && '' === page_error( $b ) && false !== stripos( $b, '</html>' ), "$id: $what gets the default page with 200", $r['status'] . ' ' . page_error( $b ) );
 		ok( false === strpos( $b, 'pay.example.com' ) && false === strpos( $b, esc_html( $headline ) ), "$id: $what shows no funnel content" );
+		check_page_conventions( $id, "default page ($what)", $b );
 	}
 
 	// Plugin files opened directly stop at once.
@@ -544,7 +592,7 @@ function cmd_safety( $dir ) {
 			if ( 'download' === $kind ) {
 				$cache = isset( $r['headers']['cache-control'] ) ? $r['headers']['cache-control'] : '';
 				$robots = isset( $r['headers']['x-robots-tag'] ) ? $r['headers']['x-robots-tag'] : '';
-				ok( false !== strpos( $cache, 'no-store' ) && false !== strpos( $robots, 'noindex' ) && false !== strpos( $r['body'], 'content="noindex' ), "$id: download page $n is neither stored nor indexed", "$cache | $robots" );
+				ok( false !== strpos( $cache, 'no-store' ) && false !== strpos( $robots, 'noindex' ) && (bool) preg_match( '#<meta name=[\'"]robots[\'"] content=[\'"]noindex, nofollow, noarchive[\'"]#', $r['body'] ) && 1 === substr_count( $r['body'], "name='robots'" ) + substr_count( $r['body'], 'name="robots"' ), "$id: download page $n is neither stored nor indexed", "$cache | $robots" );
 			}
 		}
 	}
@@ -654,6 +702,120 @@ function cmd_check_pretty( $dir ) {
 		ok( 200 === $r['status'] && false !== strpos( $r['body'], 'pay.example.com/s' . $n ), $f['id'] . ": sales page $n served at its pretty address", $r['status'] . ' ' . page_error( $r['body'] ) );
 		$r = http( 'GET', add_query_arg( 'step', $t['download'], $permalink ) );
 		ok( 200 === $r['status'] && anchors( $r['body'] ) === anchors( file_get_contents( "$dir/modules/template/download-funnelitem-$n.php" ) ), $f['id'] . ": download page $n served at its pretty address", $r['status'] );
+	}
+}
+
+/**
+ * The header as WordPress reads it, against what this WordPress and this PHP
+ * are: the figures it claims are the ones proven here. readme.txt, read by
+ * WordPress's own get_file_data(), repeats them.
+ */
+function cmd_metadata( $dir ) {
+	global $wp_version;
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/plugin.php';
+	$f       = plugin_facts( $dir );
+	$id      = $f['id'];
+	$header  = get_plugin_data( WP_PLUGIN_DIR . '/' . $f['file'], false, false );
+	$license = get_file_data( WP_PLUGIN_DIR . '/' . $f['file'], array( 'License' => 'License', 'LicenseURI' => 'License URI' ) );
+	$proven  = array(
+		'wp'  => implode( '.', array_slice( explode( '.', $wp_version ), 0, 2 ) ),
+		'php' => PHP_MAJOR_VERSION . '.' . PHP_MINOR_VERSION,
+	);
+	// WordPress ends a header value at a PHP end tag, as it does for every plugin.
+	ok( _cleanup_header_comment( $f['name'] ) === $header['Name'], "$id: header names the plugin", $header['Name'] );
+	ok( $proven['wp'] === $header['RequiresWP'], "$id: header requires the WordPress proven here ({$proven['wp']})", $header['RequiresWP'] );
+	ok( $proven['php'] === $header['RequiresPHP'], "$id: header requires the PHP proven here ({$proven['php']})", $header['RequiresPHP'] );
+	ok( $id === $header['TextDomain'] && '/languages' === $header['DomainPath'] && is_dir( WP_PLUGIN_DIR . "/$id/languages" ), "$id: header names the text domain and its folder", $header['TextDomain'] . ' ' . $header['DomainPath'] );
+	ok( '' !== $license['License'] && ( 'GPL-2.0-or-later' !== $license['License'] || 'https://www.gnu.org/licenses/gpl-2.0.html' === $license['LicenseURI'] ), "$id: header names the licence and where to read it", wp_json_encode( $license ) );
+	foreach ( array( 'Description', 'Author', 'AuthorURI', 'PluginURI' ) as $field ) {
+		ok( false === stripos( $header[ $field ], 'Enter your' ), "$id: header's $field is no hint text", $header[ $field ] );
+	}
+
+	$readme = get_file_data(
+		WP_PLUGIN_DIR . "/$id/readme.txt",
+		array(
+			'RequiresWP'  => 'Requires at least',
+			'TestedUpTo'  => 'Tested up to',
+			'RequiresPHP' => 'Requires PHP',
+			'StableTag'   => 'Stable tag',
+			'License'     => 'License',
+			'LicenseURI'  => 'License URI',
+		)
+	);
+	$title = strtok( (string) file_get_contents( WP_PLUGIN_DIR . "/$id/readme.txt" ), "\n" );
+	ok( '=== ' . $f['name'] . ' ===' === $title, "$id: readme.txt is headed by the plugin name", $title );
+	ok( $header['Version'] === $readme['StableTag'] && '' !== $readme['StableTag'], "$id: readme.txt's stable tag is the version", wp_json_encode( $readme ) );
+	ok( $header['RequiresWP'] === $readme['RequiresWP'] && $header['RequiresPHP'] === $readme['RequiresPHP'], "$id: readme.txt requires what the header requires", wp_json_encode( $readme ) );
+	ok( $proven['wp'] === $readme['TestedUpTo'], "$id: readme.txt is tested up to the WordPress proven here", $readme['TestedUpTo'] );
+	ok( $license['License'] === $readme['License'] && $license['LicenseURI'] === $readme['LicenseURI'], "$id: readme.txt names the header's licence", wp_json_encode( $readme ) );
+}
+
+/** Every row of every table that mentions one of the needles, as "table: row". */
+function rows_mentioning( $needles ) {
+	global $wpdb;
+	$found = array();
+	foreach ( $wpdb->get_col( 'SHOW TABLES' ) as $table ) {
+		foreach ( $wpdb->get_results( "SELECT * FROM `$table`", ARRAY_A ) as $row ) {
+			$text = implode( "\t", array_map( 'strval', $row ) );
+			foreach ( $needles as $needle ) {
+				if ( false !== strpos( $text, $needle ) ) {
+					$found[] = "$table: " . substr( $text, 0, 120 );
+					break;
+				}
+			}
+		}
+	}
+	return $found;
+}
+
+/**
+ * Deletes the plugin through WordPress's own delete_plugins(), which runs its
+ * uninstall.php, and looks through the whole database for anything left of
+ * it. The next plugin's funnels must survive.
+ */
+function cmd_uninstall( $dir, $next_dir = '' ) {
+	global $wpdb;
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/admin.php';
+	$f     = plugin_facts( $dir );
+	$id    = $f['id'];
+	$type  = funnel_type( $f );
+	$admin = user_id( 'admin' );
+	wp_set_current_user( $admin );
+
+	// Something of every kind the plugin leaves: funnels in every state, their
+	// revisions, and the edit screen's remembered settings.
+	$trashed = create_funnel( $f, $admin, 'publish', "E2E trashed $id" );
+	wp_trash_post( $trashed );
+	create_funnel( $f, $admin, 'draft', "E2E draft before uninstall $id" );
+	update_user_meta( $admin, "closedpostboxes_$type", array( $id . '_funnelitem_0' ) );
+	update_user_meta( $admin, "meta-box-order_$type", array( 'normal' => $id . '_funnelitem_0' ) );
+	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", $type ) );
+	ok( count( $funnels ) >= 5, "$id: funnels to remove are there (" . count( $funnels ) . ')' );
+	$next       = '' !== $next_dir ? funnel_type( plugin_facts( $next_dir ) ) : '';
+	$next_count = '' !== $next ? (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM {$wpdb->posts} WHERE post_type = %s", $next ) ) : 0;
+
+	deactivate_plugins( $f['file'] );
+	ob_start();
+	$deleted = delete_plugins( array( $f['file'] ) );
+	$output  = ob_get_clean();
+	ok( true === $deleted && '' === $output, "$id: delete_plugins() deletes the plugin", ( is_wp_error( $deleted ) ? $deleted->get_error_message() : wp_json_encode( $deleted ) ) . $output );
+	ok( ! file_exists( WP_PLUGIN_DIR . "/$id" ), "$id: plugin folder is gone" );
+
+	wp_cache_flush();
+	$needles = array( $type, $id . '_funnelitem_', "E2E trashed $id", "E2E funnel $id", "E2E guard $id" );
+	foreach ( $funnels as $funnel ) {
+		$needles[] = "$funnel-revision-v1";
+		$needles[] = "$funnel-autosave-v1";
+	}
+	$left = rows_mentioning( $needles );
+	ok( array() === $left, "$id: no row of the database mentions the plugin's funnels, their fields or its screens", implode( ' | ', $left ) );
+	$meta = (int) $wpdb->get_var( "SELECT COUNT(*) FROM {$wpdb->postmeta} WHERE post_id IN (" . implode( ',', array_map( 'intval', $funnels ) ) . ')' );
+	ok( 0 === $meta, "$id: no meta of its funnels is left", "$meta rows" );
+	if ( '' !== $next ) {
+		$now = (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM {$wpdb->posts} WHERE post_type = %s", $next ) );
+		ok( $next_count > 0 && $now === $next_count, "$id: another plugin's funnels stay", "$next_count before, $now after" );
 	}
 }
 
@@ -829,6 +991,12 @@ switch ( $cmd ) {
 		break;
 	case 'check-pretty':
 		cmd_check_pretty( $args[0] );
+		break;
+	case 'metadata':
+		cmd_metadata( $args[0] );
+		break;
+	case 'uninstall':
+		cmd_uninstall( $args[0], isset( $args[1] ) ? $args[1] : '' );
 		break;
 	case 'showcase':
 		cmd_showcase( $args[0] );

@@ -41,7 +41,7 @@ private slots:
                     "$payment_button = get_post_meta( $post->ID,  $prefix . 'funnelitem_2_code', true );\r\n"
                     "$page_title = get_post_meta( $post->ID,  $prefix . 'funnelitem_2_pagetitle', true );\r\n"
                     "$headline = get_post_meta( $post->ID,  $prefix . 'funnelitem_0_headline', true );\r\n"
-                    "  include ('salespage-funnelitem-2.php');\r\n"
+                    "  include __DIR__ . '/salespage-funnelitem-2.php';\r\n"
                     "break;\r\n"
                     "\r\n"));
     }
@@ -52,7 +52,7 @@ private slots:
             QString("case \"dld412\":\r\n"
                     "\r\n"
                     "$payment_button = get_post_meta( $post->ID,  $prefix . 'funnelitem_2_code', true );\r\n"
-                    "  include ('download-funnelitem-2.php');\r\n"
+                    "  include __DIR__ . '/download-funnelitem-2.php';\r\n"
                     "break;\r\n"
                     "\r\n"));
     }
@@ -69,16 +69,16 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("front end")
             << 0
-            << "<a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a><br><br>";
+            << "<li><a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a></li>";
         QTest::newRow("downsell for upsell 1")
             << 3
-            << "<a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a><br><br>\r\n"
-               "<a href=\"https://d.example.com/own.zip\" target=\"_blank\">Cool Product</a><br><br>";
+            << "<li><a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a></li>\n"
+               "<li><a href=\"https://d.example.com/own.zip\" target=\"_blank\">Cool Product</a></li>";
         QTest::newRow("downsell for upsell 2")
             << 4
-            << "<a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a><br><br>\r\n"
-               "<a href=\"https://d.example.com/b.html\" target=\"_blank\">Webinar Wealth</a><br><br>\r\n"
-               "<a href=\"\" target=\"_blank\">Kindle Publishing Empire</a><br><br>";
+            << "<li><a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a></li>\n"
+               "<li><a href=\"https://d.example.com/b.html\" target=\"_blank\">Webinar Wealth</a></li>\n"
+               "<li><a href=\"\" target=\"_blank\">Kindle Publishing Empire</a></li>";
     }
     void downloadLinks() {
         QFETCH(int, slot);
@@ -138,13 +138,14 @@ private slots:
         FunnelGenerator generator(app.path(), tools, messages);
         const GenerationResult result = generator.ProcessFunnel(model);
         QCOMPARE(result.metaboxes, "[0 Front End Offer funnelitem_0 " + sp0 + " " + dld0 +
-                                       " Front End Offer]\r\n" + "[n Upsell #1 funnelitem_1 " + sp1 + "/" +
-                                       dld1 + "]\r\n" +
-                                       "\r\n"
+                                       " Front End Offer]\n" + "[n Upsell #1 funnelitem_1 " + sp1 + "/" +
+                                       dld1 + "]\n" +
+                                       "\n"
                                        "return $meta_boxes;");
         QCOMPARE(result.switchEntries.count("case \""), 4);
         QVERIFY(result.switchEntries.startsWith("case \"" + sp0 + "\":\r\n"));
-        QVERIFY(result.switchEntries.endsWith("  include ('download-funnelitem-1.php');\r\nbreak;\r\n\r\n"));
+        QVERIFY(result.switchEntries.endsWith(
+            "  include __DIR__ . '/download-funnelitem-1.php';\r\nbreak;\r\n\r\n"));
         QVERIFY(messages.shown.isEmpty());
     }
 

@@ -17,7 +17,10 @@ void writeTemplates(const TestAppFolder& app) {
     app.write("templates/metabox0.txt", "M0 #FUNNELITEM_NOSPACES#");
     app.write("templates/metabox.txt", "M #FUNNELITEM_NOSPACES#");
     app.write("templates/metaboxclosing.txt", "END");
-    app.write("templates/salespage-funnelitem.php", "<img src=\"#IMAGE#\"> #FUNNELITEM_BUTTON#");
+    app.write(
+        "templates/salespage-funnelitem.php",
+        "<img src=\"#IMAGE#\" alt=\"#PRODUCT_NAME#\" width=\"#IMAGE_WIDTH#\" height=\"#IMAGE_HEIGHT#\"> "
+        "#FUNNELITEM_BUTTON#");
     app.write("templates/downloadpage-funnelitem.php", "#DOWNLOAD_LINKS#");
 }
 
@@ -57,14 +60,16 @@ private slots:
                                     "php/download-funnelitem-0.php",
                                     "php/salespage-funnelitem-0.php",
                                 }));
-        QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\r\n\r\nEND"));
+        QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\n\nEND"));
         QCOMPARE(app.read("temp/images/funnelitem-0.gif"),
                  app.read("productspro/trafficmagnetpro/salespage.gif"));
         QCOMPARE(app.read("temp/php/salespage-funnelitem-0.php"),
-                 QByteArray("<img src=\"funnelitem-0.gif\"> funnelitem_button0"));
+                 QByteArray(
+                     "<img src=\"funnelitem-0.gif\" alt=\"Traffic Magnet Pro\" width=\"600\" height=\"300\"> "
+                     "funnelitem_button0"));
         QCOMPARE(app.read("temp/php/download-funnelitem-0.php"),
-                 QByteArray("<a href=\"https://downloads.example.com/dld/trafficmagnetpro.html\" "
-                            "target=\"_blank\">Traffic Magnet Pro</a><br><br>"));
+                 QByteArray("<li><a href=\"https://downloads.example.com/dld/trafficmagnetpro.html\" "
+                            "target=\"_blank\">Traffic Magnet Pro</a></li>"));
     }
 
     void slotNumbersAreNotCompacted() {
@@ -89,7 +94,7 @@ private slots:
         QCOMPARE(files.size(), 15);
         for (const QString& file : files)
             QVERIFY2(!file.contains('2') && !file.contains('4'), qPrintable(file));
-        QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\r\nM funnelitem_1\r\nM funnelitem_3\r\n\r\nEND"));
+        QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\nM funnelitem_1\nM funnelitem_3\n\nEND"));
     }
 
     // The copy is named by the slot and the format its content proves, whatever the source's name.
@@ -97,15 +102,25 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("copy");
-        const QByteArray gif = "GIF89a image bytes", jpg = "\xFF\xD8\xFF\xE0 image bytes";
+        // Each a header stating 5 x 3 pixels, then bytes that are no image.
+        const QByteArray gif = QByteArray("GIF89a\x05\x00\x03\x00", 10) + " image bytes";
+        const QByteArray jpg =
+            QByteArray("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x03\x00\x05", 11) + " image bytes";
         QTest::newRow("plain") << "salespage.gif" << gif << "funnelitem-0.gif";
         QTest::newRow("two points") << "kit.big.gif" << gif << "funnelitem-0.gif";
         QTest::newRow("base repeats") << "gif.gif" << gif << "funnelitem-0.gif";
         QTest::newRow("quote in the name") << "cover.Bob's final.JPEG" << jpg << "funnelitem-0.jpg";
         QTest::newRow("code in the name") << "z.j'.passthru('id').'.jpg" << jpg << "funnelitem-0.jpg";
-        QTest::newRow("png") << "cover.png" << QByteArray("\x89PNG\r\n\x1A\n image bytes")
+        QTest::newRow("png") << "cover.png"
+                             << QByteArray(
+                                    "\x89PNG\r\n\x1A\n\x00\x00\x00\x0DIHDR\x00\x00\x00\x05\x00\x00\x00\x03",
+                                    24) +
+                                    " image bytes"
                              << "funnelitem-0.png";
-        QTest::newRow("webp") << "cover.webp" << QByteArray("RIFF\x10\x01\x01\x01WEBPVP8 image")
+        QTest::newRow("webp") << "cover.webp"
+                              << QByteArray(
+                                     "RIFF\x20\x00\x00\x00WEBPVP8L\x10\x00\x00\x00\x2F\x04\x80\x00\x00", 25) +
+                                     " image bytes"
                               << "funnelitem-0.webp";
     }
     void imageNames() {
@@ -122,8 +137,9 @@ private slots:
         FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
         QCOMPARE(app.read("temp/images/" + copy), bytes);
         QCOMPARE(QDir(app.file("temp/images")).entryList(QDir::Files), QStringList{copy});
-        QCOMPARE(app.read("temp/php/salespage-funnelitem-0.php"),
-                 ("<img src=\"" + copy + "\"> funnelitem_button0").toUtf8());
+        QCOMPARE(
+            app.read("temp/php/salespage-funnelitem-0.php"),
+            ("<img src=\"" + copy + "\" alt=\"Kit\" width=\"5\" height=\"3\"> funnelitem_button0").toUtf8());
     }
 
     // Values reach the download page as HTML-escaped text inside a PHP string that can't be closed.
@@ -131,16 +147,41 @@ private slots:
         TestAppFolder app;
         writeTemplates(app);
         app.write("templates/downloadpage-funnelitem.php", "<?php $links = '#DOWNLOAD_LINKS#';");
-        app.write("myproducts/it's-<?php-x/salespage.gif", "GIF89a");
+        app.write("myproducts/it's-<?php-x/salespage.gif", QByteArray("GIF89a\x01\x00\x01\x00", 10));
         app.write("myproducts/it's-<?php-x/download.txt", "https://x.example/a\\b?c=1&d='e'");
         FunnelModel model;
         pick(model, app, 0, "My Products: It's <?php X");
         KelvrinTools tools;
         RecordingMessages messages;
         FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
-        QCOMPARE(app.read("temp/php/download-funnelitem-0.php"),
-                 QByteArray("<?php $links = '<a href=\"https://x.example/a\\\\b?c=1&amp;d=&#039;e&#039;\" "
-                            "target=\"_blank\">It&#039;s &lt;?php X</a><br><br>';"));
+        QCOMPARE(
+            app.read("temp/php/download-funnelitem-0.php"),
+            QByteArray("<?php $links = '<li><a href=\"https://x.example/a\\\\b?c=1&amp;d=&#039;e&#039;\" "
+                       "target=\"_blank\">It&#039;s &lt;?php X</a></li>';"));
+        // The image is described by the product's name, escaped for the attribute.
+        QVERIFY(app.read("temp/php/salespage-funnelitem-0.php").contains("alt=\"It&#039;s &lt;?php X\""));
+    }
+
+    // An image that passes by its signature but ends before its size is refused by name.
+    void damagedImageEndsTheRun() {
+        TestAppFolder app;
+        writeTemplates(app);
+        app.write("myproducts/kit/salespage.png",
+                  QByteArray("\x89PNG\r\n\x1A\n\x00\x00\x00\x0DIHDR\x00", 17));
+        FunnelModel model;
+        pick(model, app, 0, "My Products: Kit");
+        KelvrinTools tools;
+        RecordingMessages messages;
+        try {
+            FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+            QFAIL("no error");
+        } catch (const BuildError& error) {
+            QCOMPARE(error.number(), int(BuildError::InvalidInput));
+            QVERIFY2(error.description().contains("kit/salespage.png") &&
+                         error.description().contains("damaged"),
+                     qPrintable(error.description()));
+        }
+        QVERIFY(!QFileInfo::exists(app.file("temp/php/salespage-funnelitem-0.php")));
     }
 
     void imagePathLosesItsLineBreaks() {

@@ -67,8 +67,8 @@ private slots:
         QCOMPARE(result.code, 0);
         QCOMPARE(result.out.trimmed(), app.file("output/batchplugin.zip"));
         const auto entries = ReadZip(app.file("output/batchplugin.zip"));
-        QVERIFY(entries["pBatch1/plugin.php"].content.contains("Author: Ann\r\n"));
-        QVERIFY(entries["pBatch1/plugin.php"].content.contains("Version: 1.0\r\n"));
+        QVERIFY(entries["pBatch1/plugin.php"].content.contains(" * Author:            Ann\n"));
+        QVERIFY(entries["pBatch1/plugin.php"].content.contains(" * Version:           1.0\n"));
         const QByteArray downsellPage = entries["pBatch1/modules/template/download-funnelitem-3.php"].content;
         QVERIFY(downsellPage.contains("trafficmagnetpro.html"));
         QVERIFY(downsellPage.contains("webinarwealth.html"));
@@ -111,9 +111,13 @@ private slots:
         QTest::newRow("bad identifier") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar "
                                                       "Wealth\"}], \"plugin\": {\"identifier\": \"../x\"}}")
                                         << "unique identifier";
-        QTest::newRow("empty licence") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar "
-                                                     "Wealth\"}], \"plugin\": {\"license\": \"\"}}")
-                                       << "All the fields are required.";
+        QTest::newRow("empty name") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar "
+                                                  "Wealth\"}], \"plugin\": {\"name\": \"\"}}")
+                                    << "The unique identifier and the plugin name are required.";
+        QTest::newRow("author url no web address")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], \"plugin\": "
+                          "{\"authorUrl\": \"Enter Your Url ...\"}}")
+            << "\"Author Url\" must be a web address";
     }
     void refusalsWriteNothing() {
         QFETCH(QByteArray, json);

@@ -39,11 +39,16 @@ private slots:
         QVERIFY(QRegularExpression("^p\\d{1,3}\\d{1,3}$").match(form->txtPluginID->text()).hasMatch());
         QCOMPARE(form->txtPlugin_Name->text(), QString("My Plugin"));
         QVERIFY(form->txtPlugin_Uri->text().contains("example."));
-        QCOMPARE(form->txtPlugin_Description->toPlainText(), QString("Enter your description..."));
         QCOMPARE(form->txtPlugin_Version->text(), QString("1.0"));
-        QCOMPARE(form->txtPlugin_Author->text(), QString("Enter Your Name..."));
-        QCOMPARE(form->txtPlugin_AuthorUrl->text(), QString("Enter Your Url ..."));
-        QCOMPARE(form->txtPlugin_License->text(), QString("GPL"));
+        QCOMPARE(form->txtPlugin_License->text(), QString("GPL-2.0-or-later"));
+        // Hints show as placeholders: the fields themselves are empty and stay out of the header.
+        QCOMPARE(form->txtPlugin_Description->toPlainText(), QString());
+        QCOMPARE(form->txtPlugin_Description->placeholderText(), QString("Enter your description..."));
+        QCOMPARE(form->txtPlugin_Author->text(), QString());
+        QCOMPARE(form->txtPlugin_Author->placeholderText(), QString("Enter Your Name..."));
+        QCOMPARE(form->txtPlugin_AuthorUrl->text(), QString());
+        QCOMPARE(form->txtPlugin_AuthorUrl->placeholderText(), QString("Enter Your Url ..."));
+        QVERIFY(form->Details().SafetyProblem().isEmpty());
         QCOMPARE(form->Command3->text(), QString("Create Plugin"));
         QCOMPARE(form->Command1->text(), QString("Close Window"));
     }
@@ -126,10 +131,13 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("empty identifier") << "txtPluginID"
                                           << ""
-                                          << "All the fields are required.";
-        QTest::newRow("empty licence") << "txtPlugin_License"
-                                       << ""
-                                       << "All the fields are required.";
+                                          << "The unique identifier and the plugin name are required.";
+        QTest::newRow("empty name") << "txtPlugin_Name"
+                                    << ""
+                                    << "The unique identifier and the plugin name are required.";
+        QTest::newRow("plugin uri without scheme") << "txtPlugin_Uri"
+                                                   << "www.example.com"
+                                                   << "\"Plugin URI\" must be a web address";
         QTest::newRow("identifier with a slash") << "txtPluginID"
                                                  << "p1/../x"
                                                  << "unique identifier";

@@ -150,7 +150,7 @@ private slots:
             QString());
         QCOMPARE(content.details.name, QString("Only Name"));
         QCOMPARE(content.details.author, QString("Remembered Author"));
-        QCOMPARE(content.details.license, QString("GPL"));
+        QCOMPARE(content.details.license, QString("GPL-2.0-or-later"));
         // An identifier is the funnel's own, never a default.
         QVERIFY(content.details.identifier.isEmpty());
         QCOMPARE(content.tokens, FunnelTokens());

@@ -15,9 +15,10 @@
 
 namespace {
 
-const QStringList kTokens{"#prefix#",    "#SWITCHENTRIES#", "#FUNNELMETABOXES#", "#header#",
-                          "#menuname#",  "#PLUGINID#",      "#IMAGE#",           "#DOWNLOAD_LINKS#",
-                          "#FUNNELITEM", "#DOWNLOADCODE#",  "#FUNNELCODE#"};
+const QStringList kTokens{"#prefix#",      "#SWITCHENTRIES#", "#FUNNELMETABOXES#", "#header#",
+                          "#menuname#",    "#PLUGINID#",      "#IMAGE#",           "#DOWNLOAD_LINKS#",
+                          "#FUNNELITEM",   "#DOWNLOADCODE#",  "#FUNNELCODE#",      "#PRODUCT_NAME#",
+                          "#IMAGE_WIDTH#", "#IMAGE_HEIGHT#"};
 
 FunnelModel* makeFunnel(const TestAppFolder& app, int items) {
     auto* model = new FunnelModel;
@@ -47,7 +48,7 @@ PluginDetails details(const QString& identifier, const QString& name = "My Plugi
     d.version = "1.2";
     d.author = "Ann Author";
     d.authorUrl = "https://ann.example.com";
-    d.license = "GPL";
+    d.license = "GPL-3.0-or-later";
     return d;
 }
 
@@ -102,29 +103,41 @@ private slots:
         }
         for (const QString& file :
              {identifier + "/plugin.php", identifier + "/modules/cpt.php",
-              identifier + "/modules/cpt_template_loader.php", folder + "template.php"}) {
+              identifier + "/modules/cpt_template_loader.php", folder + "template.php",
+              identifier + "/uninstall.php", identifier + "/readme.txt",
+              identifier + "/assets/funnel-pages.css", identifier + "/languages/index.php"})
             QVERIFY2(entries.contains(file), qPrintable(file));
+        for (const QString& name : entries.keys()) {
+            if (name.endsWith(".gif") || name.endsWith(".jpg"))
+                continue;
             for (const QString& token : kTokens)
-                QVERIFY2(!entries[file].content.contains(token.toUtf8()), qPrintable(file + " " + token));
-            QVERIFY2(!entries[file].content.contains("?>\r\n"), qPrintable(file));
+                QVERIFY2(!entries[name].content.contains(token.toUtf8()), qPrintable(name + " " + token));
+            // Line feeds only, but in the switch code, which keeps its CR LF.
+            QVERIFY2(!entries[name].content.contains('\r') || name == folder + "template.php",
+                     qPrintable(name));
         }
-        for (const QString& name : entries.keys())
-            if (name.endsWith(".php"))
-                for (const QString& token : kTokens)
-                    QVERIFY2(!entries[name].content.contains(token.toUtf8()), qPrintable(name + " " + token));
 
-        const QByteArray header = "<?php\r\n"
-                                  "/*\r\n"
-                                  "Plugin Name: My Plugin\r\n"
-                                  "Plugin URI: https://www.example.com/plugin\r\n"
-                                  "Description: Sells things\r\n"
-                                  "Version: 1.2\r\n"
-                                  "Author: Ann Author\r\n"
-                                  "Author URI: https://ann.example.com\r\n"
-                                  "License: GPL\r\n"
-                                  "*/\r\n"
-                                  "?>";
+        const QByteArray header = "<?php\n"
+                                  "/**\n"
+                                  " * Plugin Name:       My Plugin\n"
+                                  " * Plugin URI:        https://www.example.com/plugin\n"
+                                  " * Description:       Sells things\n"
+                                  " * Version:           1.2\n"
+                                  " * Requires at least: 6.1\n"
+                                  " * Requires PHP:      8.2\n"
+                                  " * Author:            Ann Author\n"
+                                  " * Author URI:        https://ann.example.com\n"
+                                  " * License:           GPL-3.0-or-later\n"
+                                  " * License URI:       https://www.gnu.org/licenses/gpl-3.0.html\n"
+                                  " * Text Domain:       " +
+                                  identifier.toUtf8() +
+                                  "\n"
+                                  " * Domain Path:       /languages\n"
+                                  " */\n";
         QVERIFY(entries[identifier + "/plugin.php"].content.startsWith(header));
+        QVERIFY(entries[identifier + "/readme.txt"].content.startsWith("=== My Plugin ===\n"));
+        QVERIFY(entries[identifier + "/plugin.php"].content.contains("load_plugin_textdomain( '" +
+                                                                     identifier.toUtf8() + "'"));
         QCOMPARE(entries[folder + "template.php"].content.count("case \""), 2 * items);
         QVERIFY(messages.shown.isEmpty());
     }

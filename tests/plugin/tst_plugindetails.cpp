@@ -1,4 +1,5 @@
 #include "plugin/PluginDetails.h"
+#include "plugin/PluginMetadata.h"
 
 #include <QTest>
 
@@ -121,6 +122,27 @@ private slots:
         QTest::newRow("licence: ends the comment") << "license"
                                                    << "GPL */"
                                                    << "*/";
+        QTest::newRow("uri: empty") << "uri"
+                                    << ""
+                                    << "";
+        QTest::newRow("uri: http") << "uri"
+                                   << "http://x.example/p?a=1"
+                                   << "";
+        QTest::newRow("uri: no scheme") << "uri"
+                                        << "www.example.com"
+                                        << "web address";
+        QTest::newRow("uri: script") << "uri"
+                                     << "javascript:alert(1)"
+                                     << "web address";
+        QTest::newRow("author url: ftp") << "authorUrl"
+                                         << "ftp://ann.example.com"
+                                         << "web address";
+        QTest::newRow("author url: a hint") << "authorUrl"
+                                            << "Enter Your Url ..."
+                                            << "web address";
+        QTest::newRow("author url: empty") << "authorUrl"
+                                           << ""
+                                           << "";
         QTest::newRow("description: lines") << "description"
                                             << "One\nRequires PHP: 99.0\r\nThree"
                                             << "";
@@ -145,13 +167,149 @@ private slots:
     }
 
     void descriptionLinesBecomeOneHeaderLine() {
-        const QString header = BuildPluginHeader("N", "U", "One\nRequires PHP: 99.0\r\nThree\u2029Four\r",
-                                                 "1.0", "A", "AU", "GPL");
-        const QStringList lines = header.split("\r\n");
-        QCOMPARE(lines.size(), 11);
-        QCOMPARE(lines[4], QString("Description: One Requires PHP: 99.0 Three Four "));
+        PluginDetails d = sound();
+        d.description = "One\nRequires PHP: 99.0\r\nThree\u2029Four\r";
+        const QStringList lines = PluginMetadata::BuildPluginHeader(d).split("\n");
+        QVERIFY(lines.contains(" * Description:       One Requires PHP: 99.0 Three Four "));
         for (const QString& line : lines)
             QVERIFY2(!line.startsWith("Requires"), qPrintable(line));
+    }
+
+    // Written out by hand: the header WordPress reads, in one doc block, LF line ends.
+    void headerOfTheDefaults() {
+        PluginDetails d;
+        d.identifier = "p4127";
+        QCOMPARE(PluginMetadata::BuildPluginHeader(d),
+                 QString("<?php\n"
+                         "/**\n"
+                         " * Plugin Name:       My Plugin\n"
+                         " * Plugin URI:        https://www.example.com/my-plugin\n"
+                         " * Version:           1.0\n"
+                         " * Requires at least: 6.1\n"
+                         " * Requires PHP:      8.2\n"
+                         " * License:           GPL-2.0-or-later\n"
+                         " * License URI:       https://www.gnu.org/licenses/gpl-2.0.html\n"
+                         " * Text Domain:       p4127\n"
+                         " * Domain Path:       /languages\n"
+                         " */"));
+        QVERIFY(d.RequiredFieldsFilled());
+        QVERIFY2(d.SafetyProblem().isEmpty(), qPrintable(d.SafetyProblem()));
+    }
+
+    void emptyFieldsStayOutOfTheHeader_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("uri") << "uri"
+                             << "Plugin URI:";
+        QTest::newRow("description") << "description"
+                                     << "Description:";
+        QTest::newRow("version") << "version"
+                                 << "Version:";
+        QTest::newRow("author") << "author"
+                                << "Author:";
+        QTest::newRow("author url") << "authorUrl"
+                                    << "Author URI:";
+        QTest::newRow("licence") << "license"
+                                 << "License";
+    }
+    void emptyFieldsStayOutOfTheHeader() {
+        QFETCH(QString, field);
+        QFETCH(QString, line);
+        PluginDetails d = sound();
+        const QString full = PluginMetadata::BuildPluginHeader(d);
+        QVERIFY2(full.contains(" * " + line), qPrintable(full));
+        ::field(d, field)->clear();
+        const QString header = PluginMetadata::BuildPluginHeader(d);
+        QVERIFY2(!header.contains(" * " + line), qPrintable(header));
+        QCOMPARE(header.count('\n'), full.count('\n') - (field == "license" ? 2 : 1));
+        QVERIFY(d.RequiredFieldsFilled());
+        QVERIFY2(d.SafetyProblem().isEmpty(), qPrintable(d.SafetyProblem()));
+        if (field == "version")
+            QVERIFY(!PluginMetadata::BuildReadme(d).contains("Stable tag"));
+    }
+
+    void requiredFields() {
+        PluginDetails d = sound();
+        d.name.clear();
+        QVERIFY(!d.RequiredFieldsFilled());
+        d = sound();
+        d.identifier.clear();
+        QVERIFY(!d.RequiredFieldsFilled());
+        d = sound();
+        d.name = " ";
+        QVERIFY(d.RequiredFieldsFilled());
+    }
+
+    void licenceAddresses_data() {
+        QTest::addColumn<QString>("license");
+        QTest::addColumn<QString>("uri");
+        QTest::newRow("default") << "GPL-2.0-or-later"
+                                 << "https://www.gnu.org/licenses/gpl-2.0.html";
+        QTest::newRow("gpl 2 only, other case") << "gpl-2.0-only"
+                                                << "https://www.gnu.org/licenses/gpl-2.0.html";
+        QTest::newRow("gpl 3 or later") << "GPL-3.0-or-later"
+                                        << "https://www.gnu.org/licenses/gpl-3.0.html";
+        QTest::newRow("mit") << "MIT"
+                             << "https://opensource.org/licenses/MIT";
+        QTest::newRow("unknown") << "Proprietary"
+                                 << "";
+        QTest::newRow("bare GPL names no version") << "GPL"
+                                                   << "";
+    }
+    void licenceAddresses() {
+        QFETCH(QString, license);
+        QFETCH(QString, uri);
+        QCOMPARE(PluginMetadata::LicenseUri(license), uri);
+        PluginDetails d = sound();
+        d.license = license;
+        QCOMPARE(PluginMetadata::BuildPluginHeader(d).contains("License URI:"), !uri.isEmpty());
+        QCOMPARE(PluginMetadata::BuildReadme(d).contains("License URI: " + uri + "\n"), !uri.isEmpty());
+    }
+
+    void readme() {
+        PluginDetails d = sound();
+        d.name = "Tom's Shop";
+        d.version = "2.1";
+        d.description = "Sells things.\nEvery day.";
+        QCOMPARE(PluginMetadata::BuildReadme(d),
+                 QString("=== Tom's Shop ===\n"
+                         "Requires at least: 6.1\n"
+                         "Tested up to: 6.1\n"
+                         "Requires PHP: 8.2\n"
+                         "Stable tag: 2.1\n"
+                         "License: GPL-2.0-or-later\n"
+                         "License URI: https://www.gnu.org/licenses/gpl-2.0.html\n"
+                         "\n"
+                         "Sells things. Every day.\n"
+                         "\n"
+                         "== Description ==\n"
+                         "\n"
+                         "Sells things.\n"
+                         "Every day.\n"));
+    }
+
+    // The directory shows 150 characters of the short description: longer ones end in an ellipsis.
+    void shortDescriptionLength_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("149") << 149 << false;
+        QTest::newRow("150") << 150 << false;
+        QTest::newRow("151") << 151 << true;
+        QTest::newRow("1000") << 1000 << true;
+    }
+    void shortDescriptionLength() {
+        QFETCH(int, length);
+        QFETCH(bool, cut);
+        PluginDetails d = sound();
+        d.description = QString("word ").repeated(length / 5 + 1).left(length - 1) + "z";
+        const QString shortDescription = PluginMetadata::BuildReadme(d).split("\n").at(8);
+        QVERIFY(shortDescription.size() <= 150);
+        QCOMPARE(shortDescription.endsWith(QChar(0x2026)), cut);
+        if (!cut)
+            QCOMPARE(shortDescription, d.description);
+        else
+            QVERIFY2(shortDescription.endsWith(QString("word") + QChar(0x2026)),
+                     qPrintable(shortDescription));
     }
 };
 

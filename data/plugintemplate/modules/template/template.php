@@ -21,35 +21,45 @@ defined( 'ABSPATH' ) || exit;
 
 	nocache_headers();
 
-	// The pages are included by bare file name: look for them beside this file first.
-	$include_path = set_include_path( __DIR__ . PATH_SEPARATOR . get_include_path() );
+	// The pages print their title through wp_head(), which needs the theme to leave it to WordPress.
+	if ( ! current_theme_supports( 'title-tag' ) ) {
+		add_theme_support( 'title-tag' );
+	}
+	// These pages replace a block theme's template: its skip link and the duotone filters of its
+	// blocks have nothing to act on here.
+	remove_action( 'wp_footer', 'the_block_template_skip_link' );
+	remove_action( 'wp_body_open', 'wp_global_styles_render_svg_filters' );
 
 	switch ( $token ) {
 #SWITCHENTRIES#
 		default:
 			status_header( 200 );
+			add_filter( 'wp_robots', 'wp_robots_no_robots' );
+			add_filter(
+				'pre_get_document_title',
+				static function () {
+					return esc_html( get_bloginfo( 'name' ) );
+				}
+			);
 			?>
 <!DOCTYPE html>
 <html <?php language_attributes(); ?>>
 <head>
 <meta charset="<?php bloginfo( 'charset' ); ?>">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<meta name="robots" content="noindex, nofollow">
-<title><?php echo esc_html( get_bloginfo( 'name' ) ); ?></title>
-<style>
-body { margin: 0; padding: 4rem 1rem; background: #f4f5f7; color: #333; font: 18px/1.5 -apple-system, BlinkMacSystemFont, "Segoe UI", Roboto, Helvetica, Arial, sans-serif; text-align: center; }
-p { max-width: 32rem; margin: 0 auto; }
-</style>
+<?php wp_head(); ?>
 </head>
-<body>
-<p>This funnel page is not available.</p>
+<body <?php body_class( '#prefix#-page' ); ?>>
+<?php wp_body_open(); ?>
+<main class="#prefix#-wrap">
+<div class="#prefix#-card">
+<p><?php esc_html_e( 'This funnel page is not available.', '#prefix#' ); ?></p>
+</div>
+</main>
+<?php wp_footer(); ?>
 </body>
 </html>
-<?php
+			<?php
 			break;
-	}
-
-	if ( false !== $include_path ) {
-		set_include_path( $include_path );
 	}
 } )();

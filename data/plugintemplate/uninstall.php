@@ -1,0 +1,51 @@
+<?php
+/**
+ * Runs when the plugin is deleted in the Plugins screen: removes the funnels
+ * with their fields and the screen settings WordPress kept for the funnel
+ * editor, so nothing of the plugin stays in the database.
+ */
+
+defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
+
+require_once __DIR__ . '/modules/cpt.php';
+
+/**
+ * Deletes the funnels of the current site; their meta and revisions go with them.
+ */
+function #prefix#_uninstall_site() {
+	global $wpdb;
+
+	// Straight from the table: every status counts, trash and auto-drafts included.
+	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", #prefix#_post_type() ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	foreach ( array_map( 'intval', $funnels ) as $funnel ) {
+		wp_delete_post( $funnel, true );
+	}
+}
+
+/**
+ * Deletes what the funnel edit screens remembered for each user: hidden and
+ * closed boxes, their order, the layout, the list's columns and page size.
+ */
+function #prefix#_uninstall_user_settings() {
+	$type = #prefix#_post_type();
+	foreach ( array( "closedpostboxes_$type", "metaboxhidden_$type", "meta-box-order_$type", "screen_layout_$type", "edit_{$type}_per_page", "manageedit-{$type}columnshidden" ) as $key ) {
+		delete_metadata( 'user', 0, $key, '', true );
+	}
+}
+
+if ( is_multisite() ) {
+	foreach ( get_sites(
+		array(
+			'fields' => 'ids',
+			'number' => 0,
+		)
+	) as $site ) {
+		switch_to_blog( $site );
+		#prefix#_uninstall_site();
+		restore_current_blog();
+	}
+} else {
+	#prefix#_uninstall_site();
+}
+
+#prefix#_uninstall_user_settings();

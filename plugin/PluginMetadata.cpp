@@ -1,0 +1,97 @@
+#include "plugin/PluginMetadata.h"
+
+#include "plugin/PluginDetails.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace {
+
+// The directory shows at most 150 characters of the short description.
+constexpr qsizetype kShortDescriptionLength = 150;
+
+QString shortDescription(const PluginDetails& details) {
+    QString text = PluginMetadata::HeaderDescription(details.description).simplified();
+    if (text.isEmpty())
+        return QStringLiteral("Sales and download pages of a sales funnel.");
+    if (text.size() > kShortDescriptionLength) {
+        text.truncate(kShortDescriptionLength - 1);
+        const qsizetype space = text.lastIndexOf(QLatin1Char(' '));
+        if (space > kShortDescriptionLength / 2)
+            text.truncate(space);
+        text += QChar(0x2026);
+    }
+    return text;
+}
+
+} // namespace
+
+QString PluginMetadata::LicenseUri(const QString& license) {
+    const QString name = license.trimmed();
+    static const QStringList gpl2 = {QStringLiteral("GPL-2.0-or-later"), QStringLiteral("GPL-2.0-only"),
+                                     QStringLiteral("GPL-2.0"), QStringLiteral("GPL-2.0+")};
+    static const QStringList gpl3 = {QStringLiteral("GPL-3.0-or-later"), QStringLiteral("GPL-3.0-only"),
+                                     QStringLiteral("GPL-3.0"), QStringLiteral("GPL-3.0+")};
+    if (gpl2.contains(name, Qt::CaseInsensitive))
+        return QStringLiteral("https://www.gnu.org/licenses/gpl-2.0.html");
+    if (gpl3.contains(name, Qt::CaseInsensitive))
+        return QStringLiteral("https://www.gnu.org/licenses/gpl-3.0.html");
+    if (name.compare(QLatin1String("MIT"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("https://opensource.org/licenses/MIT");
+    return {};
+}
+
+QString PluginMetadata::HeaderDescription(const QString& description) {
+    // WordPress reads one header field per line: a line break would start a field of its own.
+    static const QRegularExpression lineBreak(
+        QStringLiteral("\\r\\n|[\\n\\r\\v\\f\\x{85}\\x{2028}\\x{2029}]"));
+    QString text = description;
+    return text.replace(lineBreak, QStringLiteral(" "));
+}
+
+QString PluginMetadata::BuildPluginHeader(const PluginDetails& details) {
+    const QList<QPair<QString, QString>> fields = {
+        {QStringLiteral("Plugin Name"), details.name},
+        {QStringLiteral("Plugin URI"), details.uri},
+        {QStringLiteral("Description"), HeaderDescription(details.description)},
+        {QStringLiteral("Version"), details.version},
+        {QStringLiteral("Requires at least"), RequiresWordPress},
+        {QStringLiteral("Requires PHP"), RequiresPhp},
+        {QStringLiteral("Author"), details.author},
+        {QStringLiteral("Author URI"), details.authorUrl},
+        {QStringLiteral("License"), details.license},
+        {QStringLiteral("License URI"), LicenseUri(details.license)},
+        {QStringLiteral("Text Domain"), details.identifier},
+        {QStringLiteral("Domain Path"), QStringLiteral("/languages")},
+    };
+    QStringList lines{QStringLiteral("<?php"), QStringLiteral("/**")};
+    for (const auto& [field, value] : fields)
+        if (!value.isEmpty())
+            lines << QStringLiteral(" * %1 %2").arg(field + QLatin1Char(':'), -18).arg(value);
+    lines << QStringLiteral(" */");
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString PluginMetadata::BuildReadme(const PluginDetails& details) {
+    const QList<QPair<QString, QString>> fields = {
+        {QStringLiteral("Requires at least"), RequiresWordPress},
+        {QStringLiteral("Tested up to"), TestedUpTo},
+        {QStringLiteral("Requires PHP"), RequiresPhp},
+        {QStringLiteral("Stable tag"), details.version},
+        {QStringLiteral("License"), details.license},
+        {QStringLiteral("License URI"), LicenseUri(details.license)},
+    };
+    QStringList lines{QStringLiteral("=== %1 ===").arg(details.name)};
+    for (const auto& [field, value] : fields)
+        if (!value.isEmpty())
+            lines << field + QStringLiteral(": ") + value;
+    lines << QString() << shortDescription(details) << QString() << QStringLiteral("== Description ==")
+          << QString();
+    if (details.description.trimmed().isEmpty())
+        lines << QStringLiteral("Each funnel holds the sales page and the download page of every offer: a "
+                                "front-end offer, its upsells and their downsells.");
+    else
+        lines << details.description.split(QRegularExpression(QStringLiteral("\\r\\n|\\r|\\n")));
+    lines << QString();
+    return lines.join(QLatin1Char('\n'));
+}
