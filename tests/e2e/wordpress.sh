@@ -284,8 +284,10 @@ done
 
 for i in "${!zips[@]}"; do
   id="${idents[$i]}"
-  log "plugin $id: header and readme"
+  log "plugin $id: header, readme and translations"
   wp_php metadata "$work/unpacked/$i/$id"
+  wp_php translations "$work/unpacked/$i/$id"
+  check_logs "$id header, readme and translations"
 done
 
 if [ -n "${E2E_SCREENSHOTS:-}" ]; then

@@ -14,6 +14,7 @@
  *   php wp-e2e.php upgrade-replace ZIP ID
  *   php wp-e2e.php upgrade-check OLD_PLUGIN_DIR NEW_PLUGIN_DIR
  *   php wp-e2e.php metadata PLUGIN_DIR
+ *   php wp-e2e.php translations PLUGIN_DIR
  *   php wp-e2e.php uninstall PLUGIN_DIR [NEXT_PLUGIN_DIR]
  *
  * E2E_WP is the WordPress folder, E2E_URL its address.
@@ -751,6 +752,50 @@ function cmd_metadata( $dir ) {
 	ok( $license['License'] === $readme['License'] && $license['LicenseURI'] === $readme['LicenseURI'], "$id: readme.txt names the header's licence", wp_json_encode( $readme ) );
 }
 
+/**
+ * The plugin's texts come in the site's language: a German translation put
+ * into the plugin's languages folder reaches its pages and its screens.
+ */
+function cmd_translations( $dir ) {
+	load_wordpress();
+	require_once ABSPATH . WPINC . '/pomo/mo.php';
+	$f  = plugin_facts( $dir );
+	$id = $f['id'];
+	$mo = new MO();
+	$mo->set_header( 'Content-Type', 'text/plain; charset=UTF-8' );
+	$german = array(
+		'Thank you for your purchase!'       => 'Vielen Dank für Ihren Kauf!',
+		'Your downloads'                     => 'Ihre Downloads',
+		'This funnel page is not available.' => 'Diese Seite ist nicht verfügbar.',
+		'Add New Funnel'                     => 'Neuen Funnel erstellen',
+	);
+	foreach ( $german as $english => $translation ) {
+		$mo->add_entry( new Translation_Entry( array( 'singular' => $english, 'translations' => array( $translation ) ) ) );
+	}
+	$file = WP_PLUGIN_DIR . "/$id/languages/$id-de_DE.mo";
+	ok( $mo->export_to_file( $file ), "$id: a German translation is put into its languages folder" );
+	// WordPress offers only the languages it has a translation of its own for.
+	wp_mkdir_p( WP_LANG_DIR );
+	$core = new MO();
+	$core->export_to_file( WP_LANG_DIR . '/de_DE.mo' );
+	update_option( 'WPLANG', 'de_DE' );
+	ok( 'de_DE' === get_option( 'WPLANG' ), "$id: the site speaks German" );
+
+	$post = create_funnel( $f, user_id( 'admin' ), 'publish', "E2E translated $id" );
+	$link = get_permalink( $post );
+	$r    = http( 'GET', add_query_arg( 'step', $f['slots'][0]['download'], $link ) );
+	ok( false !== strpos( $r['body'], '>Vielen Dank für Ihren Kauf!</h1>' ) && false !== strpos( $r['body'], '<title>Ihre Downloads</title>' ), "$id: the download page speaks the site's language", substr( strip_tags( $r['body'] ), 0, 300 ) );
+	$r = http( 'GET', $link );
+	ok( false !== strpos( $r['body'], 'Diese Seite ist nicht verfügbar.' ), "$id: the default page speaks the site's language" );
+	$r = http( 'GET', admin_url( 'post-new.php?post_type=' . funnel_type( $f ) ), null, auth_cookies( user_id( 'admin' ) ) );
+	ok( false !== strpos( $r['body'], 'Neuen Funnel erstellen' ), "$id: the funnel screens speak the site's language" );
+
+	update_option( 'WPLANG', '' );
+	unlink( $file );
+	unlink( WP_LANG_DIR . '/de_DE.mo' );
+	wp_delete_post( $post, true );
+}
+
 /** Every row of every table that mentions one of the needles, as "table: row". */
 function rows_mentioning( $needles ) {
 	global $wpdb;
@@ -994,6 +1039,9 @@ switch ( $cmd ) {
 		break;
 	case 'metadata':
 		cmd_metadata( $args[0] );
+		break;
+	case 'translations':
+		cmd_translations( $args[0] );
 		break;
 	case 'uninstall':
 		cmd_uninstall( $args[0], isset( $args[1] ) ? $args[1] : '' );
