@@ -5,7 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <filesystem>
 
 void KelvrinFile::LoadTextFile(QString& field, const QString& path) {
     QFile file(path);
@@ -18,15 +19,14 @@ void KelvrinFile::LoadTextFile(QString& field, const QString& path) {
 }
 
 void KelvrinFile::SaveTextFile(const QString& field, const QString& path) {
-    // Written to a temporary file and renamed, so a failed write never leaves half a file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         const bool folderMissing = !QFileInfo(path).dir().exists();
         throw BuildError(folderMissing ? BuildError::PathNotFound : BuildError::PathFileAccess,
                          QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     }
-    file.write(field.toUtf8());
-    if (!file.commit())
+    const QByteArray bytes = field.toUtf8();
+    if (file.write(bytes) != bytes.size() || !file.flush())
         throw BuildError(BuildError::PathFileAccess,
                          QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
 }
@@ -48,17 +48,9 @@ void KelvrinFile::CopyFolder(const QString& source, const QString& destination, 
         sourceDir.entryInfoList(nameFilters, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
     for (const QFileInfo& file : files) {
         const QString target = destination + QLatin1Char('/') + file.fileName();
-        if (QFileInfo::exists(target)) {
-            if (!overwrite)
-                continue;
-            QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::WriteOwner);
-            if (!QFile::remove(target))
-                throw BuildError(BuildError::PermissionDenied,
-                                 QStringLiteral("Cannot replace %1").arg(target));
-        }
-        if (!QFile::copy(file.absoluteFilePath(), target))
-            throw BuildError(BuildError::PathFileAccess,
-                             QStringLiteral("Cannot copy %1 to %2").arg(file.absoluteFilePath(), target));
+        if (!overwrite && QFileInfo(target).exists())
+            continue;
+        CopyFile(file.absoluteFilePath(), target);
     }
     if (!recurse)
         return;
@@ -71,4 +63,23 @@ void KelvrinFile::CopyFolder(const QString& source, const QString& destination, 
                              QStringLiteral("Cannot create folder %1").arg(target));
         CopyFolder(folder.absoluteFilePath(), target, pattern, recurse, overwrite);
     }
+}
+
+void KelvrinFile::CopyFile(const QString& source, const QString& destination) {
+    const QFileInfo target(destination);
+    if (target.exists() || target.isSymLink()) {
+        if (!target.isSymLink())
+            QFile::setPermissions(destination, QFile::permissions(destination) | QFileDevice::WriteOwner);
+        if (!QFile::remove(destination))
+            throw BuildError(BuildError::PermissionDenied,
+                             QStringLiteral("Cannot replace %1").arg(destination));
+    }
+    // The standard library's copy, unlike QFile::copy, does not sync the copy to disk.
+    std::error_code error;
+    std::filesystem::copy_file(QFile::encodeName(source).toStdString(),
+                               QFile::encodeName(destination).toStdString(), error);
+    if (error)
+        throw BuildError(BuildError::PathFileAccess,
+                         QStringLiteral("Cannot copy %1 to %2: %3")
+                             .arg(source, destination, QString::fromStdString(error.message())));
 }

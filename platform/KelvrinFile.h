@@ -5,6 +5,8 @@
 
 // Whole-file text access and folder operations. Texts are bytes taken to be UTF-8; line ends are
 // never changed. Failures throw BuildError: the build reports them, the catalogue catches them.
+// Writes and copies are not synced to disk: every file they make is the build's scratch (the work
+// area, the plugin folder), thrown away after the build. A file the user keeps needs QSaveFile.
 class KelvrinFile {
 public:
     static void LoadTextFile(QString& field, const QString& path);
@@ -17,4 +19,7 @@ public:
     static void CopyFolder(const QString& source, const QString& destination,
                            const QString& pattern = QStringLiteral("*.*"), bool recurse = true,
                            bool overwrite = true);
+    // Copies one file; an existing file (or link) at `destination` is replaced, never written
+    // through.
+    static void CopyFile(const QString& source, const QString& destination);
 };

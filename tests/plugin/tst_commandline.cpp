@@ -1,6 +1,7 @@
 #include "TestAppFolder.h"
 #include "ZipReader.h"
 #include "app/CommandLine.h"
+#include "plugin/FunnelFile.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -9,6 +10,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QThread>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -266,6 +274,64 @@ private slots:
         QCOMPARE(result.code, 0);
         QVERIFY2(result.err.contains("could not be kept"), qPrintable(result.err));
         QVERIFY(QFile::exists(app.file("output/myplugin.zip")));
+    }
+
+    void onlySmallRegularFunnelFilesAreRead_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << "missing"
+                                 << "does not exist";
+        QTest::newRow("folder") << "folder"
+                                << "is not a funnel file";
+        QTest::newRow("endless device") << "/dev/zero"
+                                        << "is not a funnel file";
+        QTest::newRow("pipe without a writer") << "fifo"
+                                               << "is not a funnel file";
+        QTest::newRow("one byte over the limit") << "over"
+                                                 << "too large for a funnel file";
+        QTest::newRow("exactly at the limit") << "limit"
+                                              << "";
+    }
+    void onlySmallRegularFunnelFilesAreRead() {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        TestAppFolder app;
+        const QByteArray json = "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}";
+        const qint64 limit = FunnelFile::MaximumSize;
+        QString path = app.file("funnel.json");
+        if (kind == "folder")
+            QDir().mkpath(path);
+        else if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == "over" || kind == "limit")
+            app.write("funnel.json", json + QByteArray(limit - json.size() + (kind == "over"), ' '));
+        else if (kind != "missing")
+            path = kind;
+
+        // Unblocks a reader that opened the pipe after all, so a fault fails here instead of hanging.
+        std::atomic<bool> finished{false};
+        std::thread writer([&] {
+            while (kind == "fifo" && !finished) {
+                const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    ::close(fd);
+                    return;
+                }
+                QThread::msleep(20);
+            }
+        });
+        const Run result = run(app, {"build", path});
+        finished = true;
+        writer.join();
+
+        if (message.isEmpty()) {
+            QVERIFY2(result.code == 0, qPrintable(result.err));
+            return;
+        }
+        QCOMPARE(result.code, 1);
+        QVERIFY2(result.err.contains(message), qPrintable(result.err));
+        QVERIFY(result.err.contains(path));
+        QVERIFY(QDir(app.file("output")).isEmpty());
     }
 
     void buildErrorsUseTheWindowsText() {
