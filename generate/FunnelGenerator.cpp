@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -57,13 +58,31 @@ void FunnelGenerator::MakeFolder(const QString& relative) {
 }
 
 void FunnelGenerator::RebuildWorkArea() {
-    // Without "temp" nothing is made: the application folder is incomplete, and the first write
-    // into the work area reports the missing folder.
-    if (!KelvrinTools::PathExists(Path(QStringLiteral("/temp")), true))
-        return;
-    KillFolder(Path(QStringLiteral("/temp")), m_applicationFolder);
+    // The work area is emptied in place, never removed and made again: an interruption at any
+    // instant leaves a "temp" folder that the next build empties in turn. A missing one (removed
+    // by hand, or by an older version killed mid-way) is made anew.
+    const QString workArea = Path(QStringLiteral("/temp"));
+    const QFileInfo info(workArea);
+    if (info.isSymLink() || (info.exists() && !info.isDir())) {
+        if (!QFile::remove(workArea))
+            throw BuildError(BuildError::PathFileAccess,
+                             QStringLiteral("Cannot replace %1 by the work folder").arg(workArea));
+    }
+    if (!QFileInfo(workArea).isDir())
+        MakeFolder(QStringLiteral("/temp"));
+    const auto entries =
+        QDir(workArea).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        const bool removed = entry.isDir() && !entry.isSymLink()
+                                 ? KillFolder(entry.filePath(), m_applicationFolder)
+                                 : QFile::remove(entry.filePath());
+        if (!removed)
+            throw BuildError(
+                BuildError::PathFileAccess,
+                QStringLiteral("Cannot empty the work folder: %1 cannot be removed (is it still in use?)")
+                    .arg(entry.filePath()));
+    }
     letEventsRun();
-    MakeFolder(QStringLiteral("/temp"));
     MakeFolder(QStringLiteral("/temp/images"));
     MakeFolder(QStringLiteral("/temp/php"));
     MakeFolder(QStringLiteral("/temp/funneltokens"));
@@ -120,11 +139,7 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
                                  .arg(FunnelModel::Title(n), source));
         const QString imageName = QStringLiteral("funnelitem-") + number + QLatin1Char('.') + format;
         const QString destination = Path(QStringLiteral("/temp/images/")) + imageName;
-        QFile::remove(destination);
-        if (!QFile::copy(source, destination))
-            throw BuildError(
-                BuildError::PathFileAccess,
-                QStringLiteral("Cannot copy the sales page image %1 to %2").arg(source, destination));
+        KelvrinFile::CopyFile(source, destination);
 
         // The page reserves the image's room before it loads, so nothing jumps.
         const QSize imageSize = ImageSize::OfFile(destination);

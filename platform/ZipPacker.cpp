@@ -6,10 +6,18 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <filesystem>
+#include <mutex>
 #include <sys/stat.h>
 #include <zip.h>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -23,15 +31,51 @@ bool isCompressedImage(const QString& name) {
            suffix == QLatin1String("jpeg") || suffix == QLatin1String("png");
 }
 
+const QString kPartSuffix = QStringLiteral(".part");
+
 QString zipErrorText(zip_t* archive) {
     return QString::fromUtf8(zip_strerror(archive));
+}
+
+void removeIfPresent(const QString& path) {
+    // A link is removed itself; a folder of that name is not ours to remove.
+    const QFileInfo info(path);
+    if ((info.exists() || info.isSymLink()) && !QFile::remove(path))
+        throw BuildError(BuildError::PermissionDenied, QStringLiteral("Cannot remove %1").arg(path));
+}
+
+// The one sync of a build: the finished archive, before it takes the place of an earlier one.
+void flushToDisk(const QString& path) {
+    QFile file(path);
+    bool flushed = file.open(QIODevice::ReadOnly);
+#ifdef Q_OS_UNIX
+    flushed = flushed && ::fsync(file.handle()) == 0;
+#endif
+    if (!flushed)
+        throw BuildError(BuildError::PathFileAccess,
+                         QStringLiteral("Cannot write archive %1 to disk").arg(path));
+}
+
+// libzip gives every deflated entry fresh zlib state of about 400 KB and frees it after the
+// entry. glibc hands such blocks back to the system at once and maps them anew for the next entry;
+// the page faults and TLB flushes that costs take several times longer than the compression
+// itself. Keeping freed memory in the heap up to a few megabytes makes packing several times
+// faster.
+void keepPackingMemoryInTheHeap() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024);
+    });
+#endif
 }
 
 class Archive {
 public:
     explicit Archive(const QString& path) {
         int error = 0;
-        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE, &error);
+        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
         if (!m_zip) {
             zip_error_t zipError;
             zip_error_init_with_code(&zipError, error);
@@ -102,11 +146,11 @@ void ZipPacker::PackFolder(const QString& folder, const QString& archivePath) {
     const QFileInfo folderInfo(folder);
     if (!folderInfo.isDir())
         throw BuildError(BuildError::PathNotFound, QStringLiteral("Folder not found: %1").arg(folder));
-    const QString partPath = archivePath + QStringLiteral(".part");
-    QFile::remove(partPath);
-    if (QFileInfo::exists(archivePath) && !QFile::copy(archivePath, partPath))
-        throw BuildError(BuildError::PathFileAccess,
-                         QStringLiteral("Cannot copy archive %1").arg(archivePath));
+    // libzip writes the archive to a file of its own beside this one and renames it to this name
+    // when it is complete; the earlier archive is not touched until the final rename below.
+    const QString partPath = archivePath + kPartSuffix;
+    removeIfPresent(partPath);
+    keepPackingMemoryInTheHeap();
 
     try {
         Archive archive(partPath);
@@ -131,6 +175,7 @@ void ZipPacker::PackFolder(const QString& folder, const QString& archivePath) {
                 archive.addFile(entryName, path);
         }
         archive.close(archivePath);
+        flushToDisk(partPath);
 
         std::error_code error;
         std::filesystem::rename(QFile::encodeName(partPath).toStdString(),
@@ -142,5 +187,19 @@ void ZipPacker::PackFolder(const QString& folder, const QString& archivePath) {
     } catch (...) {
         QFile::remove(partPath);
         throw;
+    }
+}
+
+bool ZipPacker::IsTemporaryName(const QString& fileName) {
+    // The part file, or the file libzip writes before renaming it to the part file's name.
+    static const QRegularExpression pattern(QStringLiteral("^.+\\.zip\\.part(\\.[A-Za-z0-9]{6})?$"));
+    return pattern.match(fileName).hasMatch();
+}
+
+void ZipPacker::RemoveLeftovers(const QString& folder) {
+    const QDir dir(folder);
+    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (IsTemporaryName(entry.fileName()))
+            removeIfPresent(entry.filePath());
     }
 }

@@ -3,13 +3,21 @@
 #include <QString>
 
 // Packs a folder into a zip archive with libzip. The folder itself is the top entry and
-// everything below it follows, with "/" in entry names. An existing archive is extended, never
-// replaced; the new archive is written to a temporary file beside it and renamed into place, so
-// a failure leaves an earlier archive as it was. Images are stored, text is deflated. Files are
-// stored with mode 0644 and folders with 0755, whatever their modes on disk, so that any web
-// host can read what it unpacks.
+// everything below it follows, with "/" in entry names. Images are stored, text is deflated.
+// Files are stored with mode 0644 and folders with 0755, whatever their modes on disk, so that
+// any web host can read what it unpacks.
+//
+// The archive holds exactly the folder packed: an archive of the same name is replaced, never
+// extended. The new archive is written to a temporary file beside it (the archive's name +
+// ".part"), flushed to disk and only then renamed into place, so a failure at any point leaves
+// an earlier archive as it was and no temporary file.
 class ZipPacker {
 public:
     // Throws BuildError on any failure; returns only when the archive is complete on disk.
     static void PackFolder(const QString& folder, const QString& archivePath);
+    // Removes the temporary archives that interrupted runs left in `folder`. Only for a folder
+    // no other packer is writing into at the same time.
+    static void RemoveLeftovers(const QString& folder);
+    // True for the names of the temporary files PackFolder writes.
+    static bool IsTemporaryName(const QString& fileName);
 };

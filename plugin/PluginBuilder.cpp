@@ -5,6 +5,7 @@
 #include "generate/FunnelGenerator.h"
 #include "generate/TemplateFiller.h"
 #include "platform/BuildError.h"
+#include "platform/BuildLock.h"
 #include "platform/KelvrinFile.h"
 #include "platform/KelvrinTools.h"
 #include "platform/KillFldr.h"
@@ -14,6 +15,23 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// Removes whatever stands at `path`: a folder with its contents, or a link or file itself, never
+// what a link points to. True when nothing is left there.
+bool removePluginFolder(const QString& path, const QString& applicationFolder) {
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isFile())
+        return QFile::remove(path);
+    if (info.isDir())
+        return KillFolder(path, applicationFolder);
+    return true;
+}
+
+} // namespace
 
 PluginBuilder::PluginBuilder(QString applicationFolder, KelvrinTools& tools, Messages& messages)
     : m_applicationFolder(std::move(applicationFolder))
@@ -51,15 +69,17 @@ void PluginBuilder::FillPluginFile(const QString& path, const QList<QPair<QStrin
 
 QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationResult& generation) {
     const QString output = m_applicationFolder + QStringLiteral("/output");
-    const QString pluginFolder = output + QLatin1Char('/') + details.identifier;
-    if (!KelvrinTools::PathExists(pluginFolder, true)) {
-        if (!KelvrinTools::PathExists(output, true))
-            throw BuildError(BuildError::PathNotFound,
-                             QStringLiteral("The output folder is missing: %1").arg(output));
-        if (!QDir().mkdir(pluginFolder))
-            throw BuildError(BuildError::PathFileAccess,
-                             QStringLiteral("Cannot create the plugin folder %1").arg(pluginFolder));
-    }
+    const QString pluginFolder = PluginFolder(details);
+    if (!KelvrinTools::PathExists(output, true))
+        throw BuildError(BuildError::PathNotFound,
+                         QStringLiteral("The output folder is missing: %1").arg(output));
+    // A folder left by an earlier build would bring its old pages and images into the archive.
+    if (!removePluginFolder(pluginFolder, m_applicationFolder))
+        throw BuildError(BuildError::PermissionDenied,
+                         QStringLiteral("Cannot remove the earlier plugin folder %1").arg(pluginFolder));
+    if (!QDir().mkdir(pluginFolder))
+        throw BuildError(BuildError::PathFileAccess,
+                         QStringLiteral("Cannot create the plugin folder %1").arg(pluginFolder));
 
     const QString templateFolder = pluginFolder + QStringLiteral("/modules/template");
     KelvrinFile::CopyFolder(m_applicationFolder + QStringLiteral("/plugintemplate"), pluginFolder);
@@ -105,18 +125,38 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
     return pluginFolder;
 }
 
+QString PluginBuilder::PluginFolder(const PluginDetails& details) const {
+    return m_applicationFolder + QStringLiteral("/output/") + details.identifier;
+}
+
+QString PluginBuilder::LockPath() const {
+    return m_applicationFolder + QStringLiteral("/build.lock");
+}
+
 QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens) {
     const QString refusal = Refusal(funnel, details);
     if (!refusal.isEmpty())
         throw BuildError(BuildError::InvalidInput, refusal);
 
-    FunnelGenerator generator(m_applicationFolder, m_tools, m_messages);
-    const GenerationResult generation = generator.ProcessFunnel(funnel, tokens ? *tokens : FunnelTokens());
-    const QString pluginFolder = Assemble(details, generation);
+    const BuildLock lock(LockPath());
+    ZipPacker::RemoveLeftovers(m_applicationFolder + QStringLiteral("/output"));
+    const QString pluginFolder = PluginFolder(details);
     const QString archive = ArchivePath(details);
-    ZipPacker::PackFolder(pluginFolder, archive);
-    KillFolder(pluginFolder, m_applicationFolder);
+    FunnelTokens used;
+    try {
+        FunnelGenerator generator(m_applicationFolder, m_tools, m_messages);
+        const GenerationResult generation =
+            generator.ProcessFunnel(funnel, tokens ? *tokens : FunnelTokens());
+        Assemble(details, generation);
+        ZipPacker::PackFolder(pluginFolder, archive);
+        used = generation.tokens;
+    } catch (...) {
+        removePluginFolder(pluginFolder, m_applicationFolder);
+        throw;
+    }
+    // The archive is complete; a folder that cannot be removed now is removed by the next build.
+    removePluginFolder(pluginFolder, m_applicationFolder);
     if (tokens)
-        *tokens = generation.tokens;
+        *tokens = used;
     return archive;
 }

@@ -24,14 +24,20 @@ public:
     // The text the build's one error trap shows for an error.
     static QString ErrorMessage(int number, const QString& description);
 
-    // Runs the whole build and returns the archive's path. Throws BuildError; the plugin folder
-    // is removed only after the archive is complete. `tokens`, when given, holds the funnel's
-    // earlier tokens (kept where well-formed) and receives the tokens the plugin was built with.
+    // Runs the whole build and returns the archive's path. Throws BuildError. Only one build at a
+    // time runs in an application folder; another is refused before it writes anything. The
+    // plugin folder is removed after packing, and after a failure too. `tokens`, when given,
+    // holds the funnel's earlier tokens (kept where well-formed) and receives the tokens the
+    // plugin was built with.
     QString Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens = nullptr);
 
-    // The first half: returns the assembled plugin folder.
+    // The first half: returns the assembled plugin folder, made anew (an earlier folder of the
+    // same identifier is removed first).
     QString Assemble(const PluginDetails& details, const GenerationResult& generation);
     QString ArchivePath(const PluginDetails& details) const;
+    QString PluginFolder(const PluginDetails& details) const;
+    // The lock file that keeps two builds in one application folder apart.
+    QString LockPath() const;
 
 private:
     void FillPluginFile(const QString& path, const QList<QPair<QString, QString>>& tokens);

@@ -9,7 +9,11 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -255,8 +259,6 @@ private slots:
     void missingFoldersAndTemplatesAreNamed_data() {
         QTest::addColumn<QString>("remove");
         QTest::addColumn<QString>("named");
-        QTest::newRow("work area") << "temp"
-                                   << "temp/funneltokens";
         QTest::newRow("metabox template") << "templates/metabox0.txt"
                                           << "metabox0.txt";
         QTest::newRow("closing template") << "templates/metaboxclosing.txt"
@@ -279,6 +281,78 @@ private slots:
         } catch (const BuildError& error) {
             QVERIFY2(error.description().contains(named), qPrintable(error.description()));
         }
+    }
+
+    void workAreaIsEmptiedInPlace() {
+        TestAppFolder app;
+        writeTemplates(app);
+        QTemporaryDir outside;
+        const QString precious = outside.path() + "/precious.txt";
+        QFile keep(precious);
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.close();
+        app.write("temp/left-over/deep/old.txt", "from an earlier run");
+        app.write("temp/.hidden", "x");
+        app.write("temp/images/funnelitem-3.gif", "an item removed since");
+        QFile::setPermissions(app.file("temp/images/funnelitem-3.gif"), QFileDevice::ReadOwner);
+        QVERIFY(QFile::link(outside.path(), app.file("temp/link-to-folder")));
+        QVERIFY(QFile::link(precious, app.file("temp/php")));
+        // Held open through the run: a folder removed meanwhile has no links left, even if a new
+        // one of the same name (and perhaps the same inode number) took its place.
+        const int held = ::open(QFile::encodeName(app.file("temp")).constData(), O_RDONLY | O_DIRECTORY);
+        QVERIFY(held >= 0);
+
+        FunnelModel model;
+        pick(model, app, 0, "Traffic Magnet Pro");
+        KelvrinTools tools;
+        RecordingMessages messages;
+        FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+
+        struct stat heldFolder {};
+        struct stat now {};
+        QCOMPARE(::fstat(held, &heldFolder), 0);
+        ::close(held);
+        QCOMPARE(::stat(QFile::encodeName(app.file("temp")).constData(), &now), 0);
+        QVERIFY(heldFolder.st_nlink > 0);
+        QCOMPARE(now.st_ino, heldFolder.st_ino);
+        QCOMPARE(workArea(app).size(), 5);
+        QCOMPARE(QDir(app.file("temp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 (QStringList{"funneltokens", "images", "php"}));
+        QVERIFY(QFileInfo::exists(precious));
+        QVERIFY(!QFileInfo(app.file("temp/php")).isSymLink());
+    }
+
+    void workAreaIsMadeWhereItIsMissing_data() {
+        QTest::addColumn<QString>("instead");
+        QTest::newRow("nothing") << "";
+        QTest::newRow("a file") << "file";
+        QTest::newRow("a link to a folder elsewhere") << "link";
+    }
+    void workAreaIsMadeWhereItIsMissing() {
+        QFETCH(QString, instead);
+        TestAppFolder app;
+        writeTemplates(app);
+        QTemporaryDir outside;
+        QVERIFY(QDir(app.file("temp")).removeRecursively());
+        if (instead == "file")
+            app.write("temp", "a file");
+        if (instead == "link") {
+            QFile kept(outside.path() + "/kept.txt");
+            QVERIFY(kept.open(QIODevice::WriteOnly));
+            kept.close();
+            QVERIFY(QFile::link(outside.path(), app.file("temp")));
+        }
+
+        FunnelModel model;
+        pick(model, app, 0, "Traffic Magnet Pro");
+        KelvrinTools tools;
+        RecordingMessages messages;
+        FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+        QVERIFY(QFileInfo(app.file("temp")).isDir());
+        QVERIFY(!QFileInfo(app.file("temp")).isSymLink());
+        QCOMPARE(workArea(app).size(), 5);
+        QCOMPARE(QDir(outside.path()).entryList(QDir::Files),
+                 instead == "link" ? QStringList{"kept.txt"} : QStringList{});
     }
 
     void checkFunnelItemsLooksAtShownSlotsOnly() {

@@ -76,20 +76,23 @@ private slots:
         QTest::newRow("dot") << "/.";
         QTest::newRow("climbs out") << "/temp/../..";
         QTest::newRow("sibling") << "/../elsewhere";
+        QTest::newRow("inside a sibling whose name starts with the folder's") << "2/victim";
     }
     void refusesPathsOutsideTheApplicationFolder() {
         QFETCH(QString, relative);
         QTemporaryDir parent;
         const QString app = parent.path() + "/app";
         QDir().mkpath(app + "/temp");
-        QDir().mkpath(parent.path() + "/elsewhere");
-        QFile marker(parent.path() + "/elsewhere/marker");
-        QVERIFY(marker.open(QIODevice::WriteOnly));
-        marker.close();
+        for (const char* marker : {"/elsewhere/marker", "/app2/victim/marker"}) {
+            QDir().mkpath(QFileInfo(parent.path() + marker).path());
+            QFile file(parent.path() + marker);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
 
         QVERIFY(!KillFolder(app + relative, app));
         QVERIFY(QFileInfo::exists(app + "/temp"));
         QVERIFY(QFileInfo::exists(parent.path() + "/elsewhere/marker"));
+        QVERIFY(QFileInfo::exists(parent.path() + "/app2/victim/marker"));
     }
 
     void refusesLinkedFolderThatLeadsOutside() {

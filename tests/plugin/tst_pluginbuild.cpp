@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -170,29 +172,85 @@ private slots:
         QVERIFY(checked >= 4 + 10);
     }
 
-    void existingArchiveGainsTheNewFolder() {
+    void sameNameTwiceKeepsOnlyTheLastPlugin_data() {
+        QTest::addColumn<QString>("second");
+        QTest::newRow("new identifier") << "pNew";
+        QTest::newRow("same identifier") << "pOld";
+    }
+    void sameNameTwiceKeepsOnlyTheLastPlugin() {
+        QFETCH(QString, second);
         TestAppFolder app;
-        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+        std::unique_ptr<FunnelModel> five(makeFunnel(app, 5));
+        std::unique_ptr<FunnelModel> one(makeFunnel(app, 1));
         KelvrinTools tools;
         RecordingMessages messages;
         PluginBuilder builder(app.path(), tools, messages);
-        builder.Build(*funnel, details("pOld"));
-        builder.Build(*funnel, details("pNew"));
+        builder.Build(*five, details("pOld"));
+        builder.Build(*one, details(second));
         const auto entries = ReadZip(app.file("output/myplugin.zip"));
-        QVERIFY(entries.contains("pOld/plugin.php"));
-        QVERIFY(entries.contains("pNew/plugin.php"));
+        QVERIFY(entries.contains(second + "/plugin.php"));
+        for (const QString& name : entries.keys()) {
+            QVERIFY2(name.startsWith(second + "/"), qPrintable(name));
+            QVERIFY2(!name.contains(QRegularExpression("funnelitem-[1-4]")), qPrintable(name));
+        }
+        QCOMPARE(files(app.file("output")), QStringList{"myplugin.zip"});
     }
 
-    void existingPluginFolderIsReused() {
+    void whatStandsInThePluginFoldersPlaceIsNotPacked_data() {
+        QTest::addColumn<QString>("earlier");
+        QTest::newRow("folder of a failed build") << "folder";
+        QTest::newRow("link to a folder elsewhere") << "link";
+        QTest::newRow("file") << "file";
+    }
+    void whatStandsInThePluginFoldersPlaceIsNotPacked() {
+        QFETCH(QString, earlier);
         TestAppFolder app;
-        app.write("output/pSame/notes-from-before.txt", "kept");
+        QTemporaryDir elsewhere;
+        QFile precious(elsewhere.path() + "/precious.txt");
+        QVERIFY(precious.open(QIODevice::WriteOnly));
+        precious.close();
+        if (earlier == "folder") {
+            app.write("output/pSame/notes-from-before.txt", "stale");
+            app.write("output/pSame/modules/template/salespage-funnelitem-4.php", "stale page");
+        } else if (earlier == "link") {
+            QVERIFY(QFile::link(elsewhere.path(), app.file("output/pSame")));
+        } else {
+            app.write("output/pSame", "a file");
+        }
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
         KelvrinTools tools;
         RecordingMessages messages;
         PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pSame"));
         const auto entries = ReadZip(app.file("output/myplugin.zip"));
-        QCOMPARE(entries["pSame/notes-from-before.txt"].content, QByteArray("kept"));
-        QVERIFY(!QFileInfo::exists(app.file("output/pSame")));
+        QVERIFY(entries.contains("pSame/plugin.php"));
+        QVERIFY(!entries.contains("pSame/notes-from-before.txt"));
+        QVERIFY(!entries.contains("pSame/modules/template/salespage-funnelitem-4.php"));
+        QCOMPARE(files(app.file("output")), QStringList{"myplugin.zip"});
+        QCOMPARE(files(elsewhere.path()), QStringList{"precious.txt"});
+    }
+
+    void failureAfterAssemblyLeavesNoPluginFolder() {
+        TestAppFolder app;
+        app.write("output/myplugin.zip/mine.txt", "a folder of the user's in the archive's place");
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        QVERIFY_THROWS_EXCEPTION(BuildError,
+                                 PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pX")));
+        QCOMPARE(files(app.file("output")), (QStringList{"myplugin.zip", "myplugin.zip/mine.txt"}));
+    }
+
+    void leftoverTemporaryArchivesAreRemoved() {
+        TestAppFolder app;
+        app.write("output/myplugin.zip.part", "left by a killed build");
+        app.write("output/myplugin.zip.part.Xy12Zw", "left by a killed build");
+        app.write("output/otherplugin.zip.part.Ab34Cd", "left by a killed build");
+        app.write("output/otherplugin.zip", "kept");
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pX"));
+        QCOMPARE(files(app.file("output")), (QStringList{"myplugin.zip", "otherplugin.zip"}));
     }
 
     void missingFoldersEndInAnErrorThatNamesThem_data() {
@@ -218,8 +276,10 @@ private slots:
         } catch (const BuildError& error) {
             QVERIFY2(error.description().contains(missing), qPrintable(error.description()));
         }
-        if (missing != "output")
+        if (missing != "output") {
             QCOMPARE(app.read("output/myplugin.zip"), before);
+            QCOMPARE(files(app.file("output")), QStringList{"myplugin.zip"});
+        }
     }
 
     void refusedDetailsWriteNothing_data() {
