@@ -7,9 +7,10 @@
 # Three plugins go into one WordPress side by side: all five items under the longest
 # identifier with a custom product and a typed download address; items 0, 1, 2 and 4 under a
 # plugin name full of characters that mean something to PHP and HTML; and the front end offer
-# alone under a one-letter identifier. A fourth funnel is built twice from its own file, the
-# second time with an item removed and a new version, and the rebuild replaces the first in
-# WordPress.
+# alone under a one-letter identifier, built after an earlier plugin of the same name (another
+# identifier, an item more), whose archive it must replace. A fourth funnel is built twice from
+# its own file, the second time with an item removed and a new version, and the rebuild replaces
+# the first in WordPress.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 program="$(realpath "${1:?usage: $0 PATH/TO/veltrano}")"
@@ -53,6 +54,10 @@ partial=$(build '{
     {"slot": 4, "product": "Email Profit Formula"}
   ],
   "plugin": {"identifier": "Shop2", "name": "Tom'"'"'s <b>Shop \"2\" $x ?> {$y} end"}
+}')
+earlier=$(build '{
+  "items": [{"slot": 0, "product": "Blogging For Bucks"}, {"slot": 1, "product": "SEO Rank Booster"}],
+  "plugin": {"identifier": "Qearlier", "name": "Solo"}
 }')
 single=$(build '{
   "items": [{"slot": 0, "product": "Blogging For Bucks"}],
@@ -110,6 +115,13 @@ if ! "$veltrano" build "$work/bad.json" >/dev/null 2>"$work/bad.err" &&
   echo "ok - a download address that is no web address is refused, naming the product and the address"
 else
   echo "not ok - bad download address: $(cat "$work/bad.err")"; failed=1
+fi
+solo_entries=$(unzip -Z1 "$single")
+if [ "$single" = "$earlier" ] && ! grep -qv '^Q/' <<<"$solo_entries" && ! grep -q 'funnelitem-1' <<<"$solo_entries"; then
+  echo "ok - Solo built twice: its archive holds the second build alone"
+else
+  echo "not ok - Solo built twice: its archive holds $(grep -E -e '^([^Q]|Q[^/])' -e 'funnelitem-1' <<<"$solo_entries" | head -3 | tr '\n' ' ')"
+  failed=1
 fi
 
 # One funnel file built twice: the first build keeps the drawn identifier and the tokens in the
