@@ -2,10 +2,14 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test bench screenshot clean
+.PHONY: deps test-deps configure build run test bench screenshot clean
 
+# What building and running need; the tests add the WordPress stack.
 deps:
 	bash scripts/install-deps
+
+test-deps:
+	bash scripts/install-deps --test
 
 configure: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -16,13 +20,13 @@ build: configure
 run: build
 	./$(BUILD_DIR)/app/veltrano
 
-test: build
+test: test-deps build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-bench: build
+bench: test-deps build
 	bash bench/run
 
-screenshot: build
+screenshot: test-deps build
 	bash scripts/screenshot
 
 clean:
