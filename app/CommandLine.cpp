@@ -82,7 +82,7 @@ QString moveArchive(const QString& archive, const QString& folder) {
 
 // `built` holds the archive names this run made already: a funnel that would replace one of them
 // is refused, so no result of the run is lost.
-bool build(const QString& funnelPath, const QString& outputFolder, const QString& applicationFolder,
+bool build(const QString& funnelPath, const QString& outputFolder, const AppRoots& roots,
            QMap<QString, QString>& built, QTextStream& out, QTextStream& err) {
     const QString prefix = funnelPath + QStringLiteral(": ");
     QByteArray json;
@@ -93,7 +93,7 @@ bool build(const QString& funnelPath, const QString& outputFolder, const QString
     ConsoleMessages console(err, prefix);
     Messages& messages = console;
     KelvrinTools tools;
-    ProductCatalogue catalogue(applicationFolder);
+    ProductCatalogue catalogue(roots);
     FunnelModel funnel;
     PluginDetails details;
     FunnelFileContent content;
@@ -109,7 +109,7 @@ bool build(const QString& funnelPath, const QString& outputFolder, const QString
                           "Please verify that you've selected a product for each one of your funnel items."));
         return false;
     }
-    PluginBuilder builder(applicationFolder, tools, messages);
+    PluginBuilder builder(roots, tools, messages);
     const QString refusal = builder.Refusal(funnel, details);
     if (!refusal.isEmpty()) {
         messages.Show(QStringLiteral("Important"), refusal);
@@ -149,8 +149,7 @@ bool build(const QString& funnelPath, const QString& outputFolder, const QString
     return true;
 }
 
-int buildAll(const QStringList& arguments, const QString& applicationFolder, QTextStream& out,
-             QTextStream& err) {
+int buildAll(const QStringList& arguments, const AppRoots& roots, QTextStream& out, QTextStream& err) {
     QStringList files;
     QString outputFolder;
     for (int i = 0; i < arguments.size(); ++i) {
@@ -179,10 +178,15 @@ int buildAll(const QStringList& arguments, const QString& applicationFolder, QTe
         err << "Cannot make the output folder " << outputFolder << Qt::endl;
         return 1;
     }
+    const QString unprepared = roots.PrepareUserFolders();
+    if (!unprepared.isEmpty()) {
+        err << unprepared << Qt::endl;
+        return 1;
+    }
     bool allBuilt = true;
     QMap<QString, QString> built;
     for (const QString& file : files)
-        allBuilt = build(file, outputFolder, applicationFolder, built, out, err) && allBuilt;
+        allBuilt = build(file, outputFolder, roots, built, out, err) && allBuilt;
     return allBuilt ? 0 : 1;
 }
 
@@ -194,8 +198,7 @@ bool IsCommand(const QString& firstArgument) {
     return commands.contains(firstArgument);
 }
 
-int RunCommandLine(const QStringList& arguments, const QString& applicationFolder, QTextStream& out,
-                   QTextStream& err) {
+int RunCommandLine(const QStringList& arguments, const AppRoots& roots, QTextStream& out, QTextStream& err) {
     if (arguments.size() == 1 &&
         (arguments[0] == QLatin1String("--help") || arguments[0] == QLatin1String("-h"))) {
         out << kUsage;
@@ -206,7 +209,7 @@ int RunCommandLine(const QStringList& arguments, const QString& applicationFolde
         return 0;
     }
     if (!arguments.isEmpty() && arguments[0] == QLatin1String("build"))
-        return buildAll(arguments.mid(1), applicationFolder, out, err);
+        return buildAll(arguments.mid(1), roots, out, err);
     err << kUsage;
     return 2;
 }

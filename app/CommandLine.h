@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AppRoots.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,5 +13,4 @@ bool IsCommand(const QString& firstArgument);
 
 // The window-less commands: "build FUNNEL.json... [--output DIR]", "--help", "--version".
 // Returns the exit code. Uses the same core as the windows and prints their texts.
-int RunCommandLine(const QStringList& arguments, const QString& applicationFolder, QTextStream& out,
-                   QTextStream& err);
+int RunCommandLine(const QStringList& arguments, const AppRoots& roots, QTextStream& out, QTextStream& err);

@@ -37,13 +37,12 @@ const QString kFileFilter = QStringLiteral("Funnel files (*.json);;All files (*)
 
 } // namespace
 
-frmFunnels::frmFunnels(QString applicationFolder, Messages& messages, Shell& shell, QSettings* settings,
-                       QWidget* parent)
+frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettings* settings, QWidget* parent)
     : QWidget(parent)
-    , m_applicationFolder(std::move(applicationFolder))
+    , m_roots(std::move(roots))
     , m_messages(messages)
     , m_shell(shell)
-    , m_catalogue(m_applicationFolder)
+    , m_catalogue(m_roots)
     , m_document(m_catalogue, settings) {
     setObjectName(QStringLiteral("frmFunnels"));
     setFont(QFont(QStringLiteral("Verdana"), 9));
@@ -308,7 +307,10 @@ void frmFunnels::Form_Load() {
     lblAppName->setText(kProductName);
     ShowDocumentState();
 
-    const QString myProducts = m_applicationFolder + QStringLiteral("/myproducts");
+    const QString problem = m_roots.PrepareUserFolders();
+    if (!problem.isEmpty())
+        m_messages.Show(QStringLiteral("Important"), problem, Messages::Icon::Warning);
+    const QString myProducts = m_roots.MyProducts();
     if (!KelvrinTools::PathExists(myProducts, true) && !QDir().mkdir(myProducts))
         m_messages.Show(QStringLiteral("Important"),
                         QStringLiteral("The folder for your own products could not be created:\n%1\n\n"
@@ -335,11 +337,11 @@ void frmFunnels::Command1_Click() {
 }
 
 void frmFunnels::cmdOutput_Click() {
-    m_shell.OpenFolder(m_applicationFolder + QStringLiteral("/output"));
+    m_shell.OpenFolder(m_roots.Output());
 }
 
 void frmFunnels::lblMyProducts_Click() {
-    frmMyProducts help(m_applicationFolder, m_shell, this);
+    frmMyProducts help(m_roots.MyProducts(), m_shell, this);
     help.exec();
 }
 
@@ -352,8 +354,8 @@ void frmFunnels::cmdCreate_Click() {
         return;
     }
     if (!m_convert) {
-        m_convert = new frmConvert(m_applicationFolder, model(), m_document.details(), m_document.tokens(),
-                                   m_tools, m_messages, m_shell, this);
+        m_convert = new frmConvert(m_roots, model(), m_document.details(), m_document.tokens(), m_tools,
+                                   m_messages, m_shell, this);
         m_convert->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_convert, &frmConvert::built, &m_document, &FunnelDocument::KeepBuild);
     }

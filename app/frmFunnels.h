@@ -28,7 +28,7 @@ class frmFunnels final : public QWidget {
     Q_DISABLE_COPY_MOVE(frmFunnels)
 
 public:
-    frmFunnels(QString applicationFolder, Messages& messages, Shell& shell, QSettings* settings = nullptr,
+    frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettings* settings = nullptr,
                QWidget* parent = nullptr);
 
     static QString Caption();
@@ -91,7 +91,7 @@ private:
     void SelectProduct(int Index);
     void ShowModel();
 
-    QString m_applicationFolder;
+    AppRoots m_roots;
     Messages& m_messages;
     Shell& m_shell;
     KelvrinTools m_tools;

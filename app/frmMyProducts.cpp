@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmMyProducts::frmMyProducts(QString applicationFolder, Shell& shell, QWidget* parent)
+frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* parent)
     : QDialog(parent)
-    , m_applicationFolder(std::move(applicationFolder))
+    , m_myProductsFolder(std::move(myProductsFolder))
     , m_shell(shell) {
     setWindowTitle(QStringLiteral("My Products"));
     setFixedSize(Twips(0, 0, 12870, 8580).size());
@@ -98,7 +98,7 @@ frmMyProducts::frmMyProducts(QString applicationFolder, Shell& shell, QWidget* p
 }
 
 void frmMyProducts::cmdMyProducts_Click() {
-    m_shell.OpenFolder(m_applicationFolder + QStringLiteral("/myproducts"));
+    m_shell.OpenFolder(m_myProductsFolder);
 }
 
 void frmMyProducts::cmdClose_Click() {

@@ -10,13 +10,13 @@ class frmMyProducts final : public QDialog {
     Q_DISABLE_COPY_MOVE(frmMyProducts)
 
 public:
-    frmMyProducts(QString applicationFolder, Shell& shell, QWidget* parent = nullptr);
+    frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* parent = nullptr);
 
 private slots:
     void cmdMyProducts_Click();
     void cmdClose_Click();
 
 private:
-    QString m_applicationFolder;
+    QString m_myProductsFolder;
     Shell& m_shell;
 };

@@ -1,12 +1,25 @@
 #include "app/CommandLine.h"
 #include "app/frmFunnels.h"
+#include "platform/AppRoots.h"
 #include "platform/DesktopShell.h"
 #include "platform/QtMessages.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QScreen>
 #include <QSettings>
 #include <QTextStream>
+
+namespace {
+
+// The shipped data of an installed program: share/veltrano beside the bin folder.
+AppRoots rootsOfThisProgram() {
+    const QString executableFolder = QCoreApplication::applicationDirPath();
+    return AppRoots::ForExecutable(
+        executableFolder, QDir::cleanPath(executableFolder + QStringLiteral("/" VELTRANO_DATA_FROM_BIN)));
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     if (argc > 1 && IsCommand(QString::fromLocal8Bit(argv[1]))) {
@@ -14,7 +27,7 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return RunCommandLine(app.arguments().mid(1), QCoreApplication::applicationDirPath(), out, err);
+        return RunCommandLine(app.arguments().mid(1), rootsOfThisProgram(), out, err);
     }
 
     QApplication app(argc, argv);
@@ -23,7 +36,7 @@ int main(int argc, char* argv[]) {
     QSettings settings;
     QtMessages messages;
     DesktopShell shell;
-    frmFunnels window(QCoreApplication::applicationDirPath(), messages, shell, &settings);
+    frmFunnels window(rootsOfThisProgram(), messages, shell, &settings);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();

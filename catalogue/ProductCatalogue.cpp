@@ -10,8 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-ProductCatalogue::ProductCatalogue(QString applicationFolder)
-    : m_applicationFolder(std::move(applicationFolder)) {}
+ProductCatalogue::ProductCatalogue(AppRoots roots)
+    : m_roots(std::move(roots)) {}
 
 ProductKind ProductCatalogue::KindOf(const QString& displayName) {
     return displayName.contains(QLatin1String("Products:")) ? ProductKind::Custom : ProductKind::BuiltIn;
@@ -24,7 +24,7 @@ QString ProductCatalogue::FormatFolderName(const QString& folderName) {
 
 QStringList ProductCatalogue::FillProductLists() {
     m_myProductsFolder.clear();
-    KelvrinFile::ListSubfolders(m_applicationFolder + QStringLiteral("/myproducts"), m_myProductsFolder);
+    KelvrinFile::ListSubfolders(m_roots.MyProducts(), m_myProductsFolder);
     m_myProductsFolderFormatted.clear();
     for (const QString& folder : std::as_const(m_myProductsFolder))
         m_myProductsFolderFormatted << FormatFolderName(folder);
@@ -38,7 +38,7 @@ QStringList ProductCatalogue::FillProductLists() {
 QString ProductCatalogue::CustomProductFolder(const QString& displayName) const {
     QString name = KelvrinParser::ReplaceText(displayName, CustomPrefix(), QString());
     name = KelvrinParser::ReplaceText(name, QStringLiteral(" "), QStringLiteral("-"));
-    return (m_applicationFolder + QStringLiteral("/myproducts/") + name).toLower();
+    return (m_roots.MyProducts() + QLatin1Char('/') + name).toLower();
 }
 
 QString ProductCatalogue::LocateFolder(const QString& path) {
@@ -73,7 +73,7 @@ ProductRecord ProductCatalogue::ResolveBuiltIn(const QString& displayName) const
     ProductRecord product;
     product.displayName = displayName;
     product.kind = ProductKind::BuiltIn;
-    const QString productsPro = m_applicationFolder + QStringLiteral("/productspro/");
+    const QString productsPro = m_roots.Shipped() + QStringLiteral("/productspro/");
     try {
         KelvrinFile::LoadTextFile(product.productId, productsPro + displayName + QStringLiteral(".txt"));
     } catch (const BuildError&) {

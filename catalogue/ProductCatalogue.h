@@ -1,15 +1,16 @@
 #pragma once
 
 #include "catalogue/ProductRecord.h"
+#include "platform/AppRoots.h"
 
 #include <QString>
 #include <QStringList>
 
 // The built-in products below `productspro` and the custom product folders below `myproducts`
-// of one application folder. Only reads; never changes a file.
+// of one application's roots. Only reads; never changes a file.
 class ProductCatalogue {
 public:
-    explicit ProductCatalogue(QString applicationFolder);
+    explicit ProductCatalogue(AppRoots roots);
 
     static QString CustomPrefix() { return QStringLiteral("My Products: "); }
     static ProductKind KindOf(const QString& displayName);
@@ -36,7 +37,7 @@ public:
     QString LinkInCustomProduct(const QString& displayName) const;
 
 private:
-    QString m_applicationFolder;
+    AppRoots m_roots;
     QStringList m_myProductsFolder;
     QStringList m_myProductsFolderFormatted;
 };

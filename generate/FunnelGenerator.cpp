@@ -32,8 +32,8 @@ const QString kLf = QStringLiteral("\n");
 
 } // namespace
 
-FunnelGenerator::FunnelGenerator(QString applicationFolder, KelvrinTools& tools, Messages& messages)
-    : m_applicationFolder(std::move(applicationFolder))
+FunnelGenerator::FunnelGenerator(AppRoots roots, KelvrinTools& tools, Messages& messages)
+    : m_roots(std::move(roots))
     , m_tools(tools)
     , m_messages(messages) {}
 
@@ -44,12 +44,16 @@ bool FunnelGenerator::CheckFunnelItems(const FunnelModel& funnel) {
     return true;
 }
 
-QString FunnelGenerator::Path(const QString& relative) const {
-    return m_applicationFolder + relative;
+QString FunnelGenerator::WorkPath(const QString& relative) const {
+    return m_roots.WorkArea() + relative;
+}
+
+QString FunnelGenerator::ShippedPath(const QString& relative) const {
+    return m_roots.Shipped() + relative;
 }
 
 void FunnelGenerator::MakeFolder(const QString& relative) {
-    const QString folder = Path(relative);
+    const QString folder = WorkPath(relative);
     if (!QDir().mkdir(folder))
         throw BuildError(
             BuildError::PathFileAccess,
@@ -61,7 +65,7 @@ void FunnelGenerator::RebuildWorkArea() {
     // The work area is emptied in place, never removed and made again: an interruption at any
     // instant leaves a "temp" folder that the next build empties in turn. A missing one (removed
     // by hand, or by an older version killed mid-way) is made anew.
-    const QString workArea = Path(QStringLiteral("/temp"));
+    const QString workArea = WorkPath(QString());
     const QFileInfo info(workArea);
     if (info.isSymLink() || (info.exists() && !info.isDir())) {
         if (!QFile::remove(workArea))
@@ -69,12 +73,12 @@ void FunnelGenerator::RebuildWorkArea() {
                              QStringLiteral("Cannot replace %1 by the work folder").arg(workArea));
     }
     if (!QFileInfo(workArea).isDir())
-        MakeFolder(QStringLiteral("/temp"));
+        MakeFolder(QString());
     const auto entries =
         QDir(workArea).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         const bool removed = entry.isDir() && !entry.isSymLink()
-                                 ? KillFolder(entry.filePath(), m_applicationFolder)
+                                 ? KillFolder(entry.filePath(), m_roots.WritableRoots())
                                  : QFile::remove(entry.filePath());
         if (!removed)
             throw BuildError(
@@ -83,9 +87,9 @@ void FunnelGenerator::RebuildWorkArea() {
                     .arg(entry.filePath()));
     }
     letEventsRun();
-    MakeFolder(QStringLiteral("/temp/images"));
-    MakeFolder(QStringLiteral("/temp/php"));
-    MakeFolder(QStringLiteral("/temp/funneltokens"));
+    MakeFolder(QStringLiteral("/images"));
+    MakeFolder(QStringLiteral("/php"));
+    MakeFolder(QStringLiteral("/funneltokens"));
 }
 
 GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const FunnelTokens& earlier) {
@@ -103,15 +107,15 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
         const QString& salesToken = result.tokens.sales[size_t(n)];
         const QString& downloadToken = result.tokens.download[size_t(n)];
         KelvrinFile::SaveTextFile(
-            salesToken, Path(QStringLiteral("/temp/funneltokens/funneltokens%1-salespage.txt").arg(number)));
+            salesToken, WorkPath(QStringLiteral("/funneltokens/funneltokens%1-salespage.txt").arg(number)));
         AddSwitchEntry(result.switchEntries, n, salesToken, false);
         KelvrinFile::SaveTextFile(
             downloadToken,
-            Path(QStringLiteral("/temp/funneltokens/funneltokens%1-downloadpage.txt").arg(number)));
+            WorkPath(QStringLiteral("/funneltokens/funneltokens%1-downloadpage.txt").arg(number)));
         AddSwitchEntry(result.switchEntries, n, downloadToken, true);
 
-        const QString metaboxTemplate = Path(n == 0 ? QStringLiteral("/templates/metabox0.txt")
-                                                    : QStringLiteral("/templates/metabox.txt"));
+        const QString metaboxTemplate = ShippedPath(n == 0 ? QStringLiteral("/templates/metabox0.txt")
+                                                           : QStringLiteral("/templates/metabox.txt"));
         result.metaboxes += FillTemplate(metaboxTemplate,
                                          {
                                              {QStringLiteral("#FUNNELITEM#"), FunnelModel::Title(n)},
@@ -138,7 +142,7 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
                                             "image: %2")
                                  .arg(FunnelModel::Title(n), source));
         const QString imageName = QStringLiteral("funnelitem-") + number + QLatin1Char('.') + format;
-        const QString destination = Path(QStringLiteral("/temp/images/")) + imageName;
+        const QString destination = WorkPath(QStringLiteral("/images/")) + imageName;
         KelvrinFile::CopyFile(source, destination);
 
         // The page reserves the image's room before it loads, so nothing jumps.
@@ -152,7 +156,7 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
             KelvrinParser::ReplaceText(slot.cboProduct, ProductCatalogue::CustomPrefix(), QString());
 
         const QString salesPage = FillTemplate(
-            Path(QStringLiteral("/templates/salespage-funnelitem.php")),
+            ShippedPath(QStringLiteral("/templates/salespage-funnelitem.php")),
             {
                 {QStringLiteral("#IMAGE#"), imageName},
                 {QStringLiteral("#IMAGE_WIDTH#"), QString::number(imageSize.width())},
@@ -161,18 +165,18 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
                 {QStringLiteral("#PRODUCT_NAME#"), HtmlEscaped(productName)},
             });
         KelvrinFile::SaveTextFile(salesPage,
-                                  Path(QStringLiteral("/temp/php/salespage-funnelitem-%1.php").arg(number)));
+                                  WorkPath(QStringLiteral("/php/salespage-funnelitem-%1.php").arg(number)));
 
         BuildDownloadLinks(funnel, n, txtDownloadItems);
         const QString downloadPage =
-            FillTemplate(Path(QStringLiteral("/templates/downloadpage-funnelitem.php")),
+            FillTemplate(ShippedPath(QStringLiteral("/templates/downloadpage-funnelitem.php")),
                          {{QStringLiteral("#DOWNLOAD_LINKS#"), PhpSingleQuoted(txtDownloadItems)}});
         KelvrinFile::SaveTextFile(downloadPage,
-                                  Path(QStringLiteral("/temp/php/download-funnelitem-%1.php").arg(number)));
+                                  WorkPath(QStringLiteral("/php/download-funnelitem-%1.php").arg(number)));
     }
 
     QString closing;
-    KelvrinFile::LoadTextFile(closing, Path(QStringLiteral("/templates/metaboxclosing.txt")));
+    KelvrinFile::LoadTextFile(closing, ShippedPath(QStringLiteral("/templates/metaboxclosing.txt")));
     result.metaboxes += kLf + closing;
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "generate/FunnelTokens.h"
 #include "generate/GenerationResult.h"
+#include "platform/AppRoots.h"
 
 #include <QString>
 
@@ -9,11 +10,11 @@ class FunnelModel;
 class KelvrinTools;
 class Messages;
 
-// Turns the funnel into the work area below `temp` (token files, images, sales and download
-// pages) and the metabox and switch texts. The work area is rebuilt on every run.
+// Turns the funnel into the work area `temp` (token files, images, sales and download pages)
+// and the metabox and switch texts. The work area is rebuilt on every run.
 class FunnelGenerator {
 public:
-    FunnelGenerator(QString applicationFolder, KelvrinTools& tools, Messages& messages);
+    FunnelGenerator(AppRoots roots, KelvrinTools& tools, Messages& messages);
 
     // True when every shown slot has a product chosen.
     static bool CheckFunnelItems(const FunnelModel& funnel);
@@ -24,9 +25,11 @@ public:
 private:
     void RebuildWorkArea();
     void MakeFolder(const QString& relative);
-    QString Path(const QString& relative) const;
+    // `relative` begins with "/": a path below the work area, or below the shipped data.
+    QString WorkPath(const QString& relative) const;
+    QString ShippedPath(const QString& relative) const;
 
-    QString m_applicationFolder;
+    AppRoots m_roots;
     KelvrinTools& m_tools;
     Messages& m_messages;
 };

@@ -75,6 +75,16 @@ QString SafeDir(const QString& pattern, int attributes) {
     return {};
 }
 
+bool KillFolder(const QString& path, const QStringList& writableRoots) {
+    QString folder = path;
+    if (!folder.isEmpty() && isSeparator(folder.back()))
+        folder.chop(1);
+    for (const QString& root : writableRoots)
+        if (isStrictlyBelow(folder, root))
+            return KillFolder(folder, root);
+    return false;
+}
+
 bool KillFolder(const QString& path, const QString& applicationFolder) {
     QString folder = path;
     if (!folder.isEmpty() && isSeparator(folder.back()))

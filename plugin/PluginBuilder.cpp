@@ -22,19 +22,19 @@ namespace {
 
 // Removes whatever stands at `path`: a folder with its contents, or a link or file itself, never
 // what a link points to. True when nothing is left there.
-bool removePluginFolder(const QString& path, const QString& applicationFolder) {
+bool removePluginFolder(const QString& path, const QStringList& writableRoots) {
     const QFileInfo info(path);
     if (info.isSymLink() || info.isFile())
         return QFile::remove(path);
     if (info.isDir())
-        return KillFolder(path, applicationFolder);
+        return KillFolder(path, writableRoots);
     return true;
 }
 
 } // namespace
 
-PluginBuilder::PluginBuilder(QString applicationFolder, KelvrinTools& tools, Messages& messages)
-    : m_applicationFolder(std::move(applicationFolder))
+PluginBuilder::PluginBuilder(AppRoots roots, KelvrinTools& tools, Messages& messages)
+    : m_roots(std::move(roots))
     , m_tools(tools)
     , m_messages(messages) {}
 
@@ -48,7 +48,7 @@ QString PluginBuilder::Refusal(const FunnelModel& funnel, const PluginDetails& d
     const QString refusal = Refusal(details);
     if (!refusal.isEmpty())
         return refusal;
-    return FunnelRefusal(funnel, ProductCatalogue(m_applicationFolder));
+    return FunnelRefusal(funnel, ProductCatalogue(m_roots));
 }
 
 QString PluginBuilder::ErrorMessage(int number, const QString& description) {
@@ -57,8 +57,7 @@ QString PluginBuilder::ErrorMessage(int number, const QString& description) {
 }
 
 QString PluginBuilder::ArchivePath(const PluginDetails& details) const {
-    return m_applicationFolder + QStringLiteral("/output/") + ArchiveName(details.name) +
-           QStringLiteral(".zip");
+    return m_roots.Output() + QStringLiteral("/") + ArchiveName(details.name) + QStringLiteral(".zip");
 }
 
 void PluginBuilder::FillPluginFile(const QString& path, const QList<QPair<QString, QString>>& tokens) {
@@ -68,13 +67,13 @@ void PluginBuilder::FillPluginFile(const QString& path, const QList<QPair<QStrin
 }
 
 QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationResult& generation) {
-    const QString output = m_applicationFolder + QStringLiteral("/output");
+    const QString output = m_roots.Output();
     const QString pluginFolder = PluginFolder(details);
     if (!KelvrinTools::PathExists(output, true))
         throw BuildError(BuildError::PathNotFound,
                          QStringLiteral("The output folder is missing: %1").arg(output));
     // A folder left by an earlier build would bring its old pages and images into the archive.
-    if (!removePluginFolder(pluginFolder, m_applicationFolder))
+    if (!removePluginFolder(pluginFolder, m_roots.WritableRoots()))
         throw BuildError(BuildError::PermissionDenied,
                          QStringLiteral("Cannot remove the earlier plugin folder %1").arg(pluginFolder));
     if (!QDir().mkdir(pluginFolder))
@@ -82,16 +81,16 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
                          QStringLiteral("Cannot create the plugin folder %1").arg(pluginFolder));
 
     const QString templateFolder = pluginFolder + QStringLiteral("/modules/template");
-    KelvrinFile::CopyFolder(m_applicationFolder + QStringLiteral("/plugintemplate"), pluginFolder);
+    KelvrinFile::CopyFolder(m_roots.Shipped() + QStringLiteral("/plugintemplate"), pluginFolder);
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
     if (!KelvrinTools::PathExists(templateFolder, true))
         throw BuildError(BuildError::PathNotFound,
                          QStringLiteral("The plugin skeleton has no folder modules/template: %1")
-                             .arg(m_applicationFolder + QStringLiteral("/plugintemplate")));
-    KelvrinFile::CopyFolder(m_applicationFolder + QStringLiteral("/temp/images"), templateFolder);
+                             .arg(m_roots.Shipped() + QStringLiteral("/plugintemplate")));
+    KelvrinFile::CopyFolder(m_roots.WorkArea() + QStringLiteral("/images"), templateFolder);
 
-    const QString pages = m_applicationFolder + QStringLiteral("/temp/php");
+    const QString pages = m_roots.WorkArea() + QStringLiteral("/php");
     if (!KelvrinTools::PathExists(pages, true))
         throw BuildError(BuildError::PathNotFound, QStringLiteral("Folder not found: %1").arg(pages));
     for (const QString& name : QDir(pages).entryList(QDir::Files, QDir::Name)) {
@@ -126,11 +125,12 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
 }
 
 QString PluginBuilder::PluginFolder(const PluginDetails& details) const {
-    return m_applicationFolder + QStringLiteral("/output/") + details.identifier;
+    return m_roots.Output() + QStringLiteral("/") + details.identifier;
 }
 
 QString PluginBuilder::LockPath() const {
-    return m_applicationFolder + QStringLiteral("/build.lock");
+    // Beside the work area: the application folder, or the user's cache folder when installed.
+    return QFileInfo(m_roots.WorkArea()).path() + QStringLiteral("/build.lock");
 }
 
 QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens) {
@@ -139,23 +139,23 @@ QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& det
         throw BuildError(BuildError::InvalidInput, refusal);
 
     const BuildLock lock(LockPath());
-    ZipPacker::RemoveLeftovers(m_applicationFolder + QStringLiteral("/output"));
+    ZipPacker::RemoveLeftovers(m_roots.Output());
     const QString pluginFolder = PluginFolder(details);
     const QString archive = ArchivePath(details);
     FunnelTokens used;
     try {
-        FunnelGenerator generator(m_applicationFolder, m_tools, m_messages);
+        FunnelGenerator generator(m_roots, m_tools, m_messages);
         const GenerationResult generation =
             generator.ProcessFunnel(funnel, tokens ? *tokens : FunnelTokens());
         Assemble(details, generation);
         ZipPacker::PackFolder(pluginFolder, archive);
         used = generation.tokens;
     } catch (...) {
-        removePluginFolder(pluginFolder, m_applicationFolder);
+        removePluginFolder(pluginFolder, m_roots.WritableRoots());
         throw;
     }
     // The archive is complete; a folder that cannot be removed now is removed by the next build.
-    removePluginFolder(pluginFolder, m_applicationFolder);
+    removePluginFolder(pluginFolder, m_roots.WritableRoots());
     if (tokens)
         *tokens = used;
     return archive;

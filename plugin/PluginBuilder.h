@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AppRoots.h"
+
 #include <QString>
 
 class FunnelModel;
@@ -10,11 +12,11 @@ struct GenerationResult;
 struct PluginDetails;
 
 // Builds the plugin archive from the funnel and the plugin details: generation, the plugin folder
-// below `output` filled from the skeleton and the work area, packing, and removal of the folder.
+// in the output folder filled from the skeleton and the work area, packing, and removal of the folder.
 // Used by the plugin details window and by the command line alike.
 class PluginBuilder {
 public:
-    PluginBuilder(QString applicationFolder, KelvrinTools& tools, Messages& messages);
+    PluginBuilder(AppRoots roots, KelvrinTools& tools, Messages& messages);
 
     // The message that refuses the details before anything is written, or empty text.
     static QString Refusal(const PluginDetails& details);
@@ -42,7 +44,7 @@ public:
 private:
     void FillPluginFile(const QString& path, const QList<QPair<QString, QString>>& tokens);
 
-    QString m_applicationFolder;
+    AppRoots m_roots;
     KelvrinTools& m_tools;
     Messages& m_messages;
 };

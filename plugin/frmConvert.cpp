@@ -36,11 +36,11 @@ Field* field(const QString& name, const QString& text, const QRect& geometry, QW
 
 } // namespace
 
-frmConvert::frmConvert(QString applicationFolder, const FunnelModel& funnel, const PluginDetails& details,
+frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDetails& details,
                        FunnelTokens tokens, KelvrinTools& tools, Messages& messages, Shell& shell,
                        QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_applicationFolder(std::move(applicationFolder))
+    , m_roots(std::move(roots))
     , m_funnel(funnel)
     , m_tools(tools)
     , m_messages(messages)
@@ -146,8 +146,7 @@ void frmConvert::SetBusy(bool busy) {
 
 void frmConvert::Command3_Click() {
     const PluginDetails details = Details();
-    const QString refusal =
-        PluginBuilder(m_applicationFolder, m_tools, m_messages).Refusal(m_funnel, details);
+    const QString refusal = PluginBuilder(m_roots, m_tools, m_messages).Refusal(m_funnel, details);
     if (!refusal.isEmpty()) {
         m_messages.Show(QStringLiteral("Important"), refusal);
         return;
@@ -158,7 +157,7 @@ void frmConvert::Command3_Click() {
     QCoreApplication::processEvents();
     FunnelTokens tokens = m_tokens;
     try {
-        PluginBuilder builder(m_applicationFolder, m_tools, m_messages);
+        PluginBuilder builder(m_roots, m_tools, m_messages);
         builder.Build(m_funnel, details, &tokens);
     } catch (const BuildError& error) {
         SetBusy(false);
@@ -177,6 +176,6 @@ void frmConvert::Command3_Click() {
     m_messages.Show(
         QStringLiteral("Done"),
         QStringLiteral("Done! Your plugin is ready. The software will now open the output window."));
-    m_shell.OpenFolder(m_applicationFolder + QStringLiteral("/output"));
+    m_shell.OpenFolder(m_roots.Output());
     close();
 }

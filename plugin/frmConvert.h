@@ -1,6 +1,7 @@
 #pragma once
 
 #include "generate/FunnelTokens.h"
+#include "platform/AppRoots.h"
 #include "plugin/PluginDetails.h"
 
 #include <QWidget>
@@ -20,9 +21,8 @@ class frmConvert final : public QWidget {
     Q_DISABLE_COPY_MOVE(frmConvert)
 
 public:
-    frmConvert(QString applicationFolder, const FunnelModel& funnel, const PluginDetails& details,
-               FunnelTokens tokens, KelvrinTools& tools, Messages& messages, Shell& shell,
-               QWidget* parent = nullptr);
+    frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDetails& details, FunnelTokens tokens,
+               KelvrinTools& tools, Messages& messages, Shell& shell, QWidget* parent = nullptr);
 
     PluginDetails Details() const;
     bool IsBuilding() const { return m_building; }
@@ -52,7 +52,7 @@ private:
     void GenerateIdentifier();
     void SetBusy(bool busy);
 
-    QString m_applicationFolder;
+    AppRoots m_roots;
     const FunnelModel& m_funnel;
     KelvrinTools& m_tools;
     Messages& m_messages;

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Where the program's folders lie. A single folder holds everything when the program runs from
+// its build folder or a portable copy (and in every test); an installed program reads its
+// shipped data from a read-only folder and keeps the user's data in the user's own folders.
+// Code asks this object for a root instead of composing paths from one folder.
+class AppRoots {
+public:
+    // One folder for everything. Deliberately implicit: a folder path is a complete answer.
+    AppRoots(const QString& singleFolder);
+    // Shipped data read from `shipped`; the user's products below `dataHome`/veltrano, the work
+    // area below `cacheHome`/veltrano, the archives in `documents`/Veltrano.
+    static AppRoots Installed(const QString& shipped, const QString& dataHome, const QString& cacheHome,
+                              const QString& documents);
+    // The roots for a program whose executable lies in `executableFolder`: that folder alone
+    // when it holds the shipped data and can be written; else the shipped data beside it or in
+    // `installedData`, and the user's XDG data and cache homes and documents folder.
+    static AppRoots ForExecutable(const QString& executableFolder, const QString& installedData);
+
+    bool IsSingleFolder() const { return m_single; }
+    // Holds productspro, templates and plugintemplate; never written.
+    const QString& Shipped() const { return m_shipped; }
+    const QString& MyProducts() const { return m_myProducts; }
+    // The work area ("temp"), rebuilt by every build.
+    const QString& WorkArea() const { return m_workArea; }
+    // Receives the plugin folders and the finished archives.
+    const QString& Output() const { return m_output; }
+    // The folders the program writes below; nothing outside them is ever removed.
+    const QStringList& WritableRoots() const { return m_writableRoots; }
+
+    // True when `folder` holds the shipped data.
+    static bool HoldsShippedData(const QString& folder);
+    // Makes the user's folders of an installed program on first use: the work area, the output
+    // folder and the products folder with the demo product copied in. A single folder is left
+    // as it is. Returns what could not be made, or empty text.
+    QString PrepareUserFolders() const;
+
+private:
+    AppRoots() = default;
+
+    bool m_single = true;
+    QString m_shipped;
+    QString m_myProducts;
+    QString m_workArea;
+    QString m_output;
+    QStringList m_writableRoots;
+};
