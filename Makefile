@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test-deps configure build run test bench screenshot clean
+.PHONY: deps test-deps configure build run test bench package screenshot clean
 
 # What building and running need; the tests add the WordPress stack.
 deps:
@@ -25,6 +25,9 @@ test: test-deps build
 
 bench: test-deps build
 	bash bench/run
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 screenshot: test-deps build
 	bash scripts/screenshot

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QScreen>
 #include <QSettings>
 #include <QTextStream>
@@ -33,6 +34,13 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Veltrano"));
     QApplication::setApplicationName(QStringLiteral("Veltrano"));
+    QApplication::setApplicationVersion(QStringLiteral("2.6"));
+    // Ties the windows to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELTRANO_APP_ID));
+    QIcon icon;
+    for (const char* size : {"32x32", "64x64", "256x256"})
+        icon.addFile(QStringLiteral(":/veltrano/%1.png").arg(QLatin1String(size)));
+    QApplication::setWindowIcon(icon);
     QSettings settings;
     QtMessages messages;
     DesktopShell shell;

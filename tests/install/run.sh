@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Installs Veltrano into a scratch root as a user or a package would, checks the layout, and
+# runs the installed program as a normal user (nobody) with a fresh home: a build from the
+# command line.
+# Nothing may change outside that user's XDG folders and documents.
+#
+#   tests/install/run.sh cmake BUILD_DIR   cmake --install into a scratch prefix
+#   tests/install/run.sh deb BUILD_DIR     the .deb of cpack, unpacked with dpkg -x
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+mode=${1:?usage: $0 cmake|deb BUILD_DIR}
+build="$(realpath "${2:?usage: $0 cmake|deb BUILD_DIR}")"
+
+# Running the program as another user takes root.
+[ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to run the program as nobody"; exit 77; }
+
+work="$(mktemp -d /tmp/veltrano-install.XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+case "$mode" in
+  cmake)
+    prefix="$work/prefix"
+    cmake --install "$build" --prefix "$prefix" >/dev/null
+    ;;
+  deb)
+    cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
+    deb=$(ls "$work"/package/veltrano_*_*.deb)
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for library in libqt6widgets6 libqt6gui6 libqt6core6 libzip4; do
+      grep -q "$library" <<<"$depends" || fail "the package does not depend on $library: $depends"
+    done
+    # apt would find every dependency on this system (a dry run: nothing is installed).
+    apt-get install -s "$deb" >"$work/apt.log" 2>&1 || fail "apt cannot install the package: $(tail -3 "$work/apt.log")"
+    dpkg -x "$deb" "$work/root"
+    prefix="$work/root/usr"
+    ;;
+  *) fail "unknown mode $mode" ;;
+esac
+
+# The layout: the program, its read-only data, the desktop files and the icons; nothing else.
+id=io.veltrano.Veltrano
+expected=(
+  bin/veltrano
+  share/veltrano/productspro/trafficmagnetpro/salespage.gif
+  "share/veltrano/productspro/Traffic Magnet Pro.txt"
+  share/veltrano/templates/salespage-funnelitem.php
+  share/veltrano/plugintemplate/plugin.php
+  share/veltrano/myproducts/demo-product/download.txt
+  share/applications/$id.desktop
+  share/metainfo/$id.metainfo.xml
+  share/icons/hicolor/scalable/apps/$id.svg
+)
+for size in 16 24 32 48 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png"); done
+for file in "${expected[@]}"; do
+  [ -f "$prefix/$file" ] || fail "missing $file"
+done
+[ -x "$prefix/bin/veltrano" ] || fail "bin/veltrano is not executable"
+top=$(cd "$prefix" && ls -A | tr '\n' ' ')
+[ "$top" = "bin share " ] || fail "unexpected entries at the prefix: $top"
+[ "$(ls -A "$prefix/share" | tr '\n' ' ')" = "applications icons metainfo veltrano " ] ||
+  fail "unexpected entries in share: $(ls -A "$prefix/share")"
+[ "$(ls -A "$prefix/share/veltrano" | tr '\n' ' ')" = "myproducts plugintemplate productspro templates " ] ||
+  fail "unexpected entries in share/veltrano: $(ls -A "$prefix/share/veltrano")"
+for size in 16 256; do
+  png="$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png"
+  [ "$(od -An -tu1 -j16 -N8 "$png" | awk '{print $3*256+$4, $7*256+$8}')" = "$size $size" ] ||
+    fail "the ${size}px icon is not ${size}x${size}"
+done
+
+# A normal user with a fresh home runs the installed program.
+chmod -R a+rX "$work"
+home="$work/home"
+mkdir -p "$home/tmp"
+chown -R nobody "$home"
+snapshot() { (cd "$prefix" && find . -printf '%p %s %m %T@\n' | sort); }
+snapshot >"$work/prefix.before"
+as_user() {
+  runuser -u nobody -- env -i HOME="$home" PATH=/usr/bin:/bin TMPDIR="$home/tmp" LANG=C.UTF-8 "$@"
+}
+
+cat >"$home/funnel.json" <<'JSON'
+{ "items": [ { "slot": 0, "product": "Traffic Magnet Pro" },
+             { "slot": 1, "product": "My Products: Demo Product" } ],
+  "plugin": { "identifier": "pInstalled", "name": "Installed Plugin", "author": "Ann" } }
+JSON
+archive=$(as_user "$prefix/bin/veltrano" build "$home/funnel.json") || fail "the command-line build failed"
+[ "$archive" = "$home/Documents/Veltrano/installedplugin.zip" ] || fail "archive in the wrong place: $archive"
+unzip -l "$archive" | grep -q "pInstalled/modules/template/funnelitem-1.jpg" ||
+  fail "the archive lacks the demo product's image"
+
+# Written: only the user's folders of Veltrano, and nothing in the installed tree.
+snapshot | diff "$work/prefix.before" - >/dev/null || fail "the installed tree changed"
+written=$(cd "$home" && find . -path ./tmp -prune -o -type f -newer "$home/funnel.json" -print | sort |
+  grep -v -e '^./.local/share/veltrano/' -e '^./.cache/veltrano/' -e '^./Documents/Veltrano/' || true)
+[ -z "$written" ] || fail "files written outside Veltrano's folders: $written"
+[ -f "$home/.local/share/veltrano/myproducts/demo-product/salespage.jpg" ] || fail "no demo product copied"
+echo "PASS: $mode install in $prefix, built $(ls "$home/Documents/Veltrano" | tr '\n' ' ')"
