@@ -5,10 +5,13 @@
 #include "funnel/FunnelItemPanel.h"
 #include "funnel/frmProductViewer.h"
 #include "generate/FunnelGenerator.h"
+#include "platform/LinkButton.h"
 #include "platform/Messages.h"
+#include "platform/ScreenFit.h"
 #include "platform/Shell.h"
 #include "platform/Twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -16,8 +19,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -25,6 +30,7 @@ namespace {
 const QString kProductName = QStringLiteral("Veltrano");
 const QString kNameSuffix = QStringLiteral(" ");
 const QString kVersion = QStringLiteral("2.6");
+const QString kLicence = QStringLiteral("Proprietary software. All rights reserved.");
 
 // A funnel file dropped on the window: one local file.
 QString droppedFile(const QMimeData* data) {
@@ -45,19 +51,23 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     , m_catalogue(m_roots)
     , m_document(m_catalogue, settings) {
     setObjectName(QStringLiteral("frmFunnels"));
-    setFont(QFont(QStringLiteral("Verdana"), 9));
     setAcceptDrops(true);
 
-    // The funnel area below the menu bar; wide enough for the whole funnel diagram: the upsell #2
-    // column would otherwise be cut off.
-    auto* area = new QWidget(this);
+    // The funnel diagram keeps its fixed positions and sizes below the menu bar; the window
+    // scrolls it where the screen is smaller. Wide enough for the upsell #2 column.
+    auto* area = new QWidget;
+    area->setObjectName(QStringLiteral("canvas"));
     area->setFixedSize(Twips(0, 0, 3570 + 16710, 10335).size());
+    scrollArea = new QScrollArea(this);
+    scrollArea->setObjectName(QStringLiteral("scrollArea"));
+    scrollArea->setFrameShape(QFrame::NoFrame);
+    scrollArea->setWidget(area);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->addWidget(area);
+    layout->addWidget(scrollArea);
     CreateFileMenu();
+    CreateHelpMenu();
     layout->setMenuBar(menuBar);
 
     auto* Picture1 = new QWidget(area);
@@ -82,13 +92,15 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
 
     auto* Label1 = new QLabel(QStringLiteral("My Sales Funnel:"), picFunnelDiagram);
     Label1->setGeometry(Twips(360, 315, 7170, 465));
-    QFont headingFont(QStringLiteral("Verdana"), 12);
+    QFont headingFont = Label1->font();
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 4 / 3);
     headingFont.setBold(true);
     Label1->setFont(headingFont);
-    lblMyProducts = new QLabel(
-        QStringLiteral("<a href=\"#myproducts\" style=\"color: blue; font-weight: bold\">My Products</a>"),
-        picFunnelDiagram);
+    lblMyProducts = new LinkButton(QStringLiteral("&My Products"), Qt::blue, Qt::AlignLeft, picFunnelDiagram);
     lblMyProducts->setObjectName(QStringLiteral("lblMyProducts"));
+    QFont linkFont = lblMyProducts->font();
+    linkFont.setBold(true);
+    lblMyProducts->setFont(linkFont);
     lblMyProducts->setGeometry(Twips(13545, 405, 2580, 420));
 
     static constexpr std::array<std::array<int, 4>, FunnelModel::SlotCount> panelGeometry{{
@@ -125,24 +137,61 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     }
 
     cmdCreate =
-        new QPushButton(QStringLiteral("Convert Sales Funnel into a WordPress Plugin"), picFunnelDiagram);
+        new QPushButton(QStringLiteral("&Convert Sales Funnel into a WordPress Plugin"), picFunnelDiagram);
     cmdCreate->setObjectName(QStringLiteral("cmdCreate"));
     cmdCreate->setGeometry(Twips(1170, 9225, 5100, 825));
-    cmdOutput = new QPushButton(QStringLiteral("Open Output Folder"), picFunnelDiagram);
+    cmdOutput = new QPushButton(QStringLiteral("&Open Output Folder"), picFunnelDiagram);
     cmdOutput->setObjectName(QStringLiteral("cmdOutput"));
     cmdOutput->setGeometry(Twips(6390, 9225, 4515, 825));
-    Command1 = new QPushButton(QStringLiteral("Close App"), picFunnelDiagram);
+    Command1 = new QPushButton(QStringLiteral("C&lose App"), picFunnelDiagram);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(Twips(11025, 9225, 4515, 825));
 
+    // Enter presses a button that has the focus, as Space does.
+    for (QPushButton* button : {cmdCreate, cmdOutput, Command1})
+        button->setAutoDefault(true);
     connect(cmdCreate, &QPushButton::clicked, this, &frmFunnels::cmdCreate_Click);
     connect(cmdOutput, &QPushButton::clicked, this, &frmFunnels::cmdOutput_Click);
     connect(Command1, &QPushButton::clicked, this, &frmFunnels::Command1_Click);
-    connect(lblMyProducts, &QLabel::linkActivated, this, &frmFunnels::lblMyProducts_Click);
+    connect(lblMyProducts, &QPushButton::clicked, this, &frmFunnels::lblMyProducts_Click);
     connect(&model(), &FunnelModel::changed, this, &frmFunnels::ShowModel);
     connect(&m_document, &FunnelDocument::stateChanged, this, &frmFunnels::ShowDocumentState);
 
     Form_Load();
+    FitInto(QRect());
+}
+
+frmFunnels::~frmFunnels() {
+    // The details window is a window of its own (it outlives "Close App") but uses this window's
+    // funnel: it goes when this window goes.
+    delete m_convert;
+}
+
+void frmFunnels::FitInto(const QRect& available) {
+    const QSize whole = scrollArea->widget()->size() + QSize(0, menuBar->sizeHint().height());
+    if (available.isEmpty()) {
+        resize(whole);
+        return;
+    }
+    setGeometry(ScreenFit::Place(whole, available, ScreenFit::kFrameAllowance));
+}
+
+void frmFunnels::CreateHelpMenu() {
+    mnuHelp = menuBar->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpMyProducts =
+        mnuHelp->addAction(QStringLiteral("&My Products Help"), this, &frmFunnels::lblMyProducts_Click);
+    // A fixed key: the platform's standard binding is empty where no desktop theme is loaded.
+    mnuHelpMyProducts->setShortcut(QKeySequence(Qt::Key_F1));
+    mnuHelp->addSeparator();
+    mnuAbout = mnuHelp->addAction(QStringLiteral("&About Veltrano"), this, &frmFunnels::mnuAbout_Click);
+}
+
+void frmFunnels::mnuAbout_Click() {
+    QMessageBox::about(this, QStringLiteral("About Veltrano"),
+                       QStringLiteral("<h3>%1</h3><p>Turns a sales funnel into a WordPress plugin.</p>"
+                                      "<p>Version %2</p><p>%3</p>")
+                           .arg(Caption().trimmed(), kVersion, kLicence));
 }
 
 void frmFunnels::CreateFileMenu() {
@@ -161,7 +210,11 @@ void frmFunnels::CreateFileMenu() {
     mnuSaveAs = mnuFile->addAction(QStringLiteral("Save &As..."), this, &frmFunnels::mnuSaveAs_Click);
     mnuSaveAs->setShortcut(QKeySequence::SaveAs);
     mnuFile->addSeparator();
-    mnuQuit = mnuFile->addAction(QStringLiteral("&Quit"), this, &frmFunnels::close);
+    // Quitting closes the details window too, once this window may close.
+    mnuQuit = mnuFile->addAction(QStringLiteral("&Quit"), this, [this] {
+        if (close())
+            QApplication::closeAllWindows();
+    });
     mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     for (QAction* action : {mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuQuit})
         action->setShortcutContext(Qt::WindowShortcut);
@@ -354,9 +407,12 @@ void frmFunnels::cmdCreate_Click() {
         return;
     }
     if (!m_convert) {
+        // No parent: the details window stays open when "Close App" closes this one, and the
+        // program runs until its last window is closed.
         m_convert = new frmConvert(m_roots, model(), m_document.details(), m_document.tokens(), m_tools,
-                                   m_messages, m_shell, this);
+                                   m_messages, m_shell);
         m_convert->setAttribute(Qt::WA_DeleteOnClose);
+        m_convert->move(frameGeometry().center() - m_convert->rect().center());
         connect(m_convert, &frmConvert::built, &m_document, &FunnelDocument::KeepBuild);
     }
     m_convert->show();

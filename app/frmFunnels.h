@@ -17,6 +17,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QPushButton;
+class QScrollArea;
 class QSettings;
 class Shell;
 
@@ -30,8 +31,13 @@ class frmFunnels final : public QWidget {
 public:
     frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettings* settings = nullptr,
                QWidget* parent = nullptr);
+    ~frmFunnels() override;
 
     static QString Caption();
+
+    // Sizes the window to show the whole funnel diagram where the screen allows, else as much as
+    // fits with scroll bars, and centres it in `available`.
+    void FitInto(const QRect& available);
 
     // Opens a funnel file after asking to save unsaved changes; false when nothing was opened.
     bool OpenFile(const QString& path);
@@ -46,7 +52,8 @@ public:
     frmConvert* convertWindow() const { return m_convert; }
 
     QLabel* lblAppName = nullptr;
-    QLabel* lblMyProducts = nullptr;
+    QPushButton* lblMyProducts = nullptr;
+    QScrollArea* scrollArea = nullptr;
     QPushButton* cmdCreate = nullptr;
     QPushButton* cmdOutput = nullptr;
     QPushButton* Command1 = nullptr;
@@ -58,6 +65,9 @@ public:
     QAction* mnuSave = nullptr;
     QAction* mnuSaveAs = nullptr;
     QAction* mnuQuit = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpMyProducts = nullptr;
+    QAction* mnuAbout = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,9 +90,11 @@ private slots:
     bool mnuSave_Click();
     bool mnuSaveAs_Click();
     void ShowDocumentState();
+    void mnuAbout_Click();
 
 private:
     void CreateFileMenu();
+    void CreateHelpMenu();
     // True when the funnel may be replaced: it is saved, the user saved it now, or chose to
     // discard the changes. No document change while a plugin is being built.
     bool MayReplaceFunnel();

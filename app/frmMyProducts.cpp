@@ -14,10 +14,11 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
     , m_myProductsFolder(std::move(myProductsFolder))
     , m_shell(shell) {
     setWindowTitle(QStringLiteral("My Products"));
-    setFixedSize(Twips(0, 0, 12870, 8580).size());
-    setFont(QFont(QStringLiteral("Verdana"), 9));
+    resize(Twips(0, 0, 12870, 8580).size());
 
     auto* layout = new QVBoxLayout(this);
+    // Never smaller than its texts need in the platform's fonts.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->setContentsMargins(24, 18, 24, 18);
     auto addText = [this, layout](const QString& name, const QString& text, bool indented) {
         auto* label = new QLabel(text, this);
@@ -33,7 +34,7 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
     QLabel* title =
         addText(QStringLiteral("Label1"), QStringLiteral("Adding Products to The Software"), false);
     QFont titleFont = title->font();
-    titleFont.setPointSize(14);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 14 / 9);
     titleFont.setBold(true);
     title->setFont(titleFont);
     auto* line = new QFrame(this);
@@ -84,9 +85,10 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
     layout->addStretch();
 
     auto* buttons = new QHBoxLayout;
-    auto* cmdMyProducts = new QPushButton(QStringLiteral("Open \"My Products\" Folder"), this);
+    auto* cmdMyProducts = new QPushButton(QStringLiteral("&Open \"My Products\" Folder"), this);
     cmdMyProducts->setObjectName(QStringLiteral("cmdMyProducts"));
-    auto* cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    auto* cmdClose = new QPushButton(QStringLiteral("&Close"), this);
+    cmdClose->setDefault(true);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     for (QPushButton* button : {cmdMyProducts, cmdClose}) {
         button->setMinimumHeight(40);

@@ -46,7 +46,7 @@ int main(int argc, char* argv[]) {
     DesktopShell shell;
     frmFunnels window(rootsOfThisProgram(), messages, shell, &settings);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window.move(screen->availableGeometry().center() - window.rect().center());
+        window.FitInto(screen->availableGeometry());
     window.show();
     // The toolkit has taken its own options out: what is left is a funnel file to open.
     const QStringList files = QCoreApplication::arguments().mid(1);

@@ -1,6 +1,7 @@
 #include "funnel/FunnelItemPanel.h"
 
 #include "funnel/FunnelModel.h"
+#include "platform/LinkButton.h"
 #include "platform/Twips.h"
 
 #include <QComboBox>
@@ -10,11 +11,11 @@
 
 namespace {
 
-QLabel* caption(const QString& text, const QRect& geometry, QWidget* parent) {
+QLabel* caption(const QString& text, const QRect& geometry, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setGeometry(geometry);
     label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-    label->setFont(QFont(QStringLiteral("Verdana"), 9));
+    label->setBuddy(buddy);
     return label;
 }
 
@@ -30,57 +31,61 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     colours.setColor(QPalette::Window, downsell ? QColor(128, 0, 128) : QColor(64, 0, 64));
     setPalette(colours);
 
-    lblProductName = caption(FunnelModel::Title(slot), Twips(1125, 135, 3030, 375), this);
+    lblProductName = caption(FunnelModel::Title(slot), Twips(1125, 135, 3030, 375), nullptr, this);
     lblProductName->setObjectName(QStringLiteral("lblProductName"));
     lblProductName->setAlignment(Qt::AlignCenter);
-    QFont heading(QStringLiteral("Trebuchet MS"));
-    heading.setPointSizeF(11.25);
+    QFont heading = lblProductName->font();
+    heading.setPointSizeF(heading.pointSizeF() * 1.25);
     heading.setBold(true);
     lblProductName->setFont(heading);
 
-    lblRemoveDownsell = new QLabel(
-        QStringLiteral("<a href=\"#remove\" style=\"color: cyan; text-decoration: none\">X</a>"), this);
+    // The "X" is a focusable button; its box is a little larger than the old label's so the
+    // letter fits in any font, and keeps the old right edge.
+    lblRemoveDownsell = new LinkButton(QStringLiteral("X"), Qt::cyan, Qt::AlignHCenter, this);
     lblRemoveDownsell->setObjectName(QStringLiteral("lblRemoveDownsell"));
-    lblRemoveDownsell->setGeometry(Twips(4680, 135, 240, 195));
-    QFont xFont(QStringLiteral("MS Sans Serif"));
-    xFont.setPointSizeF(8.25);
+    lblRemoveDownsell->setGeometry(Twips(4560, 90, 360, 330));
+    QFont xFont = lblRemoveDownsell->font();
     xFont.setBold(true);
+    xFont.setUnderline(false);
     lblRemoveDownsell->setFont(xFont);
     lblRemoveDownsell->setToolTip(QStringLiteral("Remove this item from the funnel"));
+    lblRemoveDownsell->setAccessibleName(QStringLiteral("Remove %1").arg(FunnelModel::Title(slot)));
     lblRemoveDownsell->setVisible(slot != 0);
 
-    const int left = slot == 3 ? 495 : 450;
-    caption(slot == 0 ? QStringLiteral("Selected Product:") : QStringLiteral("Selected Product"),
-            Twips(450, 675, 2000, 330), this);
-    lblPreview = new QLabel(QStringLiteral("<a href=\"#preview\" style=\"color: white\">Preview</a>"), this);
+    lblPreview = new LinkButton(QStringLiteral("Pre&view"), Qt::white, Qt::AlignRight, this);
     lblPreview->setObjectName(QStringLiteral("lblPreview"));
     lblPreview->setGeometry(Twips(3375, 675, 1230, 285));
-    lblPreview->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblPreview->setFont(QFont(QStringLiteral("Verdana"), 9));
 
     cboProduct = new QComboBox(this);
     cboProduct->setObjectName(QStringLiteral("cboProduct"));
     cboProduct->setGeometry(Twips(450, 1035, 4155, 330));
     cboProduct->setMaxVisibleItems(24);
 
-    caption(QStringLiteral("Product Download Url:"), Twips(left, 1620, 2985, 330), this);
+    const int left = slot == 3 ? 495 : 450;
+    caption(slot == 0 ? QStringLiteral("&Selected Product:") : QStringLiteral("&Selected Product"),
+            Twips(450, 675, 2000, 330), cboProduct, this);
     txtProductDownloadUrl = new QLineEdit(this);
     txtProductDownloadUrl->setObjectName(QStringLiteral("txtProductDownloadUrl"));
     txtProductDownloadUrl->setGeometry(Twips(left, 1980, 4110, 420));
+    caption(QStringLiteral("Product Download &Url:"), Twips(left, 1620, 2985, 330), txtProductDownloadUrl,
+            this);
 
-    QFont buttonFont(QStringLiteral("Verdana"), 8);
+    QFont buttonFont = font();
+    buttonFont.setPointSizeF(buttonFont.pointSizeF() * 8 / 9);
     if (slot == 0 || slot == 1) {
-        cmdAddUpsell = new QPushButton(QStringLiteral("Add Upsell Page"), this);
+        cmdAddUpsell = new QPushButton(QStringLiteral("Add U&psell Page"), this);
         cmdAddUpsell->setObjectName(QStringLiteral("cmdAddUpsell"));
         cmdAddUpsell->setGeometry(slot == 0 ? Twips(1395, 2745, 2355, 510) : Twips(2520, 2745, 2040, 510));
         cmdAddUpsell->setFont(buttonFont);
+        cmdAddUpsell->setAutoDefault(true);
         connect(cmdAddUpsell, &QPushButton::clicked, this, [this] { emit addUpsellClicked(m_slot); });
     }
     if (slot == 1 || slot == 2) {
-        cmdAddDownsell = new QPushButton(QStringLiteral("Add Downsell Page"), this);
+        cmdAddDownsell = new QPushButton(QStringLiteral("Add &Downsell Page"), this);
         cmdAddDownsell->setObjectName(QStringLiteral("cmdAddDownsell"));
         cmdAddDownsell->setGeometry(slot == 1 ? Twips(450, 2745, 2040, 510) : Twips(1395, 2745, 2355, 510));
         cmdAddDownsell->setFont(buttonFont);
+        cmdAddDownsell->setAutoDefault(true);
         connect(cmdAddDownsell, &QPushButton::clicked, this, [this] { emit addDownsellClicked(m_slot); });
     }
 
@@ -88,8 +93,8 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
             [this](const QString& product) { emit productPicked(m_slot, product); });
     connect(txtProductDownloadUrl, &QLineEdit::textEdited, this,
             [this](const QString& address) { emit downloadUrlEdited(m_slot, address); });
-    connect(lblPreview, &QLabel::linkActivated, this, [this] { emit previewClicked(m_slot); });
-    connect(lblRemoveDownsell, &QLabel::linkActivated, this, [this] { emit removeClicked(m_slot); });
+    connect(lblPreview, &QPushButton::clicked, this, [this] { emit previewClicked(m_slot); });
+    connect(lblRemoveDownsell, &QPushButton::clicked, this, [this] { emit removeClicked(m_slot); });
 }
 
 void FunnelItemPanel::ShowState(const FunnelModel& model) {

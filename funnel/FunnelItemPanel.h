@@ -21,8 +21,8 @@ public:
 
     int slot() const { return m_slot; }
     QLabel* lblProductName = nullptr;
-    QLabel* lblRemoveDownsell = nullptr;
-    QLabel* lblPreview = nullptr;
+    QPushButton* lblRemoveDownsell = nullptr;
+    QPushButton* lblPreview = nullptr;
     QComboBox* cboProduct = nullptr;
     QLineEdit* txtProductDownloadUrl = nullptr;
     QPushButton* cmdAddUpsell = nullptr;

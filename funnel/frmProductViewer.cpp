@@ -12,10 +12,10 @@ frmProductViewer::frmProductViewer(const QString& previewPage, QWidget* parent)
     KelvrinBrowser1 = new KelvrinBrowser(this);
     KelvrinBrowser1->setObjectName(QStringLiteral("KelvrinBrowser1"));
     KelvrinBrowser1->setGeometry(Twips(405, 450, 17385, 6540));
-    auto* cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    auto* cmdClose = new QPushButton(QStringLiteral("&Close"), this);
+    cmdClose->setDefault(true);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdClose->setGeometry(Twips(7605, 7425, 2490, 780));
-    cmdClose->setFont(QFont(QStringLiteral("Verdana"), 9));
     connect(cmdClose, &QPushButton::clicked, this, &frmProductViewer::cmdClose_Click);
     KelvrinBrowser1->Navigate(previewPage);
 }

@@ -7,30 +7,42 @@
 #include "platform/Twips.h"
 #include "plugin/PluginBuilder.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
-QLabel* label(const QString& text, const QRect& geometry, QWidget* parent) {
+// A field's caption: its mnemonic moves the focus to the field.
+QLabel* caption(const QString& text, QWidget* field) {
+    auto* result = new QLabel(text, field->parentWidget());
+    result->setBuddy(field);
+    return result;
+}
+
+// A hint beside a field, wrapped to the room it has.
+QLabel* hint(const QString& text, QWidget* parent) {
     auto* result = new QLabel(text, parent);
-    result->setGeometry(geometry);
+    result->setWordWrap(true);
     return result;
 }
 
 template <typename Field>
-Field* field(const QString& name, const QString& text, const QRect& geometry, QWidget* parent) {
+Field* field(const QString& name, const QString& text, int widthTwips, QWidget* parent) {
     auto* result = new Field(parent);
     result->setObjectName(name);
     if constexpr (std::is_same_v<Field, QPlainTextEdit>)
         result->setPlainText(text);
     else
         result->setText(text);
-    result->setGeometry(geometry);
+    result->setMinimumWidth(TwipsToPixels(widthTwips));
     return result;
 }
 
@@ -39,7 +51,7 @@ Field* field(const QString& name, const QString& text, const QRect& geometry, QW
 frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDetails& details,
                        FunnelTokens tokens, KelvrinTools& tools, Messages& messages, Shell& shell,
                        QWidget* parent)
-    : QWidget(parent, Qt::Window)
+    : QDialog(parent)
     , m_roots(std::move(roots))
     , m_funnel(funnel)
     , m_tools(tools)
@@ -48,60 +60,87 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     , m_tokens(std::move(tokens)) {
     setObjectName(QStringLiteral("frmConvert"));
     setWindowTitle(QStringLiteral("Create Plugin"));
-    setFixedSize(Twips(0, 0, 14790, 7620).size());
 
-    label(QStringLiteral("Unique Identifier"), Twips(675, 405, 1905, 330), this);
-    txtPluginID = field<QLineEdit>(QStringLiteral("txtPluginID"), details.identifier,
-                                   Twips(2340, 360, 1725, 375), this);
-    cmdGenerateIdentifier = new QPushButton(QStringLiteral("Generate New"), this);
+    // Laid out rather than placed, so every text fits in the platform's fonts at any scale.
+    auto* top = new QHBoxLayout;
+    txtPluginID = field<QLineEdit>(QStringLiteral("txtPluginID"), details.identifier, 1725, this);
+    top->addWidget(caption(QStringLiteral("Unique &Identifier"), txtPluginID));
+    top->addWidget(txtPluginID);
+    cmdGenerateIdentifier = new QPushButton(QStringLiteral("&Generate New"), this);
     cmdGenerateIdentifier->setObjectName(QStringLiteral("cmdGenerateIdentifier"));
-    cmdGenerateIdentifier->setGeometry(Twips(4320, 360, 1500, 375));
-    label(QStringLiteral("This is a unique identifier for the internal use of the plugin."),
-          Twips(5940, 450, 4785, 240), this);
+    top->addWidget(cmdGenerateIdentifier);
+    top->addWidget(
+        hint(QStringLiteral("This is a unique identifier for the internal use of the plugin."), this), 1);
 
-    auto* frame = new QGroupBox(QStringLiteral(" Enter Your Plugin Details      "), this);
+    auto* frame = new QGroupBox(QStringLiteral("Enter Your Plugin Details"), this);
     frame->setObjectName(QStringLiteral("Frame2"));
-    frame->setGeometry(Twips(630, 1080, 13695, 5325));
-    frame->setStyleSheet(QStringLiteral("QGroupBox { font-family: Verdana; font-weight: bold; }"));
-    label(QStringLiteral("Enter the details of your plugin below:"), Twips(765, 495, 7080, 285), frame);
-    label(QStringLiteral("Plugin Name:"), Twips(1305, 1080, 1185, 285), frame);
-    txtPlugin_Name =
-        field<QLineEdit>(QStringLiteral("txtPlugin_Name"), details.name, Twips(2745, 1035, 2040, 420), frame);
-    label(QStringLiteral(
-              "Please Keep this Name as Short as Possible. Allowed characters: letters, numbers and spaces."),
-          Twips(4950, 1125, 7845, 240), frame);
-    label(QStringLiteral("Plugin URI:"), Twips(1305, 1620, 1185, 285), frame);
-    txtPlugin_Uri =
-        field<QLineEdit>(QStringLiteral("txtPlugin_Uri"), details.uri, Twips(2745, 1575, 3975, 420), frame);
-    label(QStringLiteral("Description:"), Twips(1305, 2160, 1185, 285), frame);
+    QFont frameFont = frame->font();
+    frameFont.setBold(true);
+    frame->setFont(frameFont);
+    auto* frameContents = new QWidget(frame);
+    frameContents->setFont(font());
+    auto* frameLayout = new QVBoxLayout(frame);
+    frameLayout->addWidget(frameContents);
+    auto* form = new QFormLayout(frameContents);
+    form->setContentsMargins(0, 0, 0, 0);
+    form->addRow(new QLabel(QStringLiteral("Enter the details of your plugin below:"), frameContents));
+
+    txtPlugin_Name = field<QLineEdit>(QStringLiteral("txtPlugin_Name"), details.name, 2040, frameContents);
+    auto* nameRow = new QHBoxLayout;
+    nameRow->addWidget(txtPlugin_Name);
+    nameRow->addWidget(hint(QStringLiteral("Please Keep this Name as Short as Possible. Allowed characters: "
+                                           "letters, numbers and spaces."),
+                            frameContents),
+                       1);
+    form->addRow(caption(QStringLiteral("Plugin &Name:"), txtPlugin_Name), nameRow);
+    txtPlugin_Uri = field<QLineEdit>(QStringLiteral("txtPlugin_Uri"), details.uri, 3975, frameContents);
+    form->addRow(caption(QStringLiteral("Plugin U&RI:"), txtPlugin_Uri), txtPlugin_Uri);
     txtPlugin_Description = field<QPlainTextEdit>(QStringLiteral("txtPlugin_Description"),
-                                                  details.description, Twips(2745, 2115, 9060, 645), frame);
+                                                  details.description, 6000, frameContents);
+    txtPlugin_Description->setFixedHeight(txtPlugin_Description->fontMetrics().lineSpacing() * 3 + 12);
     txtPlugin_Description->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    label(QStringLiteral("Version:"), Twips(1305, 2925, 1185, 285), frame);
-    txtPlugin_Version = field<QLineEdit>(QStringLiteral("txtPlugin_Version"), details.version,
-                                         Twips(2745, 2835, 915, 420), frame);
-    label(QStringLiteral("Author:"), Twips(1305, 3420, 1185, 285), frame);
-    txtPlugin_Author = field<QLineEdit>(QStringLiteral("txtPlugin_Author"), details.author,
-                                        Twips(2745, 3375, 3975, 420), frame);
-    label(QStringLiteral("Author Url:"), Twips(1305, 4005, 1185, 285), frame);
-    txtPlugin_AuthorUrl = field<QLineEdit>(QStringLiteral("txtPlugin_AuthorUrl"), details.authorUrl,
-                                           Twips(2745, 3960, 3975, 420), frame);
+    // Tab leaves the description as it leaves every other field.
+    txtPlugin_Description->setTabChangesFocus(true);
+    form->addRow(caption(QStringLiteral("&Description:"), txtPlugin_Description), txtPlugin_Description);
+    txtPlugin_Version =
+        field<QLineEdit>(QStringLiteral("txtPlugin_Version"), details.version, 915, frameContents);
+    form->addRow(caption(QStringLiteral("&Version:"), txtPlugin_Version), txtPlugin_Version);
+    txtPlugin_Author =
+        field<QLineEdit>(QStringLiteral("txtPlugin_Author"), details.author, 3975, frameContents);
+    form->addRow(caption(QStringLiteral("&Author:"), txtPlugin_Author), txtPlugin_Author);
+    txtPlugin_AuthorUrl =
+        field<QLineEdit>(QStringLiteral("txtPlugin_AuthorUrl"), details.authorUrl, 3975, frameContents);
+    form->addRow(caption(QStringLiteral("Author U&rl:"), txtPlugin_AuthorUrl), txtPlugin_AuthorUrl);
     // Hints, not values: a field left empty stays out of the plugin's header.
     txtPlugin_Description->setPlaceholderText(QStringLiteral("Enter your description..."));
     txtPlugin_Author->setPlaceholderText(QStringLiteral("Enter Your Name..."));
     txtPlugin_AuthorUrl->setPlaceholderText(QStringLiteral("Enter Your Url ..."));
-    label(QStringLiteral("License:"), Twips(1305, 4500, 1185, 285), frame);
-    txtPlugin_License = field<QLineEdit>(QStringLiteral("txtPlugin_License"), details.license,
-                                         Twips(2745, 4500, 960, 420), frame);
+    txtPlugin_License =
+        field<QLineEdit>(QStringLiteral("txtPlugin_License"), details.license, 960, frameContents);
+    form->addRow(caption(QStringLiteral("&License:"), txtPlugin_License), txtPlugin_License);
+    for (QLineEdit* shortField : {txtPlugin_Name, txtPlugin_Version, txtPlugin_License})
+        shortField->setMaximumWidth(shortField->minimumWidth() * 2);
 
-    Command3 = new QPushButton(QStringLiteral("Create Plugin"), this);
+    Command3 = new QPushButton(QStringLiteral("&Create Plugin"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
-    Command3->setGeometry(Twips(4320, 6750, 2805, 645));
-    Command1 = new QPushButton(QStringLiteral("Close Window"), this);
+    Command3->setDefault(true);
+    Command1 = new QPushButton(QStringLiteral("Close &Window"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(Twips(7290, 6750, 2805, 645));
-    for (QPushButton* button : {Command3, Command1})
-        button->setFont(QFont(QStringLiteral("Verdana"), 9));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton* button : {Command3, Command1}) {
+        button->setMinimumSize(Twips(0, 0, 2805, 645).size());
+        buttons->addWidget(button);
+    }
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(TwipsToPixels(630), TwipsToPixels(360), TwipsToPixels(630),
+                               TwipsToPixels(225));
+    layout->addLayout(top);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+    setMinimumWidth(TwipsToPixels(11000));
 
     connect(cmdGenerateIdentifier, &QPushButton::clicked, this, &frmConvert::cmdGenerateIdentifier_Click);
     connect(Command1, &QPushButton::clicked, this, &frmConvert::Command1_Click);
@@ -132,13 +171,25 @@ void frmConvert::cmdGenerateIdentifier_Click() {
     GenerateIdentifier();
 }
 
+void frmConvert::reject() {
+    if (!m_building)
+        QDialog::reject();
+}
+
+void frmConvert::closeEvent(QCloseEvent* event) {
+    if (m_building)
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
 void frmConvert::Command1_Click() {
     close();
 }
 
 void frmConvert::SetBusy(bool busy) {
     m_building = busy;
-    Command3->setText(busy ? QStringLiteral("Please Wait...") : QStringLiteral("Create Plugin"));
+    Command3->setText(busy ? QStringLiteral("Please Wait...") : QStringLiteral("&Create Plugin"));
     for (QWidget* control :
          std::initializer_list<QWidget*>{Command3, txtPluginID, cmdGenerateIdentifier, Command1})
         control->setEnabled(!busy);

@@ -4,10 +4,11 @@
 #include "platform/AppRoots.h"
 #include "plugin/PluginDetails.h"
 
-#include <QWidget>
+#include <QDialog>
 
 class FunnelModel;
 class KelvrinTools;
+class QCloseEvent;
 class Messages;
 class QLineEdit;
 class QPlainTextEdit;
@@ -15,8 +16,9 @@ class QPushButton;
 class Shell;
 
 // "Create Plugin": the plugin's details, a new identifier on request, and the build. It opens with
-// the funnel's details; a funnel without an identifier gets a new one.
-class frmConvert final : public QWidget {
+// the funnel's details; a funnel without an identifier gets a new one. A dialog that does not
+// block the main window: Enter creates the plugin, Esc closes it.
+class frmConvert final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(frmConvert)
 
@@ -38,6 +40,11 @@ public:
     QPushButton* cmdGenerateIdentifier = nullptr;
     QPushButton* Command3 = nullptr;
     QPushButton* Command1 = nullptr;
+
+protected:
+    // Neither Esc nor the window's close box closes it while a plugin is being built.
+    void reject() override;
+    void closeEvent(QCloseEvent* event) override;
 
 signals:
     // A plugin was built from these details and tokens.

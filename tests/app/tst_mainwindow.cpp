@@ -110,13 +110,13 @@ private slots:
                  QString("https://downloads.example.com/dld/webinarwealth.html/x"));
 
         QTest::mouseClick(upsell->cmdAddDownsell, Qt::LeftButton);
-        emit upsell->lblRemoveDownsell->linkActivated("#remove");
+        upsell->lblRemoveDownsell->click();
         QCOMPARE(messages.lastTitle(), QString("Ooops"));
         QCOMPARE(messages.lastText(), QString("The selected funnel item can' be deleted (has child items)"));
         QVERIFY(upsell->isVisible());
 
-        emit window.panel(3)->lblRemoveDownsell->linkActivated("#remove");
-        emit upsell->lblRemoveDownsell->linkActivated("#remove");
+        window.panel(3)->lblRemoveDownsell->click();
+        upsell->lblRemoveDownsell->click();
         QVERIFY(!upsell->isVisible());
         QVERIFY(!window.imgFunnel(0)->isVisible());
         QVERIFY(front->cmdAddUpsell->isEnabled());
@@ -125,6 +125,37 @@ private slots:
         QCOMPARE(upsell->cboProduct->currentText(), QString("Webinar Wealth"));
         QCOMPARE(upsell->txtProductDownloadUrl->text(),
                  QString("https://downloads.example.com/dld/webinarwealth.html/x"));
+    }
+
+    void secondUpsellsDownsellThroughTheWindow() {
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        window.show();
+        QTest::mouseClick(window.panel(0)->cmdAddUpsell, Qt::LeftButton);
+        QTest::mouseClick(window.panel(1)->cmdAddUpsell, Qt::LeftButton);
+        FunnelItemPanel* second = window.panel(2);
+        QVERIFY(second->isVisible());
+        QVERIFY(window.imgFunnel(1)->isVisible());
+        QVERIFY(!window.panel(1)->cmdAddUpsell->isEnabled());
+        QVERIFY(!window.panel(4)->isVisible());
+
+        QTest::mouseClick(second->cmdAddDownsell, Qt::LeftButton);
+        QVERIFY(window.panel(4)->isVisible());
+        QVERIFY(window.imgFunnel(3)->isVisible());
+        QVERIFY(!window.imgFunnel(2)->isVisible());
+        QVERIFY(!window.panel(3)->isVisible());
+        QVERIFY(!second->cmdAddDownsell->isEnabled());
+        QVERIFY(window.panel(4)->lblRemoveDownsell->isVisible());
+
+        // With its downsell shown, the second upsell cannot go; without it, it can.
+        second->lblRemoveDownsell->click();
+        QCOMPARE(messages.lastTitle(), QString("Ooops"));
+        QVERIFY(second->isVisible());
+        window.panel(4)->lblRemoveDownsell->click();
+        QVERIFY(!window.panel(4)->isVisible());
+        QVERIFY(second->cmdAddDownsell->isEnabled());
     }
 
     void previewRefusals_data() {
@@ -147,7 +178,7 @@ private slots:
         RecordingShell shell;
         frmFunnels window(app.path(), messages, shell);
         window.model().SetProductText(0, product);
-        emit window.panel(0)->lblPreview->linkActivated("#preview");
+        window.panel(0)->lblPreview->click();
         QCOMPARE(messages.lastTitle(), title);
         QCOMPARE(messages.lastText(), text);
         QVERIFY(window.model().lblItemPreview.isEmpty());
@@ -184,7 +215,7 @@ private slots:
             shownText = browser->toPlainText();
             QTest::mouseClick(viewer->findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
         });
-        emit window.panel(3)->lblPreview->linkActivated("#preview");
+        window.panel(3)->lblPreview->click();
         QVERIFY2(shownText.contains(expected, Qt::CaseInsensitive), qPrintable(shownText.left(200)));
         QCOMPARE(window.model().lblItemPreview, QString("3"));
         // The preview resolves the slot again, replacing a typed address.
@@ -209,7 +240,7 @@ private slots:
             QTest::mouseClick(help->findChild<QPushButton*>("cmdMyProducts"), Qt::LeftButton);
             QTest::mouseClick(help->findChild<QPushButton*>("cmdClose"), Qt::LeftButton);
         });
-        emit window.lblMyProducts->linkActivated("#myproducts");
+        window.lblMyProducts->click();
         QCOMPARE(shell.opened.last(), app.path() + "/myproducts");
 
         QTest::mouseClick(window.Command1, Qt::LeftButton);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs Veltrano into a scratch root as a user or a package would, checks the layout, and
 # runs the installed program as a normal user (nobody) with a fresh home: a build from the
-# command line.
+# command line, and under Xvfb a build through the window by the keyboard alone.
 # Nothing may change outside that user's XDG folders and documents.
 #
 #   tests/install/run.sh cmake BUILD_DIR   cmake --install into a scratch prefix
@@ -87,13 +87,28 @@ cat >"$home/funnel.json" <<'JSON'
 JSON
 archive=$(as_user "$prefix/bin/veltrano" build "$home/funnel.json") || fail "the command-line build failed"
 [ "$archive" = "$home/Documents/Veltrano/installedplugin.zip" ] || fail "archive in the wrong place: $archive"
-unzip -l "$archive" | grep -q "pInstalled/modules/template/funnelitem-1.jpg" ||
+# (Listings are read whole: grep -q would close the pipe early.)
+listing=$(unzip -Z1 "$archive")
+grep -qx "pInstalled/modules/template/funnelitem-1.jpg" <<<"$listing" ||
   fail "the archive lacks the demo product's image"
 
-# Written: only the user's folders of Veltrano, and nothing in the installed tree.
+if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
+  as_user xvfb-run -a -s "-screen 0 1366x768x24" bash "$here/drive-window.sh" "$prefix/bin/veltrano" ||
+    fail "the build through the window failed"
+  [ -f "$home/Documents/Veltrano/myplugin.zip" ] || fail "the window's build left no archive"
+  listing=$(unzip -Z1 "$home/Documents/Veltrano/myplugin.zip")
+  grep -q "/modules/template/salespage-funnelitem-0.php$" <<<"$listing" ||
+    fail "the window's archive lacks the front end's sales page"
+else
+  echo "SKIP: the window build needs xvfb-run and xdotool"
+fi
+
+# Written: only the user's folders of Veltrano (its settings file among them), and nothing in the
+# installed tree.
 snapshot | diff "$work/prefix.before" - >/dev/null || fail "the installed tree changed"
 written=$(cd "$home" && find . -path ./tmp -prune -o -type f -newer "$home/funnel.json" -print | sort |
-  grep -v -e '^./.local/share/veltrano/' -e '^./.cache/veltrano/' -e '^./Documents/Veltrano/' || true)
+  grep -v -e '^./.local/share/veltrano/' -e '^./.cache/veltrano/' -e '^./Documents/Veltrano/' \
+    -e '^./.config/Veltrano/Veltrano.conf$' || true)
 [ -z "$written" ] || fail "files written outside Veltrano's folders: $written"
 [ -f "$home/.local/share/veltrano/myproducts/demo-product/salespage.jpg" ] || fail "no demo product copied"
 echo "PASS: $mode install in $prefix, built $(ls "$home/Documents/Veltrano" | tr '\n' ' ')"

@@ -49,8 +49,8 @@ private slots:
         QCOMPARE(form->txtPlugin_AuthorUrl->text(), QString());
         QCOMPARE(form->txtPlugin_AuthorUrl->placeholderText(), QString("Enter Your Url ..."));
         QVERIFY(form->Details().SafetyProblem().isEmpty());
-        QCOMPARE(form->Command3->text(), QString("Create Plugin"));
-        QCOMPARE(form->Command1->text(), QString("Close Window"));
+        QCOMPARE(form->Command3->text(), QString("&Create Plugin"));
+        QCOMPARE(form->Command1->text(), QString("Close &Window"));
     }
 
     void missingProductKeepsTheWindowClosed() {
@@ -117,7 +117,7 @@ private slots:
             qPrintable(f.messages.lastText()));
         QVERIFY(f.messages.lastText().contains("output"));
         QVERIFY(form->isVisible());
-        QCOMPARE(form->Command3->text(), QString("Create Plugin"));
+        QCOMPARE(form->Command3->text(), QString("&Create Plugin"));
         for (QWidget* control : std::initializer_list<QWidget*>{
                  form->Command3, form->Command1, form->cmdGenerateIdentifier, form->txtPluginID})
             QVERIFY(control->isEnabled());

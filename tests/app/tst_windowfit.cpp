@@ -1,0 +1,165 @@
+#include "Recorders.h"
+#include "TestAppFolder.h"
+#include "app/frmFunnels.h"
+#include "app/frmMyProducts.h"
+#include "funnel/FunnelItemPanel.h"
+#include "funnel/frmProductViewer.h"
+#include "platform/KelvrinTools.h"
+#include "platform/ScreenFit.h"
+#include "plugin/frmConvert.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+
+QString describe(const QWidget* control, const QString& text, const QSize& need) {
+    return QStringLiteral("%1 \"%2\" needs %3x%4 but has %5x%6")
+        .arg(control->objectName().isEmpty() ? QString::fromLatin1(control->metaObject()->className())
+                                             : control->objectName(),
+             text)
+        .arg(need.width())
+        .arg(need.height())
+        .arg(control->width())
+        .arg(control->height());
+}
+
+// Every shown label and button of `window` whose text is larger than the control.
+QStringList textsThatDoNotFit(QWidget* window) {
+    QStringList problems;
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(window) || label->text().isEmpty())
+            continue;
+        const QRect room = label->contentsRect();
+        const QSize need = label->wordWrap() ? QSize(room.width(), label->heightForWidth(label->width()))
+                                             : label->fontMetrics().size(Qt::TextShowMnemonic, label->text());
+        if (need.width() > room.width() || need.height() > label->height())
+            problems << describe(label, label->text(), need);
+    }
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (!button->isVisibleTo(window) || button->text().isEmpty())
+            continue;
+        const auto* push = qobject_cast<QPushButton*>(button);
+        // A button's bevel takes a few pixels on either side of the text; a link's focus frame one.
+        const int margins = push && push->isFlat() ? 2 : 8;
+        const QSize need =
+            QFontMetrics(button->font()).size(Qt::TextShowMnemonic, button->text()) + QSize(margins, 2);
+        if (need.width() > button->width() || need.height() > button->height())
+            problems << describe(button, button->text(), need);
+    }
+    return problems;
+}
+
+} // namespace
+
+class tst_WindowFit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyTextFitsItsControl() {
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        window.model().AddUpsell(0);
+        window.model().AddUpsell(1);
+        window.model().AddDownsell(1);
+        window.model().AddDownsell(2);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList problems = textsThatDoNotFit(&window);
+
+        KelvrinTools tools(1);
+        frmConvert convert(app.path(), window.model(), PluginDetails(), FunnelTokens(), tools, messages, shell);
+        convert.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&convert));
+        problems += textsThatDoNotFit(&convert);
+
+        frmMyProducts help(app.file("myproducts"), shell);
+        help.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        problems += textsThatDoNotFit(&help);
+
+        frmProductViewer viewer(app.file("productspro/webinarwealth/preview.html"));
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        problems += textsThatDoNotFit(&viewer);
+
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    }
+
+    // Catches the check itself missing a text that is cut off.
+    void aCutOffTextIsFound() {
+        QWidget window;
+        auto* label = new QLabel(QStringLiteral("A long text that no sixty pixels can hold"), &window);
+        label->setObjectName(QStringLiteral("narrow"));
+        label->setGeometry(0, 0, 60, 30);
+        auto* button = new QPushButton(QStringLiteral("&Create Plugin"), &window);
+        button->setGeometry(0, 40, 200, 30);
+        window.show();
+        QCOMPARE(textsThatDoNotFit(&window).size(), 1);
+        button->resize(40, 30);
+        QCOMPARE(textsThatDoNotFit(&window).size(), 2);
+    }
+
+    void placement_data() {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("expected");
+        const QSize wanted(1352, 708);
+        // Screens less their panels, in device-independent pixels.
+        QTest::newRow("1920x1080 at 100%") << QRect(0, 0, 1920, 1040) << QRect(QPoint(284, 182), wanted);
+        QTest::newRow("1366x768") << QRect(0, 0, 1366, 728) << QRect(8, 40, 1350, 680);
+        QTest::newRow("1920x1080 at 150%") << QRect(0, 0, 1280, 693) << QRect(8, 40, 1264, 645);
+        QTest::newRow("1920x1080 at 200%") << QRect(0, 0, 960, 520) << QRect(8, 40, 944, 472);
+        QTest::newRow("second screen") << QRect(1920, 0, 1280, 693) << QRect(1928, 40, 1264, 645);
+    }
+    void placement() {
+        QFETCH(QRect, available);
+        QFETCH(QRect, expected);
+        const QRect placed = ScreenFit::Place(QSize(1352, 708), available, ScreenFit::kFrameAllowance);
+        QCOMPARE(placed, expected);
+        QVERIFY(available.contains(placed.marginsAdded(ScreenFit::kFrameAllowance)));
+    }
+
+    void smallScreenScrollsTheWholeDiagram() {
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        window.FitInto(QRect(0, 0, 960, 520));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.width() <= 960 && window.height() <= 520);
+        // The diagram keeps its size and places; the window scrolls to every part of it.
+        QCOMPARE(window.scrollArea->widget()->size(), QSize(1352, 689));
+        QCOMPARE(window.panel(0)->geometry(), QRect(24, 72, 334, 241));
+        QScrollBar* across = window.scrollArea->horizontalScrollBar();
+        QScrollBar* down = window.scrollArea->verticalScrollBar();
+        QVERIFY(across->isVisible() && down->isVisible());
+        across->setValue(across->maximum());
+        down->setValue(down->maximum());
+        const QPoint corner = window.Command1->mapTo(&window, window.Command1->rect().bottomRight());
+        QVERIFY(window.rect().contains(corner));
+    }
+
+    void largeScreenShowsTheWholeDiagram() {
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        window.FitInto(QRect(0, 0, 1920, 1040));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!window.scrollArea->horizontalScrollBar()->isVisible());
+        QVERIFY(!window.scrollArea->verticalScrollBar()->isVisible());
+    }
+};
+
+QTEST_MAIN(tst_WindowFit)
+#include "tst_windowfit.moc"
