@@ -77,8 +77,11 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     QFont frameFont = frame->font();
     frameFont.setBold(true);
     frame->setFont(frameFont);
+    // Only the title is bold: the fields inside keep the normal weight.
     auto* frameContents = new QWidget(frame);
-    frameContents->setFont(font());
+    QFont contentsFont = font();
+    contentsFont.setBold(false);
+    frameContents->setFont(contentsFont);
     auto* frameLayout = new QVBoxLayout(frame);
     frameLayout->addWidget(frameContents);
     auto* form = new QFormLayout(frameContents);
