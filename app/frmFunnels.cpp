@@ -361,10 +361,10 @@ void frmFunnels::Form_Load() {
     ShowDocumentState();
 
     const QString problem = m_roots.PrepareUserFolders();
+    const QString myProducts = m_roots.MyProducts();
     if (!problem.isEmpty())
         m_messages.Show(QStringLiteral("Important"), problem, Messages::Icon::Warning);
-    const QString myProducts = m_roots.MyProducts();
-    if (!KelvrinTools::PathExists(myProducts, true) && !QDir().mkdir(myProducts))
+    else if (!KelvrinTools::PathExists(myProducts, true) && !QDir().mkdir(myProducts))
         m_messages.Show(QStringLiteral("Important"),
                         QStringLiteral("The folder for your own products could not be created:\n%1\n\n"
                                        "Veltrano goes on with the built-in products only.")

@@ -50,19 +50,27 @@ AppRoots AppRoots::ForExecutable(const QString& executableFolder, const QString&
 QString AppRoots::PrepareUserFolders() const {
     if (m_single)
         return {};
+    // Each folder is tried on its own: one that cannot be made does not stop the others.
+    QStringList missing;
     for (const QString& folder : {m_workArea, m_output})
         if (!QDir().mkpath(folder))
-            return QStringLiteral("Cannot create the folder %1").arg(folder);
-    if (QFileInfo(m_myProducts).isDir())
-        return {};
-    if (!QDir().mkpath(m_myProducts + QStringLiteral("/demo-product")))
-        return QStringLiteral("Cannot create the folder %1").arg(m_myProducts);
-    try {
-        // The demo product shows how a product folder is laid out.
-        KelvrinFile::CopyFolder(m_shipped + QStringLiteral("/myproducts/demo-product"),
-                                m_myProducts + QStringLiteral("/demo-product"));
-    } catch (const BuildError& error) {
-        return error.description();
+            missing << folder;
+    if (!QFileInfo(m_myProducts).isDir()) {
+        const QString demo = m_myProducts + QStringLiteral("/demo-product");
+        if (!QDir().mkpath(demo)) {
+            missing << m_myProducts;
+        } else {
+            try {
+                // The demo product shows how a product folder is laid out.
+                KelvrinFile::CopyFolder(m_shipped + QStringLiteral("/myproducts/demo-product"), demo);
+            } catch (const BuildError&) {
+                missing << demo;
+            }
+        }
     }
-    return {};
+    if (missing.isEmpty())
+        return {};
+    return QStringLiteral("Veltrano could not create its folders:\n%1\n\nPlugins cannot be built until "
+                          "they can be created.")
+        .arg(missing.join(QLatin1Char('\n')));
 }

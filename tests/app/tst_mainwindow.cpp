@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -51,6 +52,51 @@ private slots:
         QCOMPARE(list->count(), 22);
         QCOMPARE(list->itemText(20), QString("My Products: Cool Product"));
         QCOMPARE(list->itemText(21), QString("My Products: Demo Product"));
+    }
+
+    void installedWindowUsesTheUsersFolders() {
+        TestAppFolder shipped;
+        QTemporaryDir home;
+        const AppRoots roots = AppRoots::Installed(shipped.path(), home.path() + "/data",
+                                                   home.path() + "/cache", home.path() + "/Documents");
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(roots, messages, shell);
+        QVERIFY(messages.shown.isEmpty());
+        QVERIFY(QFileInfo(home.path() + "/data/veltrano/myproducts/demo-product/download.txt").isFile());
+        QVERIFY(QFileInfo(home.path() + "/cache/veltrano/temp").isDir());
+        QCOMPARE(window.panel(0)->cboProduct->itemText(20), QString("My Products: Demo Product"));
+
+        QTest::mouseClick(window.cmdOutput, Qt::LeftButton);
+        QCOMPARE(shell.opened, QStringList{home.path() + "/Documents/Veltrano"});
+        QTimer::singleShot(0, [&] {
+            QWidget* help = QApplication::activeModalWidget();
+            QVERIFY(help);
+            QTest::mouseClick(help->findChild<QPushButton*>("cmdMyProducts"), Qt::LeftButton);
+            help->close();
+        });
+        window.lblMyProducts->click();
+        QCOMPARE(shell.opened.last(), home.path() + "/data/veltrano/myproducts");
+    }
+
+    void installedFoldersThatCannotBeMadeAreReported() {
+        TestAppFolder shipped;
+        QTemporaryDir home;
+        QFile blocker(home.path() + "/cache");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(AppRoots::Installed(shipped.path(), home.path() + "/data", home.path() + "/cache",
+                                              home.path() + "/Documents"),
+                          messages, shell);
+        QCOMPARE(messages.shown.size(), 1);
+        QCOMPARE(messages.lastTitle(), QString("Important"));
+        QVERIFY2(messages.lastText().contains(home.path() + "/cache/veltrano/temp"),
+                 qPrintable(messages.lastText()));
+        // The folders that could be made are there: the user's products among them.
+        QCOMPARE(window.panel(0)->cboProduct->itemText(20), QString("My Products: Demo Product"));
+        QVERIFY(QFileInfo(home.path() + "/Documents/Veltrano").isDir());
     }
 
     void productsFolderThatCannotBeMadeIsReported() {

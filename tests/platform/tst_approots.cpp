@@ -140,8 +140,13 @@ private slots:
         QFile blocker(m_home.path() + "/Documents");
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        const QString problem = installed(shipped).PrepareUserFolders();
+        const AppRoots roots = installed(shipped);
+        const QString problem = roots.PrepareUserFolders();
         QVERIFY2(problem.contains(m_home.path() + "/Documents/Veltrano"), qPrintable(problem));
+        QVERIFY(!problem.contains(roots.WorkArea()));
+        // The others are made all the same.
+        QVERIFY(QFileInfo(roots.WorkArea()).isDir());
+        QVERIFY(QFileInfo(roots.MyProducts() + "/demo-product/download.txt").isFile());
     }
 
     void singleFolderIsLeftAsItIs() {
