@@ -1,5 +1,6 @@
 #include "app/frmMyProducts.h"
 
+#include "platform/ScreenFit.h"
 #include "platform/Shell.h"
 #include "platform/Twips.h"
 
@@ -7,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* parent)
@@ -95,6 +97,7 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
         buttons->addWidget(button);
     }
     layout->addLayout(buttons);
+    resize(ScreenFit::Bounded(size(), screen()->availableGeometry()));
     connect(cmdMyProducts, &QPushButton::clicked, this, &frmMyProducts::cmdMyProducts_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmMyProducts::cmdClose_Click);
 }

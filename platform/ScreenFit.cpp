@@ -10,4 +10,8 @@ QRect Place(const QSize& wanted, const QRect& available, const QMargins& frame) 
     return outer.marginsRemoved(frame);
 }
 
+QSize Bounded(const QSize& wanted, const QRect& available) {
+    return wanted.boundedTo(available.marginsRemoved(kFrameAllowance).size());
+}
+
 } // namespace ScreenFit

@@ -13,4 +13,7 @@ inline constexpr QMargins kFrameAllowance{8, 40, 8, 8};
 // the frame included centred on `available`.
 QRect Place(const QSize& wanted, const QRect& available, const QMargins& frame);
 
+// `wanted`, made no larger than `available` less the frame allowance.
+QSize Bounded(const QSize& wanted, const QRect& available);
+
 } // namespace ScreenFit

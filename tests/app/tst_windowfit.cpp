@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -76,7 +77,8 @@ private slots:
         QStringList problems = textsThatDoNotFit(&window);
 
         KelvrinTools tools(1);
-        frmConvert convert(app.path(), window.model(), PluginDetails(), FunnelTokens(), tools, messages, shell);
+        frmConvert convert(app.path(), window.model(), PluginDetails(), FunnelTokens(), tools, messages,
+                           shell);
         convert.show();
         QVERIFY(QTest::qWaitForWindowExposed(&convert));
         problems += textsThatDoNotFit(&convert);
@@ -92,6 +94,35 @@ private slots:
         problems += textsThatDoNotFit(&viewer);
 
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    }
+
+    // Every window opens within the screen, its texts fitting. CTest runs this test on the
+    // screens that matter: 1366x768, and 1920x1080 at 100%, 150% and 200% scaling.
+    void everyWindowFitsTheScreen() {
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        qInfo() << "screen" << available.size() << "at" << qApp->devicePixelRatio();
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        KelvrinTools tools(1);
+        frmFunnels window(app.path(), messages, shell);
+        window.FitInto(available);
+        frmConvert convert(app.path(), window.model(), PluginDetails(), FunnelTokens(), tools, messages,
+                           shell);
+        frmMyProducts help(app.file("myproducts"), shell);
+        frmProductViewer viewer(app.file("productspro/webinarwealth/preview.html"));
+        for (QWidget* shown : std::initializer_list<QWidget*>{&window, &convert, &help, &viewer}) {
+            shown->show();
+            QVERIFY(QTest::qWaitForWindowExposed(shown));
+            const QSize room = available.marginsRemoved(ScreenFit::kFrameAllowance).size();
+            QVERIFY2(shown->width() <= room.width() && shown->height() <= room.height(),
+                     qPrintable(QStringLiteral("%1 is %2x%3")
+                                    .arg(shown->windowTitle())
+                                    .arg(shown->width())
+                                    .arg(shown->height())));
+            const QStringList problems = textsThatDoNotFit(shown);
+            QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        }
     }
 
     // Catches the check itself missing a text that is cut off.
