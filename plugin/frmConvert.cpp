@@ -97,7 +97,7 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
                        1);
     form->addRow(caption(QStringLiteral("Plugin &Name:"), txtPlugin_Name), nameRow);
     txtPlugin_Uri = field<QLineEdit>(QStringLiteral("txtPlugin_Uri"), details.uri, 3975, frameContents);
-    form->addRow(caption(QStringLiteral("Plugin U&RI:"), txtPlugin_Uri), txtPlugin_Uri);
+    form->addRow(caption(QStringLiteral("Plugin &URI:"), txtPlugin_Uri), txtPlugin_Uri);
     txtPlugin_Description = field<QPlainTextEdit>(QStringLiteral("txtPlugin_Description"),
                                                   details.description, 6000, frameContents);
     txtPlugin_Description->setFixedHeight(txtPlugin_Description->fontMetrics().lineSpacing() * 3 + 12);

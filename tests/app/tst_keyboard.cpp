@@ -3,15 +3,19 @@
 #include "app/frmFunnels.h"
 #include "catalogue/BuiltInProducts.h"
 #include "funnel/FunnelItemPanel.h"
+#include "platform/KelvrinTools.h"
 #include "plugin/frmConvert.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -56,6 +60,26 @@ struct Fixture {
     }
 };
 
+// The mnemonic letters of the buttons and buddied captions below `root`, one entry per control.
+QStringList mnemonics(QWidget* root) {
+    QStringList letters;
+    auto letterOf = [](const QString& text) {
+        const int at = text.indexOf(QLatin1Char('&'));
+        return at >= 0 && at + 1 < text.size() ? QString(text.at(at + 1).toLower()) : QString();
+    };
+    for (QAbstractButton* button : root->findChildren<QAbstractButton*>())
+        letters << letterOf(button->text());
+    for (QLabel* label : root->findChildren<QLabel*>())
+        if (label->buddy())
+            letters << letterOf(label->text());
+    letters.removeAll(QString());
+    return letters;
+}
+
+bool unique(const QStringList& letters) {
+    return QSet<QString>(letters.begin(), letters.end()).size() == letters.size();
+}
+
 } // namespace
 
 class tst_Keyboard : public QObject {
@@ -82,6 +106,27 @@ private slots:
         f.window.lblMyProducts->setFocus();
         for (QWidget* control : controls)
             QVERIFY2(tabTo(control), qPrintable(control->objectName()));
+    }
+
+    // Alt and a letter reaches one control: the panels repeat their letters, one panel at a
+    // time, and no letter of a panel is one of the window's own.
+    void mnemonicsDoNotClash() {
+        Fixture f;
+        QStringList windowLetters = mnemonics(&f.window);
+        const QStringList panelLetters = mnemonics(f.window.panel(1));
+        QVERIFY(unique(panelLetters));
+        for (int n = 0; n < 5; ++n)
+            for (const QString& letter : mnemonics(f.window.panel(n)))
+                windowLetters.removeOne(letter);
+        QVERIFY2(unique(windowLetters), qPrintable(windowLetters.join(',')));
+        for (const QString& letter : panelLetters)
+            QVERIFY2(!windowLetters.contains(letter), qPrintable(letter));
+
+        KelvrinTools tools(1);
+        frmConvert convert(f.app.path(), f.window.model(), PluginDetails(), FunnelTokens(), tools, f.messages,
+                           f.shell);
+        QCOMPARE(mnemonics(&convert).size(), 11);
+        QVERIFY2(unique(mnemonics(&convert)), qPrintable(mnemonics(&convert).join(',')));
     }
 
     void funnelByKeyboardAlone() {
