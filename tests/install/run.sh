@@ -76,8 +76,15 @@ mkdir -p "$home/tmp"
 chown -R nobody "$home"
 snapshot() { (cd "$prefix" && find . -printf '%p %s %m %T@\n' | sort); }
 snapshot >"$work/prefix.before"
+# The file manager the program asks for is a stand-in that notes the folder it was to show.
+mkdir -p "$work/stand-in"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s/opened"\n' "$work" >"$work/stand-in/xdg-open"
+chmod 755 "$work/stand-in/xdg-open"
+touch "$work/opened"
+chmod 666 "$work/opened"
 as_user() {
-  runuser -u nobody -- env -i HOME="$home" PATH=/usr/bin:/bin TMPDIR="$home/tmp" LANG=C.UTF-8 "$@"
+  runuser -u nobody -- env -i HOME="$home" PATH="$work/stand-in:/usr/bin:/bin" TMPDIR="$home/tmp" \
+    LANG=C.UTF-8 "$@"
 }
 
 cat >"$home/funnel.json" <<'JSON'
@@ -96,6 +103,8 @@ if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
   as_user xvfb-run -a -s "-screen 0 1366x768x24" bash "$here/drive-window.sh" "$prefix/bin/veltrano" ||
     fail "the build through the window failed"
   [ -f "$home/Documents/Veltrano/myplugin.zip" ] || fail "the window's build left no archive"
+  grep -qx "file://$home/Documents/Veltrano" "$work/opened" ||
+    fail "the output folder shown was not ~/Documents/Veltrano: $(cat "$work/opened")"
   listing=$(unzip -Z1 "$home/Documents/Veltrano/myplugin.zip")
   grep -q "/modules/template/salespage-funnelitem-0.php$" <<<"$listing" ||
     fail "the window's archive lacks the front end's sales page"
