@@ -108,6 +108,7 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
         {{prefix, details.identifier}, {QStringLiteral("#SWITCHENTRIES#"), generation.switchEntries}});
     for (const QString& file :
          {QStringLiteral("/modules/cpt.php"), QStringLiteral("/modules/cpt_template_loader.php"),
+          QStringLiteral("/modules/stats.php"), QStringLiteral("/modules/stats_screens.php"),
           QStringLiteral("/uninstall.php"), QStringLiteral("/assets/funnel-pages.css")})
         FillPluginFile(pluginFolder + file, {{prefix, details.identifier}});
     // The metaboxes go in before the prefix is filled, since they name the text domain by it;

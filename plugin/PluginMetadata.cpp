@@ -92,6 +92,19 @@ QString PluginMetadata::BuildReadme(const PluginDetails& details) {
                                 "front-end offer, its upsells and their downsells.");
     else
         lines << details.description.split(QRegularExpression(QStringLiteral("\\r\\n|\\r|\\n")));
-    lines << QString();
+    // Site owners must be able to tell their visitors what the plugin keeps about them.
+    lines << QString() << QStringLiteral("== Statistics and privacy ==") << QString()
+          << QStringLiteral(
+                 "Each funnel's edit screen shows how often the sales page and the download page of every "
+                 "item were viewed in the last 7 days, the last 30 days and all time, and the conversion "
+                 "rate (download page views, that is purchases, per sales page view).")
+          << QString()
+          << QStringLiteral(
+                 "The plugin keeps one counter per funnel page and day in a table of its own, and "
+                 "nothing else: no IP address, no cookie, no user agent, nothing that tells visitors "
+                 "apart. Views by users who can edit the funnel, by bots and by browser prefetches are "
+                 "not counted. The counters are removed with the funnel, or with the plugin when it "
+                 "is deleted.")
+          << QString();
     return lines.join(QLatin1Char('\n'));
 }

@@ -9,6 +9,10 @@ defined( 'ABSPATH' ) || exit;
 
 require_once __DIR__ . '/modules/cpt.php';
 require_once __DIR__ . '/modules/cpt_template_loader.php';
+require_once __DIR__ . '/modules/stats.php';
+if ( is_admin() ) {
+	require_once __DIR__ . '/modules/stats_screens.php';
+}
 
 /**
  * Translations of the plugin's texts, from its languages folder (or the site's).
@@ -173,11 +177,12 @@ register_deactivation_hook( __FILE__, '#prefix#_deactivate' );
 
 /**
  * Registers the post type at once so that its pretty addresses work right
- * after activation.
+ * after activation, and makes the statistics' table.
  */
 function #prefix#_activate() {
 	#prefix#_register_post_type();
 	flush_rewrite_rules();
+	#prefix#_stats_install();
 }
 
 function #prefix#_deactivate() {

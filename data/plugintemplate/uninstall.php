@@ -8,12 +8,17 @@
 defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 
 require_once __DIR__ . '/modules/cpt.php';
+require_once __DIR__ . '/modules/stats.php';
 
 /**
- * Deletes the funnels of the current site; their meta and revisions go with them.
+ * Deletes the funnels of the current site, their meta, revisions and statistics.
  */
 function #prefix#_uninstall_site() {
 	global $wpdb;
+
+	// The counters go first, so deleting the funnels below does not look for them.
+	$wpdb->query( 'DROP TABLE IF EXISTS ' . #prefix#_stats_table() ); // phpcs:ignore WordPress.DB
+	delete_option( #prefix#_stats_schema_option() );
 
 	// Straight from the table: every status counts, trash and auto-drafts included.
 	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", #prefix#_post_type() ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery

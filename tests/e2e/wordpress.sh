@@ -7,7 +7,8 @@
 # temporary folder, installs each zip through WordPress's own plugin
 # installer, activates it and checks the funnel it holds: every token's page,
 # the images, the editor boxes, saving through the edit form, the save guards
-# (nonce, capability, HTML filtering, autosave), the default page, pretty
+# (nonce, capability, HTML filtering, autosave), the funnel statistics (counting
+# under parallel requests, who is counted, the edit screen, reset), the default page, pretty
 # addresses, and that nothing logs a PHP error from a plugin file.
 # Everything the checks need (identifier, name, tokens, links, images) is read
 # from the zip itself. All zips go into the same WordPress, side by side.
@@ -16,7 +17,8 @@
 # hands them over.
 #
 # E2E_SCREENSHOTS=DIR also saves the first plugin's front-end sales page and its last item's download page as
-# seen in headless Chromium (installed on demand) to DIR/sales-page.png and DIR/download-page.png.
+# seen in headless Chromium (installed on demand) to DIR/sales-page.png and DIR/download-page.png, and the
+# statistics box of a funnel's edit screen to DIR/funnel-statistics.png.
 # E2E_UPGRADE="FIRST.zip REBUILT.zip" also replaces a plugin with its rebuild (see below).
 # KEEP=1 keeps the temporary folder (its path is printed) for inspection.
 # Exits non-zero unless every check passed.
@@ -224,7 +226,26 @@ foreach ( array( 'wp_head', 'wp_body_open', 'wp_footer' ) as $e2e_hook ) {
 }
 EOF
 
+# On request (header X-E2E-Queries), a page lists the database queries it ran, so the test can
+# tell what a page costs.
+cat >"$wp/wp-content/mu-plugins/e2e-queries.php" <<'EOF'
+<?php
+if ( isset( $_SERVER['HTTP_X_E2E_QUERIES'] ) ) {
+	define( 'SAVEQUERIES', true );
+	add_action(
+		'shutdown',
+		static function () {
+			global $wpdb;
+			echo "\n<!-- e2e-queries:" . base64_encode( wp_json_encode( wp_list_pluck( (array) $wpdb->queries, 0 ) ) ) . " -->\n";
+		},
+		PHP_INT_MAX
+	);
+}
+EOF
+
 log "serving $url"
+# Several workers, so that parallel requests really run side by side.
+export PHP_CLI_SERVER_WORKERS=8
 : >"$work/web.log"
 setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$web_pidfile" \
   php -S "127.0.0.1:$port" -t "$wp" >>"$work/web.log" 2>&1 &
@@ -248,6 +269,8 @@ for i in "${!zips[@]}"; do
   wp_php check "$dir"
   wp_php autosave "$dir"
   wp_php safety "$dir"
+  log "plugin $id: statistics"
+  wp_php stats "$dir"
   check_logs "$id pages and saving"
 done
 
@@ -299,10 +322,12 @@ if [ -n "${E2E_SCREENSHOTS:-}" ]; then
   shot() {
     chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
       --disable-component-update --disable-sync --user-data-dir="$work/chromium" --hide-scrollbars \
-      --window-size=1000,760 --screenshot="$2" "$1" >/dev/null 2>&1
+      --window-size="${3:-1000,760}" --screenshot="$2" "$1" >/dev/null 2>&1
   }
   shot "$(sed -n 1p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page.png"
   shot "$(sed -n 2p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/download-page.png"
+  E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" stats-showcase "$work/unpacked/0/${idents[0]}" "$work/statistics.html"
+  shot "file://$work/statistics.html" "$(realpath "$E2E_SCREENSHOTS")/funnel-statistics.png" 1000,1240
 fi
 
 # Last, as a site owner would: delete each plugin the Plugins screen's way.

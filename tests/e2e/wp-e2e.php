@@ -15,6 +15,7 @@
  *   php wp-e2e.php upgrade-check OLD_PLUGIN_DIR NEW_PLUGIN_DIR
  *   php wp-e2e.php metadata PLUGIN_DIR
  *   php wp-e2e.php translations PLUGIN_DIR
+ *   php wp-e2e.php stats PLUGIN_DIR
  *   php wp-e2e.php uninstall PLUGIN_DIR [NEXT_PLUGIN_DIR]
  *
  * E2E_WP is the WordPress folder, E2E_URL its address.
@@ -51,9 +52,9 @@ function load_wordpress( $installing = false ) {
  *
  * @param array|null $form    Pairs [name, value] sent as a form.
  * @param array      $cookies name => value.
+ * @param string[]   $headers Further request headers, "Name: value".
  */
-function http( $method, $url, $form = null, $cookies = array() ) {
-	$headers = array();
+function http( $method, $url, $form = null, $cookies = array(), $headers = array() ) {
 	if ( $cookies ) {
 		$c = array();
 		foreach ( $cookies as $k => $v ) {
@@ -444,7 +445,7 @@ function cmd_check( $dir ) {
 	}
 
 	// Plugin files opened directly stop at once.
-	foreach ( array( 'plugin.php', 'modules/cpt.php', 'modules/cpt_template_loader.php', 'modules/template/template.php', 'modules/template/salespage-funnelitem-0.php', 'modules/template/download-funnelitem-0.php' ) as $file ) {
+	foreach ( array( 'plugin.php', 'modules/cpt.php', 'modules/cpt_template_loader.php', 'modules/stats.php', 'modules/stats_screens.php', 'modules/template/template.php', 'modules/template/salespage-funnelitem-0.php', 'modules/template/download-funnelitem-0.php' ) as $file ) {
 		$r = http( 'GET', plugins_url( $file, WP_PLUGIN_DIR . "/$id/plugin.php" ) );
 		ok( 200 === $r['status'] && '' === $r['body'], "$id: $file opened directly prints nothing", $r['status'] . ' ' . $r['body'] );
 	}
@@ -796,6 +797,268 @@ function cmd_translations( $dir ) {
 	wp_delete_post( $post, true );
 }
 
+// --- Funnel statistics ---------------------------------------------------------------------------
+
+const E2E_BROWSER = 'Mozilla/5.0 (X11; Linux x86_64; rv:115.0) Gecko/20100101 Firefox/115.0';
+
+function stats_table( $facts ) {
+	$fn = $facts['id'] . '_stats_table';
+	return $fn();
+}
+
+/** The stored count of one funnel page on one day (today unless given). */
+function stats_count( $facts, $post, $slot, $kind, $day = '' ) {
+	global $wpdb;
+	$table = stats_table( $facts );
+	return (int) $wpdb->get_var( $wpdb->prepare( "SELECT views FROM $table WHERE funnel_id = %d AND slot = %d AND kind = %s AND day = %s", $post, $slot, $kind, '' !== $day ? $day : wp_date( 'Y-m-d' ) ) );
+}
+
+function stats_rows( $facts, $post ) {
+	global $wpdb;
+	$table = stats_table( $facts );
+	return (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM $table WHERE funnel_id = %d", $post ) );
+}
+
+function table_exists( $table ) {
+	global $wpdb;
+	return $table === $wpdb->get_var( $wpdb->prepare( 'SHOW TABLES LIKE %s', $wpdb->esc_like( $table ) ) );
+}
+
+/** A browser's visit to a funnel page, as a visitor (no cookies) unless cookies are given. */
+function visit( $url, $cookies = array(), $headers = array( 'User-Agent: ' . E2E_BROWSER ) ) {
+	return http( 'GET', $url, null, $cookies, $headers );
+}
+
+/** The queries a page ran that name the given text (the e2e must-use plugin lists them on request). */
+function queries_naming( $url, $needle ) {
+	$r = http( 'GET', $url, null, array(), array( 'User-Agent: ' . E2E_BROWSER, 'X-E2E-Queries: 1' ) );
+	if ( ! preg_match( '/<!-- e2e-queries:([A-Za-z0-9+\/=]+) -->/', $r['body'], $m ) ) {
+		return null;
+	}
+	return array_values( array_filter( json_decode( base64_decode( $m[1] ), true ), static function ( $q ) use ( $needle ) {
+		return false !== stripos( $q, $needle );
+	} ) );
+}
+
+/** A nonce as WordPress makes it for the browser session behind the given cookies. */
+function nonce_for( $user_id, $cookies, $action ) {
+	$_COOKIE[ LOGGED_IN_COOKIE ] = $cookies[ LOGGED_IN_COOKIE ];
+	wp_set_current_user( $user_id );
+	$nonce = wp_create_nonce( $action );
+	wp_set_current_user( 0 );
+	unset( $_COOKIE[ LOGGED_IN_COOKIE ] );
+	return $nonce;
+}
+
+/** The cells of one item's statistics table on the edit screen, as "row-period" => text. */
+function stats_cells( $id, $html, $slot ) {
+	if ( ! preg_match( '#<table class="widefat striped ' . preg_quote( $id, '#' ) . '-stats" id="' . preg_quote( $id, '#' ) . "-stats-$slot\">(.*?)</table>#s", $html, $t ) ) {
+		return array();
+	}
+	preg_match_all( '#<td class="' . preg_quote( $id, '#' ) . '-stats-(\w+-\w+)">(.*?)</td>#', $t[1], $m, PREG_SET_ORDER );
+	$cells = array();
+	foreach ( $m as $c ) {
+		$cells[ $c[1] ] = html_entity_decode( $c[2], ENT_QUOTES, 'UTF-8' );
+	}
+	return $cells;
+}
+
+function rate( $purchases, $views ) {
+	return $views > 0 ? sprintf( '%.1f%%', 100 * $purchases / $views ) : "\u{2013}";
+}
+
+/**
+ * Funnel statistics in the live site: which views are counted, exactly, under
+ * parallel requests; what the edit screen and the funnel list show; who may
+ * reset them; and that counting costs one query on a funnel page and none
+ * anywhere else.
+ */
+function cmd_stats( $dir ) {
+	global $wpdb;
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/admin.php';
+	$f      = plugin_facts( $dir );
+	$id     = $f['id'];
+	$table  = stats_table( $f );
+	$author = user_id( 'author' );
+	$last   = max( array_keys( $f['slots'] ) );
+
+	ok( table_exists( $table ), "$id: activation made the statistics table $table" );
+	$post  = create_funnel( $f, $author, 'publish', "E2E stats $id" );
+	$other = create_funnel( $f, $author, 'publish', "E2E stats other $id" );
+	$link  = get_permalink( $post );
+	$page  = static function ( $slot, $kind ) use ( $f, $link ) {
+		return add_query_arg( 'step', $f['slots'][ $slot ][ 'sales' === $kind ? 'sales' : 'download' ], $link );
+	};
+
+	// Visitors, one after another: every view counted once, per page.
+	$plan = array( array( 0, 'sales', 3 ), array( 0, 'download', 1 ), array( $last, 'sales', 2 ), array( $last, 'download', 2 ) );
+	if ( 0 === $last ) {
+		$plan = array( array( 0, 'sales', 3 ), array( 0, 'download', 1 ) );
+	}
+	$statuses = array();
+	foreach ( $plan as $p ) {
+		for ( $i = 0; $i < $p[2]; ++$i ) {
+			$statuses[] = visit( $page( $p[0], $p[1] ) )['status'];
+		}
+	}
+	ok( array( 200 ) === array_values( array_unique( $statuses ) ), "$id: visitors' views answer 200", wp_json_encode( $statuses ) );
+	foreach ( $plan as $p ) {
+		$n = stats_count( $f, $post, $p[0], $p[1] );
+		ok( $p[2] === $n, "$id: {$p[2]} anonymous views of item {$p[0]}'s {$p[1]} page counted as $n" );
+	}
+	ok( 0 === stats_rows( $f, $other ), "$id: another funnel's counters stay untouched" );
+
+	// 50 visitors at once: the increment is atomic, so none is lost.
+	$before = stats_count( $f, $post, 0, 'sales' );
+	exec( 'seq 50 | xargs -P 50 -I{} curl -s -o /dev/null -w "%{http_code}\n" -A ' . escapeshellarg( E2E_BROWSER ) . ' ' . escapeshellarg( $page( 0, 'sales' ) ), $codes, $rc );
+	$answered = count( array_filter( $codes, static function ( $c ) { return '200' === $c; } ) );
+	$counted  = stats_count( $f, $post, 0, 'sales' ) - $before;
+	ok( 0 === $rc && 50 === $answered, "$id: 50 parallel views all answer 200", "status $rc, " . implode( ' ', array_count_values( $codes ) ) );
+	ok( 50 === $counted, "$id: 50 parallel views of one page counted as $counted" );
+
+	// Who is not counted: the funnel's author, an administrator, an editor; bots; prefetches.
+	$not_counted = array(
+		'the funnel\'s author'        => array( auth_cookies( $author ), array( 'User-Agent: ' . E2E_BROWSER ) ),
+		'an administrator'            => array( auth_cookies( user_id( 'admin' ) ), array( 'User-Agent: ' . E2E_BROWSER ) ),
+		'an editor'                   => array( auth_cookies( user_id( 'editor' ) ), array( 'User-Agent: ' . E2E_BROWSER ) ),
+		'Googlebot'                   => array( array(), array( 'User-Agent: Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)' ) ),
+		'Bingbot'                     => array( array(), array( 'User-Agent: Mozilla/5.0 (compatible; bingbot/2.0; +http://www.bing.com/bingbot.htm)' ) ),
+		'a link preview'              => array( array(), array( 'User-Agent: facebookexternalhit/1.1 (+http://www.facebook.com/externalhit_uatext.php)' ) ),
+		'a script (curl)'             => array( array(), array( 'User-Agent: curl/7.88.1' ) ),
+		'a request without a user agent' => array( array(), array() ),
+		'a prefetch (Sec-Purpose)'    => array( array(), array( 'User-Agent: ' . E2E_BROWSER, 'Sec-Purpose: prefetch' ) ),
+		'a prerender (Sec-Purpose)'   => array( array(), array( 'User-Agent: ' . E2E_BROWSER, 'Sec-Purpose: prefetch;prerender' ) ),
+		'a prefetch (Purpose)'        => array( array(), array( 'User-Agent: ' . E2E_BROWSER, 'Purpose: prefetch' ) ),
+		'a prefetch (X-Moz)'          => array( array(), array( 'User-Agent: ' . E2E_BROWSER, 'X-Moz: prefetch' ) ),
+	);
+	foreach ( $not_counted as $who => $request ) {
+		$was = stats_count( $f, $post, 0, 'sales' );
+		$r   = visit( $page( 0, 'sales' ), $request[0], $request[1] );
+		$now = stats_count( $f, $post, 0, 'sales' );
+		ok( 200 === $r['status'] && $now === $was, "$id: a view by $who is shown but not counted", $r['status'] . ' counted ' . ( $now - $was ) );
+	}
+	$was = stats_count( $f, $post, 0, 'sales' );
+	visit( $page( 0, 'sales' ), auth_cookies( user_id( 'subscriber' ) ) );
+	ok( $was + 1 === stats_count( $f, $post, 0, 'sales' ), "$id: a logged-in subscriber, who cannot edit the funnel, is counted" );
+	$sum = static function () use ( $wpdb, $table, $post ) {
+		return (int) $wpdb->get_var( $wpdb->prepare( "SELECT SUM(views) FROM $table WHERE funnel_id = %d", $post ) );
+	};
+	$was = $sum();
+	visit( add_query_arg( 'step', 'sp99999', $link ) );
+	visit( $link );
+	ok( $was === $sum(), "$id: the default page (unknown or no token) counts nothing" );
+
+	// Cost: one atomic increment on a counted view; nothing on an uncounted view or any other page.
+	$q = queries_naming( $page( 0, 'download' ), $table );
+	ok( is_array( $q ) && 1 === count( $q ) && preg_match( '/^\s*INSERT INTO .* ON DUPLICATE KEY UPDATE views = views \+ 1\s*$/is', $q[0] ), "$id: a counted view costs one query, an atomic increment", wp_json_encode( $q ) );
+	$sample = wp_insert_post( array( 'post_title' => "E2E plain post $id", 'post_status' => 'publish', 'post_type' => 'post' ) );
+	foreach ( array( 'home page' => home_url( '/' ), 'a post' => get_permalink( $sample ), 'the funnel\'s default page' => $link ) as $what => $u ) {
+		$q = queries_naming( $u, strtolower( $id ) . '_stats' );
+		ok( array() === $q, "$id: $what runs no statistics query", wp_json_encode( $q ) );
+	}
+	wp_delete_post( $sample, true );
+
+	// Older days: the 7- and 30-day windows end right at their edges (today is one of the days).
+	$today = new DateTimeImmutable( 'today', wp_timezone() );
+	$older = array( 6 => array( 4, 1 ), 7 => array( 8, 2 ), 29 => array( 16, 4 ), 30 => array( 32, 8 ) );
+	foreach ( $older as $days => $views ) {
+		foreach ( array( 'sales', 'download' ) as $k => $kind ) {
+			$wpdb->insert( $table, array( 'funnel_id' => $post, 'slot' => 0, 'kind' => $kind, 'day' => $today->modify( "-$days days" )->format( 'Y-m-d' ), 'views' => $views[ $k ] ) );
+		}
+	}
+	$s0 = stats_count( $f, $post, 0, 'sales' );
+	$d0 = stats_count( $f, $post, 0, 'download' );
+	$expected = array(
+		'week'  => array( $s0 + 4, $d0 + 1 ),
+		'month' => array( $s0 + 4 + 8 + 16, $d0 + 1 + 2 + 4 ),
+		'all'   => array( $s0 + 4 + 8 + 16 + 32, $d0 + 1 + 2 + 4 + 8 ),
+	);
+	$author_cookies = auth_cookies( $author );
+	$r     = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, $author_cookies );
+	$b     = $r['body'];
+	ok( 200 === $r['status'] && '' === page_error( $b ) && false !== strpos( $b, 'id="' . $id . '_statistics"' ), "$id: the author's edit screen has the statistics box", $r['status'] . ' ' . page_error( $b ) );
+	ok( strpos( $b, 'id="' . $id . '_statistics"' ) < strpos( $b, 'id="' . $id . '_funnelitem_0"' ), "$id: the statistics box comes before the item boxes" );
+	$cells = stats_cells( $id, $b, 0 );
+	$want  = array();
+	foreach ( $expected as $period => $e ) {
+		$want[ "sales-$period" ]    = (string) $e[0];
+		$want[ "download-$period" ] = (string) $e[1];
+		$want[ "rate-$period" ]     = rate( $e[1], $e[0] );
+	}
+	ksort( $cells );
+	ksort( $want );
+	ok( $want === $cells, "$id: the front end offer's table shows views, purchases and rates for 7 days, 30 days and all time", wp_json_encode( array( 'want' => $want, 'shown' => $cells ) ) );
+	foreach ( array_keys( $f['slots'] ) as $n ) {
+		if ( 0 === $n ) {
+			continue;
+		}
+		$s     = stats_count( $f, $post, $n, 'sales' );
+		$d     = stats_count( $f, $post, $n, 'download' );
+		$cells = stats_cells( $id, $b, $n );
+		ok( array( "$s", "$d", rate( $d, $s ) ) === array( $cells['sales-all'] ?? '', $cells['download-all'] ?? '', $cells['rate-all'] ?? '' ) && $cells['sales-week'] === "$s", "$id: item $n's table shows its own figures", wp_json_encode( $cells ) );
+	}
+	$r  = http( 'GET', admin_url( "post.php?post=$other&action=edit" ), null, $author_cookies );
+	$oc = stats_cells( $id, $r['body'], 0 );
+	ok( '0' === ( $oc['sales-all'] ?? '' ) && "\u{2013}" === ( $oc['rate-all'] ?? '' ), "$id: a funnel without views shows 0 and no rate", wp_json_encode( $oc ) );
+
+	// The funnel list: the front end offer's views and the whole funnel's purchases, all time.
+	$purchases = (int) $wpdb->get_var( $wpdb->prepare( "SELECT SUM(views) FROM $table WHERE funnel_id = %d AND kind = 'download'", $post ) );
+	$r         = http( 'GET', admin_url( 'edit.php?post_type=' . funnel_type( $f ) ), null, auth_cookies( user_id( 'admin' ) ) );
+	ok( (bool) preg_match( '#<tr id="post-' . $post . '".*?Offer views: ' . number_format( $expected['all'][0] ) . '</span><br><span class="' . preg_quote( $id, '#' ) . '-stats-purchases">Purchases: ' . $purchases . '</span>.*?</tr>#s', $r['body'] ), "$id: the funnel list shows the offer's {$expected['all'][0]} views and the funnel's $purchases purchases", page_error( $r['body'] ) );
+	ok( false !== strpos( $r['body'], 'column-' . $id . '_statistics' ), "$id: the funnel list has a statistics column" );
+
+	// Reset: the link's nonce and the capability to edit that funnel are both needed.
+	$rows   = stats_rows( $f, $post );
+	$action = $id . '_reset_stats';
+	$reset  = static function ( $query, $cookies ) use ( $action, $post ) {
+		return http( 'GET', admin_url( 'admin-post.php?' . http_build_query( array_merge( array( 'action' => $action, 'post' => $post ), $query ) ) ), null, $cookies );
+	};
+	$contributor         = user_id( 'contributor' );
+	$contributor_cookies = auth_cookies( $contributor );
+	$refused = array(
+		'without a nonce'                          => $reset( array(), $author_cookies ),
+		'with a forged nonce'                      => $reset( array( '_wpnonce' => 'abcdef1234' ), $author_cookies ),
+		'with the nonce of another funnel'         => $reset( array( '_wpnonce' => nonce_for( $author, $author_cookies, "{$action}_$other" ) ), $author_cookies ),
+		'by a contributor with a valid nonce'      => $reset( array( '_wpnonce' => nonce_for( $contributor, $contributor_cookies, "{$action}_$post" ) ), $contributor_cookies ),
+		'logged out'                               => $reset( array( '_wpnonce' => nonce_for( $author, $author_cookies, "{$action}_$post" ) ), array() ),
+	);
+	foreach ( $refused as $what => $r ) {
+		wp_cache_flush();
+		ok( in_array( $r['status'], array( 400, 403 ), true ) && $rows === stats_rows( $f, $post ), "$id: reset $what is refused, the counts stay", $r['status'] . ' ' . ( isset( $r['headers']['location'] ) ? $r['headers']['location'] : '' ) . ' ' . stats_rows( $f, $post ) );
+	}
+	$wpdb->insert( $table, array( 'funnel_id' => $other, 'slot' => 0, 'kind' => 'sales', 'day' => wp_date( 'Y-m-d' ), 'views' => 5 ) );
+	$other_rows = stats_rows( $f, $other );
+	$rows       = stats_rows( $f, $post );
+	preg_match( '#<a class="button ' . preg_quote( $id, '#' ) . '-stats-reset" href="([^"]+)"#', $b, $m );
+	if ( ok( isset( $m[1] ), "$id: the statistics box offers a reset link" ) ) {
+		$r = http( 'GET', html_entity_decode( $m[1], ENT_QUOTES ), null, $author_cookies );
+		wp_cache_flush();
+		ok( 302 === $r['status'] && false !== strpos( $r['headers']['location'] ?? '', "post.php?post=$post&action=edit" ) && 0 === stats_rows( $f, $post ), "$id: the author's reset through the box's link deletes the funnel's counts ($rows rows)", $r['status'] . ' ' . wp_json_encode( $r['headers'] ) );
+		ok( $other_rows > 0 && $other_rows === stats_rows( $f, $other ), "$id: resetting one funnel leaves another's counts" );
+		$r     = http( 'GET', $r['headers']['location'], null, $author_cookies );
+		$cells = stats_cells( $id, $r['body'], 0 );
+		ok( '0' === ( $cells['sales-all'] ?? '' ) && false !== strpos( $r['body'], 'The statistics of this funnel were reset.' ), "$id: after the reset the box shows 0 and says so", wp_json_encode( $cells ) );
+	}
+
+	// A funnel deleted for good takes its counters along.
+	wp_delete_post( $other, true );
+	ok( 0 === stats_rows( $f, $other ), "$id: deleting a funnel deletes its counts" );
+
+	// A plugin replaced in place is not activated again: the table comes back when first needed.
+	$wpdb->query( "DROP TABLE $table" );
+	delete_option( $id . '_stats_schema' );
+	visit( $page( 0, 'download' ) );
+	wp_cache_flush();
+	ok( table_exists( $table ) && 1 === stats_count( $f, $post, 0, 'download' ), "$id: without its table (an update in place), the first view makes it and is counted" );
+	$wpdb->query( "DROP TABLE $table" );
+	delete_option( $id . '_stats_schema' );
+	http( 'GET', admin_url( 'index.php' ), null, auth_cookies( user_id( 'admin' ) ) );
+	wp_cache_flush();
+	ok( table_exists( $table ) && '1' === get_option( $id . '_stats_schema' ), "$id: without its table, the first admin screen makes it" );
+	visit( $page( 0, 'download' ) );
+}
+
 /** Every row of every table that mentions one of the needles, as "table: row". */
 function rows_mentioning( $needles ) {
 	global $wpdb;
@@ -841,6 +1104,8 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	$next       = '' !== $next_dir ? funnel_type( plugin_facts( $next_dir ) ) : '';
 	$next_count = '' !== $next ? (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM {$wpdb->posts} WHERE post_type = %s", $next ) ) : 0;
 
+	$stats_table = stats_table( $f );
+	ok( table_exists( $stats_table ) && false !== get_option( $id . '_stats_schema' ), "$id: the statistics table is there before the uninstall" );
 	deactivate_plugins( $f['file'] );
 	ob_start();
 	$deleted = delete_plugins( array( $f['file'] ) );
@@ -849,10 +1114,12 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	ok( ! file_exists( WP_PLUGIN_DIR . "/$id" ), "$id: plugin folder is gone" );
 
 	wp_cache_flush();
+	ok( ! table_exists( $stats_table ), "$id: the statistics table is dropped" );
+	ok( false === get_option( $id . '_stats_schema' ), "$id: the statistics' schema option is deleted" );
 	$needles = array( $type, $id . '_funnelitem_', "E2E trashed $id", "E2E funnel $id", "E2E guard $id" );
 	foreach ( $funnels as $funnel ) {
-		$needles[] = "$funnel-revision-v1";
-		$needles[] = "$funnel-autosave-v1";
+		$needles[] = "\t$funnel-revision-v1\t";
+		$needles[] = "\t$funnel-autosave-v1\t";
 	}
 	$left = rows_mentioning( $needles );
 	ok( array() === $left, "$id: no row of the database mentions the plugin's funnels, their fields or its screens", implode( ' | ', $left ) );
@@ -882,6 +1149,43 @@ function cmd_showcase( $dir ) {
 	echo add_query_arg( 'step', $facts['slots'][0]['sales'], $permalink ), "\n";
 	$last = max( array_keys( $facts['slots'] ) );
 	echo add_query_arg( 'step', $facts['slots'][ $last ]['download'], $permalink ), "\n";
+}
+
+// The statistics box of a funnel with two months of plausible traffic, for the README: saves the
+// funnel's edit screen as the seller sees it to FILE (its addresses pointing at the test site)
+// and prints nothing.
+function cmd_stats_showcase( $dir, $file ) {
+	global $wpdb;
+	load_wordpress();
+	$f     = plugin_facts( $dir );
+	$admin = user_id( 'admin' );
+	$post  = create_funnel( $f, $admin, 'publish', 'Spring Launch' );
+	$table = stats_table( $f );
+	$today = new DateTimeImmutable( 'today', wp_timezone() );
+	// Each later page is reached by a share of the buyers of the one before it.
+	$reach = array( 0 => 1.0, 1 => 0.09, 2 => 0.035, 3 => 0.05, 4 => 0.02 );
+	$buy   = array( 0 => 0.09, 1 => 0.39, 2 => 0.31, 3 => 0.42, 4 => 0.28 );
+	mt_srand( 14 );
+	for ( $days = 0; $days < 60; ++$days ) {
+		$visitors = 60 + mt_rand( 0, 50 ) + ( $days < 10 ? 40 : 0 );
+		foreach ( array_keys( $f['slots'] ) as $n ) {
+			$views  = (int) round( $visitors * $reach[ $n ] * ( 0.8 + mt_rand( 0, 40 ) / 100 ) );
+			$bought = (int) round( $views * $buy[ $n ] * ( 0.7 + mt_rand( 0, 60 ) / 100 ) );
+			$day    = $today->modify( "-$days days" )->format( 'Y-m-d' );
+			$wpdb->insert( $table, array( 'funnel_id' => $post, 'slot' => $n, 'kind' => 'sales', 'day' => $day, 'views' => $views ) );
+			$wpdb->insert( $table, array( 'funnel_id' => $post, 'slot' => $n, 'kind' => 'download', 'day' => $day, 'views' => $bought ) );
+		}
+	}
+	// Only the statistics box and the item boxes' titles matter here: the others start closed.
+	$boxes = array();
+	foreach ( array_keys( $f['slots'] ) as $n ) {
+		$boxes[] = $f['id'] . "_funnelitem_$n";
+	}
+	update_user_meta( $admin, 'closedpostboxes_' . funnel_type( $f ), $boxes );
+	$r    = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, auth_cookies( $admin ) );
+	$html = str_replace( '<head>', '<head><base href="' . esc_url( admin_url( '/' ) ) . '">', $r['body'] );
+	file_put_contents( $file, $html );
+	delete_user_meta( $admin, 'closedpostboxes_' . funnel_type( $f ) );
 }
 
 // --- A rebuilt funnel replacing its plugin -----------------------------------------------------
@@ -1043,11 +1347,17 @@ switch ( $cmd ) {
 	case 'translations':
 		cmd_translations( $args[0] );
 		break;
+	case 'stats':
+		cmd_stats( $args[0] );
+		break;
 	case 'uninstall':
 		cmd_uninstall( $args[0], isset( $args[1] ) ? $args[1] : '' );
 		break;
 	case 'showcase':
 		cmd_showcase( $args[0] );
+		break;
+	case 'stats-showcase':
+		cmd_stats_showcase( $args[0], $args[1] );
 		break;
 	case 'upgrade-fill':
 		cmd_upgrade_fill( $args[0] );

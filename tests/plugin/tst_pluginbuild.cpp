@@ -105,7 +105,8 @@ private slots:
         }
         for (const QString& file :
              {identifier + "/plugin.php", identifier + "/modules/cpt.php",
-              identifier + "/modules/cpt_template_loader.php", folder + "template.php",
+              identifier + "/modules/cpt_template_loader.php", identifier + "/modules/stats.php",
+              identifier + "/modules/stats_screens.php", folder + "template.php",
               identifier + "/uninstall.php", identifier + "/readme.txt",
               identifier + "/assets/funnel-pages.css", identifier + "/languages/index.php"})
             QVERIFY2(entries.contains(file), qPrintable(file));

@@ -271,21 +271,34 @@ private slots:
         d.name = "Tom's Shop";
         d.version = "2.1";
         d.description = "Sells things.\nEvery day.";
-        QCOMPARE(PluginMetadata::BuildReadme(d),
-                 QString("=== Tom's Shop ===\n"
-                         "Requires at least: 6.1\n"
-                         "Tested up to: 6.1\n"
-                         "Requires PHP: 8.2\n"
-                         "Stable tag: 2.1\n"
-                         "License: GPL-2.0-or-later\n"
-                         "License URI: https://www.gnu.org/licenses/gpl-2.0.html\n"
-                         "\n"
-                         "Sells things. Every day.\n"
-                         "\n"
-                         "== Description ==\n"
-                         "\n"
-                         "Sells things.\n"
-                         "Every day.\n"));
+        QCOMPARE(
+            PluginMetadata::BuildReadme(d),
+            QString(
+                "=== Tom's Shop ===\n"
+                "Requires at least: 6.1\n"
+                "Tested up to: 6.1\n"
+                "Requires PHP: 8.2\n"
+                "Stable tag: 2.1\n"
+                "License: GPL-2.0-or-later\n"
+                "License URI: https://www.gnu.org/licenses/gpl-2.0.html\n"
+                "\n"
+                "Sells things. Every day.\n"
+                "\n"
+                "== Description ==\n"
+                "\n"
+                "Sells things.\n"
+                "Every day.\n"
+                "\n"
+                "== Statistics and privacy ==\n"
+                "\n"
+                "Each funnel's edit screen shows how often the sales page and the download page of every "
+                "item were viewed in the last 7 days, the last 30 days and all time, and the conversion "
+                "rate (download page views, that is purchases, per sales page view).\n"
+                "\n"
+                "The plugin keeps one counter per funnel page and day in a table of its own, and nothing "
+                "else: no IP address, no cookie, no user agent, nothing that tells visitors apart. Views "
+                "by users who can edit the funnel, by bots and by browser prefetches are not counted. The "
+                "counters are removed with the funnel, or with the plugin when it is deleted.\n"));
     }
 
     // The directory shows 150 characters of the short description: longer ones end in an ellipsis.

@@ -1,0 +1,210 @@
+<?php
+/**
+ * Funnel statistics: how often each funnel page was viewed, per day. A view of
+ * a download page is a purchase, since the payment provider sends the buyer
+ * there. Only counters are kept: nothing about the visitor (no address, no
+ * cookie, no user agent) is stored.
+ */
+
+defined( 'ABSPATH' ) || exit;
+
+/** Raised whenever the counters' table changes shape; the table is then brought up to date. */
+const #prefix#_STATS_SCHEMA = '1';
+
+function #prefix#_stats_table() {
+	global $wpdb;
+	return $wpdb->prefix . strtolower( '#prefix#' ) . '_stats';
+}
+
+function #prefix#_stats_schema_option() {
+	return '#prefix#_stats_schema';
+}
+
+/**
+ * Creates or updates the counters' table: one row per funnel, item, page kind
+ * and day, so that a view is one atomic increment of one row.
+ */
+function #prefix#_stats_install() {
+	global $wpdb;
+	require_once ABSPATH . 'wp-admin/includes/upgrade.php';
+	$table   = #prefix#_stats_table();
+	$charset = $wpdb->get_charset_collate();
+	dbDelta(
+		"CREATE TABLE $table (
+  funnel_id bigint(20) unsigned NOT NULL,
+  slot tinyint(3) unsigned NOT NULL,
+  kind varchar(8) NOT NULL,
+  day date NOT NULL,
+  views bigint(20) unsigned NOT NULL DEFAULT 0,
+  PRIMARY KEY  (funnel_id,slot,kind,day)
+) $charset;"
+	);
+	update_option( #prefix#_stats_schema_option(), #prefix#_STATS_SCHEMA, true );
+}
+
+/**
+ * A plugin replaced in place is not activated again: its table is created or
+ * updated the first time it is needed. The option is autoloaded, so the check
+ * itself costs no query.
+ */
+function #prefix#_stats_ensure_table() {
+	if ( #prefix#_STATS_SCHEMA !== get_option( #prefix#_stats_schema_option() ) ) {
+		#prefix#_stats_install();
+	}
+}
+add_action( 'admin_init', '#prefix#_stats_ensure_table' );
+
+/**
+ * The funnel page a token opens, as its item slot and page kind.
+ *
+ * @return array|null array( slot, 'sales' or 'download' ), or null for no page.
+ */
+function #prefix#_stats_page( $token ) {
+	if ( '' === $token ) {
+		return null;
+	}
+	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+		$slot = (int) substr( strrchr( $box['id'], '_' ), 1 );
+		if ( $token === $box['sales_token'] ) {
+			return array( $slot, 'sales' );
+		}
+		if ( $token === $box['download_token'] ) {
+			return array( $slot, 'download' );
+		}
+	}
+	return null;
+}
+
+/**
+ * Whether the request comes from a crawler, a link previewer or a script
+ * rather than a person's browser. Browsers always name themselves.
+ */
+function #prefix#_stats_is_bot() {
+	$agent = isset( $_SERVER['HTTP_USER_AGENT'] ) ? (string) $_SERVER['HTTP_USER_AGENT'] : ''; // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
+	if ( '' === trim( $agent ) ) {
+		return true;
+	}
+	return (bool) preg_match( '/bot\b|bot\/|crawl|spider|slurp|mediapartners|facebookexternalhit|embedly|preview|headless|lighthouse|pingdom|monitor|curl\/|wget\/|python|java\/|go-http-client|libwww|httpclient|okhttp|scrapy|feedfetcher|wordpress\//i', $agent );
+}
+
+/**
+ * Whether the browser only fetches the page ahead of time (speculative
+ * prefetch or prerender), which is not a view until the person opens it.
+ */
+function #prefix#_stats_is_prefetch() {
+	foreach ( array( 'HTTP_PURPOSE', 'HTTP_SEC_PURPOSE', 'HTTP_X_PURPOSE', 'HTTP_X_MOZ' ) as $header ) {
+		if ( isset( $_SERVER[ $header ] ) && preg_match( '/prefetch|prerender|preview/i', (string) $_SERVER[ $header ] ) ) { // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
+			return true;
+		}
+	}
+	return false;
+}
+
+/**
+ * Counts a view of a funnel page. Runs on funnel pages only; a counted view
+ * costs exactly one query, an atomic increment that stays exact however many
+ * requests arrive at once.
+ */
+function #prefix#_stats_count_view() {
+	if ( ! is_singular( #prefix#_post_type() ) || 'GET' !== ( isset( $_SERVER['REQUEST_METHOD'] ) ? $_SERVER['REQUEST_METHOD'] : '' ) ) { // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
+		return;
+	}
+	$post     = get_queried_object();
+	$step_var = #prefix#_step_var();
+	if ( ! $post instanceof WP_Post || 'publish' !== $post->post_status || ! isset( $_GET[ $step_var ] ) || ! is_string( $_GET[ $step_var ] ) ) { // phpcs:ignore WordPress.Security.NonceVerification
+		return;
+	}
+	$page = #prefix#_stats_page( sanitize_key( wp_unslash( $_GET[ $step_var ] ) ) ); // phpcs:ignore WordPress.Security.NonceVerification
+	if ( null === $page || #prefix#_stats_is_bot() || #prefix#_stats_is_prefetch() ) {
+		return;
+	}
+	// The seller and their colleagues looking at their own pages are no visitors.
+	if ( current_user_can( 'edit_post', $post->ID ) ) {
+		return;
+	}
+
+	global $wpdb;
+	#prefix#_stats_ensure_table();
+	$table = #prefix#_stats_table();
+	$wpdb->query( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+		$wpdb->prepare(
+			"INSERT INTO $table (funnel_id, slot, kind, day, views) VALUES (%d, %d, %s, %s, 1) ON DUPLICATE KEY UPDATE views = views + 1", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
+			$post->ID,
+			$page[0],
+			$page[1],
+			wp_date( 'Y-m-d' )
+		)
+	);
+}
+add_action( 'template_redirect', '#prefix#_stats_count_view' );
+
+/**
+ * A funnel deleted for good takes its counters with it.
+ *
+ * @param int $post_id The post being deleted.
+ */
+function #prefix#_stats_forget_funnel( $post_id ) {
+	global $wpdb;
+	if ( get_post_type( $post_id ) !== #prefix#_post_type() || #prefix#_STATS_SCHEMA !== get_option( #prefix#_stats_schema_option() ) ) {
+		return;
+	}
+	$wpdb->delete( #prefix#_stats_table(), array( 'funnel_id' => (int) $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+}
+add_action( 'before_delete_post', '#prefix#_stats_forget_funnel' );
+
+/**
+ * A funnel's figures per item, for the last 7 and 30 days (today included, in
+ * the site's time zone) and all time.
+ *
+ * @param int $post_id The funnel.
+ * @return array[] slot => array( period => array( 'sales' => n, 'download' => n ) ), periods 'week', 'month', 'all'.
+ */
+function #prefix#_stats_for_funnel( $post_id ) {
+	global $wpdb;
+	#prefix#_stats_ensure_table();
+	$today = new DateTimeImmutable( 'today', wp_timezone() );
+	$table = #prefix#_stats_table();
+	$rows  = $wpdb->get_results( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+		$wpdb->prepare(
+			"SELECT slot, kind, SUM(CASE WHEN day >= %s THEN views ELSE 0 END) AS week, SUM(CASE WHEN day >= %s THEN views ELSE 0 END) AS month, SUM(views) AS alltime FROM $table WHERE funnel_id = %d GROUP BY slot, kind", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
+			$today->modify( '-6 days' )->format( 'Y-m-d' ),
+			$today->modify( '-29 days' )->format( 'Y-m-d' ),
+			$post_id
+		)
+	);
+	$stats = array();
+	foreach ( (array) $rows as $row ) {
+		$stats[ (int) $row->slot ]['week'][ $row->kind ]  = (int) $row->week;
+		$stats[ (int) $row->slot ]['month'][ $row->kind ] = (int) $row->month;
+		$stats[ (int) $row->slot ]['all'][ $row->kind ]   = (int) $row->alltime;
+	}
+	return $stats;
+}
+
+/**
+ * All-time figures of several funnels at once, for the funnel list: the front
+ * end offer's views and the whole funnel's purchases.
+ *
+ * @param int[] $post_ids The funnels.
+ * @return array[] post id => array( 'offer' => n, 'purchases' => n ).
+ */
+function #prefix#_stats_totals( $post_ids ) {
+	global $wpdb;
+	$post_ids = array_filter( array_map( 'intval', $post_ids ) );
+	if ( ! $post_ids ) {
+		return array();
+	}
+	#prefix#_stats_ensure_table();
+	$table  = #prefix#_stats_table();
+	$rows   = $wpdb->get_results( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+		"SELECT funnel_id, SUM(CASE WHEN slot = 0 AND kind = 'sales' THEN views ELSE 0 END) AS offer, SUM(CASE WHEN kind = 'download' THEN views ELSE 0 END) AS purchases FROM $table WHERE funnel_id IN (" . implode( ',', $post_ids ) . ') GROUP BY funnel_id' // phpcs:ignore WordPress.DB.PreparedSQL
+	);
+	$totals = array();
+	foreach ( (array) $rows as $row ) {
+		$totals[ (int) $row->funnel_id ] = array(
+			'offer'     => (int) $row->offer,
+			'purchases' => (int) $row->purchases,
+		);
+	}
+	return $totals;
+}

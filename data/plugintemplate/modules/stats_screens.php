@@ -1,0 +1,176 @@
+<?php
+/**
+ * Where the seller sees the statistics: a box on the funnel's edit screen, a
+ * column in the funnel list, and resetting a funnel's counters.
+ */
+
+defined( 'ABSPATH' ) || exit;
+
+function #prefix#_stats_reset_action() {
+	return '#prefix#_reset_stats';
+}
+
+function #prefix#_stats_add_box() {
+	add_meta_box(
+		'#prefix#_statistics',
+		__( 'Statistics', '#prefix#' ),
+		'#prefix#_stats_render_box',
+		#prefix#_post_type(),
+		'normal',
+		'high'
+	);
+}
+// Before the item boxes, which are added at the same priority.
+add_action( 'add_meta_boxes_' . #prefix#_post_type(), '#prefix#_stats_add_box', 5 );
+
+/**
+ * Purchases as a share of sales page views, as the site's language writes it, or a dash without views.
+ *
+ * @param int $purchases Download page views.
+ * @param int $views     Sales page views.
+ */
+function #prefix#_stats_rate( $purchases, $views ) {
+	if ( $views <= 0 ) {
+		return '&ndash;';
+	}
+	/* translators: %s: a percentage, e.g. 12.5. */
+	return esc_html( sprintf( __( '%s%%', '#prefix#' ), number_format_i18n( 100 * $purchases / $views, 1 ) ) );
+}
+
+/**
+ * One table per funnel item: its sales page views, purchases (download page
+ * views) and conversion rate, for the last 7 and 30 days and all time.
+ *
+ * @param WP_Post $post The funnel being edited.
+ */
+function #prefix#_stats_render_box( $post ) {
+	$stats   = #prefix#_stats_for_funnel( $post->ID );
+	$periods = array(
+		'week'  => __( 'Last 7 days', '#prefix#' ),
+		'month' => __( 'Last 30 days', '#prefix#' ),
+		'all'   => __( 'All time', '#prefix#' ),
+	);
+
+	if ( isset( $_GET['#prefix#_stats_reset'] ) ) { // phpcs:ignore WordPress.Security.NonceVerification
+		echo '<div class="notice notice-success inline"><p>' . esc_html__( 'The statistics of this funnel were reset.', '#prefix#' ) . '</p></div>';
+	}
+	echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted per day. A view of a download page counts as a purchase. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing about visitors is stored.', '#prefix#' ) . '</p>';
+
+	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+		$slot = (int) substr( strrchr( $box['id'], '_' ), 1 );
+		echo '<table class="widefat striped #prefix#-stats" id="#prefix#-stats-' . (int) $slot . '">';
+		echo '<caption><strong>' . esc_html( $box['title'] ) . '</strong></caption>';
+		echo '<thead><tr><td></td>';
+		foreach ( $periods as $label ) {
+			echo '<th scope="col">' . esc_html( $label ) . '</th>';
+		}
+		echo '</tr></thead><tbody>';
+		$rows = array(
+			'sales'    => __( 'Sales page views', '#prefix#' ),
+			'download' => __( 'Purchases', '#prefix#' ),
+			'rate'     => __( 'Conversion rate', '#prefix#' ),
+		);
+		foreach ( $rows as $row => $label ) {
+			echo '<tr><th scope="row">' . esc_html( $label ) . '</th>';
+			foreach ( array_keys( $periods ) as $period ) {
+				$figures = isset( $stats[ $slot ][ $period ] ) ? $stats[ $slot ][ $period ] : array();
+				$views   = isset( $figures['sales'] ) ? $figures['sales'] : 0;
+				$bought  = isset( $figures['download'] ) ? $figures['download'] : 0;
+				$cell    = 'rate' === $row ? #prefix#_stats_rate( $bought, $views ) : esc_html( number_format_i18n( 'sales' === $row ? $views : $bought ) );
+				echo '<td class="' . esc_attr( "#prefix#-stats-$row-$period" ) . '">' . $cell . '</td>'; // phpcs:ignore WordPress.Security.EscapeOutput
+			}
+			echo '</tr>';
+		}
+		echo '</tbody></table>';
+	}
+
+	if ( current_user_can( 'edit_post', $post->ID ) && 'auto-draft' !== $post->post_status ) {
+		$url = wp_nonce_url(
+			add_query_arg(
+				array(
+					'action' => #prefix#_stats_reset_action(),
+					'post'   => $post->ID,
+				),
+				admin_url( 'admin-post.php' )
+			),
+			#prefix#_stats_reset_action() . '_' . $post->ID
+		);
+		$ask = __( 'Reset the statistics of this funnel? Its counts are deleted for good.', '#prefix#' );
+		echo '<p><a class="button #prefix#-stats-reset" href="' . esc_url( $url ) . '" onclick="return window.confirm(' . esc_attr( wp_json_encode( $ask ) ) . ');">' . esc_html__( 'Reset statistics', '#prefix#' ) . '</a></p>';
+	}
+}
+
+/**
+ * Deletes one funnel's counters: only through the box's link (its nonce) and
+ * only for a user who may edit that funnel.
+ */
+function #prefix#_stats_reset() {
+	global $wpdb;
+	$post_id = isset( $_GET['post'] ) ? absint( $_GET['post'] ) : 0; // phpcs:ignore WordPress.Security.NonceVerification
+	check_admin_referer( #prefix#_stats_reset_action() . '_' . $post_id );
+	if ( #prefix#_post_type() !== get_post_type( $post_id ) ) {
+		wp_die( esc_html__( 'This funnel does not exist.', '#prefix#' ), '', array( 'response' => 404 ) );
+	}
+	if ( ! current_user_can( 'edit_post', $post_id ) ) {
+		wp_die( esc_html__( 'You are not allowed to reset the statistics of this funnel.', '#prefix#' ), '', array( 'response' => 403 ) );
+	}
+	#prefix#_stats_ensure_table();
+	$wpdb->delete( #prefix#_stats_table(), array( 'funnel_id' => $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	wp_safe_redirect( add_query_arg( '#prefix#_stats_reset', '1', get_edit_post_link( $post_id, 'url' ) ) );
+	exit;
+}
+add_action( 'admin_post_' . #prefix#_stats_reset_action(), '#prefix#_stats_reset' );
+
+/**
+ * The funnel list's statistics column, after the title.
+ *
+ * @param string[] $columns The list's columns.
+ */
+function #prefix#_stats_list_columns( $columns ) {
+	$added = array();
+	foreach ( $columns as $key => $label ) {
+		$added[ $key ] = $label;
+		if ( 'title' === $key ) {
+			$added['#prefix#_statistics'] = __( 'Statistics', '#prefix#' );
+		}
+	}
+	if ( ! isset( $added['#prefix#_statistics'] ) ) {
+		$added['#prefix#_statistics'] = __( 'Statistics', '#prefix#' );
+	}
+	return $added;
+}
+add_filter( 'manage_' . #prefix#_post_type() . '_posts_columns', '#prefix#_stats_list_columns' );
+
+/**
+ * One funnel's cell: the front end offer's views and the funnel's purchases,
+ * all time. The figures of the whole list come in one query.
+ *
+ * @param string $column  The column being printed.
+ * @param int    $post_id The funnel of the row.
+ */
+function #prefix#_stats_list_cell( $column, $post_id ) {
+	static $totals = null;
+	if ( '#prefix#_statistics' !== $column ) {
+		return;
+	}
+	if ( null === $totals ) {
+		global $wp_query;
+		$totals = #prefix#_stats_totals( $wp_query instanceof WP_Query ? wp_list_pluck( (array) $wp_query->posts, 'ID' ) : array( $post_id ) );
+	}
+	if ( ! current_user_can( 'edit_post', $post_id ) ) {
+		echo '&ndash;';
+		return;
+	}
+	$figures = isset( $totals[ $post_id ] ) ? $totals[ $post_id ] : array(
+		'offer'     => 0,
+		'purchases' => 0,
+	);
+	echo '<span class="#prefix#-stats-offer">';
+	/* translators: %s: number of views of the funnel's front end offer. */
+	echo esc_html( sprintf( __( 'Offer views: %s', '#prefix#' ), number_format_i18n( $figures['offer'] ) ) );
+	echo '</span><br><span class="#prefix#-stats-purchases">';
+	/* translators: %s: number of purchases in the whole funnel. */
+	echo esc_html( sprintf( __( 'Purchases: %s', '#prefix#' ), number_format_i18n( $figures['purchases'] ) ) );
+	echo '</span>';
+}
+add_action( 'manage_' . #prefix#_post_type() . '_posts_custom_column', '#prefix#_stats_list_cell', 10, 2 );
