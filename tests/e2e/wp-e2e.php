@@ -769,6 +769,7 @@ function cmd_translations( $dir ) {
 		'Your downloads'                     => 'Ihre Downloads',
 		'This funnel page is not available.' => 'Diese Seite ist nicht verfügbar.',
 		'Add New Funnel'                     => 'Neuen Funnel erstellen',
+		'Sales page views'                   => 'Aufrufe der Verkaufsseite',
 	);
 	foreach ( $german as $english => $translation ) {
 		$mo->add_entry( new Translation_Entry( array( 'singular' => $english, 'translations' => array( $translation ) ) ) );
@@ -789,7 +790,7 @@ function cmd_translations( $dir ) {
 	$r = http( 'GET', $link );
 	ok( false !== strpos( $r['body'], 'Diese Seite ist nicht verfügbar.' ), "$id: the default page speaks the site's language" );
 	$r = http( 'GET', admin_url( 'post-new.php?post_type=' . funnel_type( $f ) ), null, auth_cookies( user_id( 'admin' ) ) );
-	ok( false !== strpos( $r['body'], 'Neuen Funnel erstellen' ), "$id: the funnel screens speak the site's language" );
+	ok( false !== strpos( $r['body'], 'Neuen Funnel erstellen' ) && false !== strpos( $r['body'], '<th scope="row">Aufrufe der Verkaufsseite</th>' ), "$id: the funnel screens, statistics included, speak the site's language" );
 
 	update_option( 'WPLANG', '' );
 	unlink( $file );
@@ -884,6 +885,8 @@ function cmd_stats( $dir ) {
 	$last   = max( array_keys( $f['slots'] ) );
 
 	ok( table_exists( $table ), "$id: activation made the statistics table $table" );
+	$readme = (string) file_get_contents( WP_PLUGIN_DIR . "/$id/readme.txt" );
+	ok( false !== strpos( $readme, "\n== Statistics and privacy ==\n" ) && false !== strpos( $readme, 'no IP address, no cookie, no user agent' ), "$id: readme.txt tells site owners that nothing about visitors is stored" );
 	$post  = create_funnel( $f, $author, 'publish', "E2E stats $id" );
 	$other = create_funnel( $f, $author, 'publish', "E2E stats other $id" );
 	$link  = get_permalink( $post );
