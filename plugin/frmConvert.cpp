@@ -66,6 +66,14 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     txtPluginID = field<QLineEdit>(QStringLiteral("txtPluginID"), details.identifier, 1725, this);
     top->addWidget(caption(QStringLiteral("Unique &Identifier"), txtPluginID));
     top->addWidget(txtPluginID);
+    // The identifier is kept in small letters, as the plugin's names in WordPress are.
+    connect(txtPluginID, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (text == text.toLower())
+            return;
+        const int cursor = txtPluginID->cursorPosition();
+        txtPluginID->setText(text.toLower());
+        txtPluginID->setCursorPosition(cursor);
+    });
     cmdGenerateIdentifier = new QPushButton(QStringLiteral("&Generate New"), this);
     cmdGenerateIdentifier->setObjectName(QStringLiteral("cmdGenerateIdentifier"));
     top->addWidget(cmdGenerateIdentifier);

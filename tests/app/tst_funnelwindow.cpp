@@ -250,12 +250,12 @@ private slots:
         QPointer<frmConvert> form = f.convert();
         QVERIFY(form);
         f.app.write("other.json", "{\"items\": [{\"slot\": 0, \"product\": \"Niche Site Builder\"}], "
-                                  "\"plugin\": {\"identifier\": \"pOther\", \"name\": \"Other\"}}");
+                                  "\"plugin\": {\"identifier\": \"pother\", \"name\": \"Other\"}}");
         f.messages.answers = {Messages::SaveAnswer::Discard};
         QVERIFY(f.window->OpenFile(f.app.file("other.json")));
         QTRY_VERIFY(!form);
         frmConvert* other = f.convert();
-        QCOMPARE(other->txtPluginID->text(), QString("pOther"));
+        QCOMPARE(other->txtPluginID->text(), QString("pother"));
         QCOMPARE(other->txtPlugin_Name->text(), QString("Other"));
     }
 

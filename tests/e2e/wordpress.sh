@@ -136,7 +136,7 @@ for i in "${!zips[@]}"; do
   done
   lint_errors="$(find "$dir" -name '*.php' -print0 | xargs -0 -n1 php -l 2>&1 | grep -v '^No syntax errors' || true)"
   check "$id: every PHP file passes php -l${lint_errors:+: $lint_errors}" test -z "$lint_errors"
-  leftovers="$(grep -rlE '#(prefix|SWITCHENTRIES|FUNNELMETABOXES|header|menuname|IMAGE|DOWNLOAD_LINKS|PLUGINID|FUNNELITEM[A-Z_]*|FUNNELCODE|DOWNLOADCODE)#' "$dir" || true)"
+  leftovers="$(grep -rlE '#(prefix|fn|posttype|slug|SWITCHENTRIES|FUNNELMETABOXES|header|menuname|IMAGE|DOWNLOAD_LINKS|PLUGINID|FUNNELITEM[A-Z_]*|FUNNELCODE|DOWNLOADCODE)#' "$dir" || true)"
   check "$id: no template token left unfilled${leftovers:+: $leftovers}" test -z "$leftovers"
   check "$id: plugin.php starts with the plugin header" \
     bash -c 'head -c 5 "$1" | grep -qx "<?php" && grep -q "^ \* Plugin Name: " "$1"' _ "$dir/plugin.php"

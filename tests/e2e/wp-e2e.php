@@ -174,8 +174,13 @@ function plugin_facts( $dir ) {
 	);
 }
 
+/** The name of one of the plugin's functions, options, nonces or tables. */
+function plugin_name( $id, $name ) {
+	return 'veltrano_' . $id . '__' . $name;
+}
+
 function funnel_type( $facts ) {
-	$fn = $facts['id'] . '_post_type';
+	$fn = plugin_name( $facts['id'], 'post_type' );
 	return function_exists( $fn ) ? $fn() : '';
 }
 
@@ -273,7 +278,7 @@ function save_as( $facts, $user_id, $post_id, $values, $nonce_action ) {
 	wp_set_current_user( $user_id );
 	$post = $values;
 	if ( false !== $nonce_action ) {
-		$post[ $facts['id'] . '_funnel_nonce' ] = wp_create_nonce( $nonce_action );
+		$post[ plugin_name( $facts['id'], 'funnel_nonce' ) ] = wp_create_nonce( $nonce_action );
 	}
 	$_POST = wp_slash( $post );
 	wp_update_post( array( 'ID' => $post_id ) );
@@ -455,7 +460,7 @@ function cmd_check( $dir ) {
 	$r       = http( 'GET', admin_url( "post.php?post=$post_id&action=edit" ), null, $cookies );
 	$b       = $r['body'];
 	ok( 200 === $r['status'] && '' === page_error( $b ) && false !== strpos( $b, 'id="post"' ), "$id: edit screen opens", $r['status'] . ' ' . page_error( $b ) );
-	ok( 1 === substr_count( $b, 'name="' . $id . '_funnel_nonce"' ), "$id: edit screen holds the save nonce once" );
+	ok( 1 === substr_count( $b, 'name="' . plugin_name( $id, 'funnel_nonce' ) . '"' ), "$id: edit screen holds the save nonce once" );
 	$titles = array( 'Front End Offer', 'Upsell #1', 'Upsell #2', 'Downsell For Upsell #1', 'Downsell For Upsell #2' );
 	for ( $n = 0; $n < 5; ++$n ) {
 		$shown = isset( $f['slots'][ $n ] );
@@ -508,7 +513,7 @@ function cmd_check( $dir ) {
 	ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false !== strpos( $r['body'], '<code>' . $first['sales'] . '</code>' ), "$id: draft's edit screen shows the tokens", $r['status'] );
 	ok( false === strpos( $r['body'], 'step=' . $first['sales'] ) && false !== stripos( $r['body'], 'publish' ), "$id: draft's edit screen asks to publish instead of giving addresses" );
 	$r = http( 'GET', admin_url( 'post-new.php?post_type=' . $type ), null, $cookies );
-	ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false !== strpos( $r['body'], $id . '_funnel_nonce' ), "$id: new funnel screen opens with the boxes", $r['status'] . ' ' . page_error( $r['body'] ) );
+	ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false !== strpos( $r['body'], plugin_name( $id, 'funnel_nonce' ) ), "$id: new funnel screen opens with the boxes", $r['status'] . ' ' . page_error( $r['body'] ) );
 
 	$r    = http( 'GET', admin_url( 'edit.php?post_type=' . $type ), null, $cookies );
 	$name = $f['name'];
@@ -527,12 +532,12 @@ function cmd_check( $dir ) {
 	ok( '' === fresh_meta( $guard, $code_key ), "$id: save without the nonce stores nothing" );
 	save_as( $f, $admin, $guard, funnel_values( $f, 'badnonce' ), 'some_other_action' );
 	ok( '' === fresh_meta( $guard, $code_key ), "$id: save with a nonce for another action stores nothing" );
-	save_as( $f, $subscriber, $guard, funnel_values( $f, 'subscriber' ), $id . '_save_funnel' );
+	save_as( $f, $subscriber, $guard, funnel_values( $f, 'subscriber' ), plugin_name( $id, 'save_funnel' ) );
 	ok( '' === fresh_meta( $guard, $code_key ), "$id: a subscriber's save stores nothing" );
-	save_as( $f, $author, $guard, funnel_values( $f, 'author' ), $id . '_save_funnel' );
+	save_as( $f, $author, $guard, funnel_values( $f, 'author' ), plugin_name( $id, 'save_funnel' ) );
 	ok( '' === fresh_meta( $guard, $code_key ), "$id: an author cannot save someone else's funnel" );
 	$values = funnel_values( $f, 'admin' );
-	save_as( $f, $admin, $guard, $values, $id . '_save_funnel' );
+	save_as( $f, $admin, $guard, $values, plugin_name( $id, 'save_funnel' ) );
 	$ok = true;
 	foreach ( $values as $k => $v ) {
 		$ok = $ok && fresh_meta( $guard, $k ) === $v;
@@ -543,7 +548,7 @@ function cmd_check( $dir ) {
 	$values           = funnel_values( $f, 'author' );
 	$values[ $code_key ]  = '<a class="buy" href="https://pay.example.com/a">Buy</a><script>alert(1)</script>';
 	$values[ $title_key ] = 'Author <script>alert(2)</script>title';
-	save_as( $f, $author, $own, $values, $id . '_save_funnel' );
+	save_as( $f, $author, $own, $values, plugin_name( $id, 'save_funnel' ) );
 	ok( '<a class="buy" href="https://pay.example.com/a">Buy</a>alert(1)' === fresh_meta( $own, $code_key ), "$id: an author's button code is filtered like post content", fresh_meta( $own, $code_key ) );
 	ok( 'Author title' === fresh_meta( $own, $title_key ), "$id: an author's page title is plain text", fresh_meta( $own, $title_key ) );
 
@@ -558,7 +563,7 @@ function cmd_check( $dir ) {
 			)
 		);
 		wp_set_current_user( $admin );
-		$_POST = wp_slash( funnel_values( $f, $what ) + array( $id . '_funnel_nonce' => wp_create_nonce( $id . '_save_funnel' ) ) );
+		$_POST = wp_slash( funnel_values( $f, $what ) + array( plugin_name( $id, 'funnel_nonce' ) => wp_create_nonce( plugin_name( $id, 'save_funnel' ) ) ) );
 		do_action( 'save_post_' . $type, $rev, get_post( $rev ), true );
 		$_POST = array();
 		ok( '' === fresh_meta( $rev, $code_key ), "$id: a $what stores nothing" );
@@ -611,7 +616,7 @@ function cmd_safety( $dir ) {
 		if ( ! ok( is_array( $fields ), "$id: $login's edit form found", $r['status'] ) ) {
 			continue;
 		}
-		$fields = array_values( array_filter( $fields, function ( $field ) use ( $id ) { return $id . '_funnel_nonce' !== $field[0]; } ) );
+		$fields = array_values( array_filter( $fields, function ( $field ) use ( $id ) { return plugin_name( $id, 'funnel_nonce' ) !== $field[0]; } ) );
 		set_field( $fields, 'metakeyinput', $code );
 		set_field( $fields, 'metavalue', $script );
 		set_field( $fields, 'save', 'publish' === $status ? 'Update' : 'Save Draft' );
@@ -639,7 +644,7 @@ function cmd_safety( $dir ) {
 		. '<input type="image" src="https://www.paypalobjects.com/en_US/i/btn/btn_buynow_LG.gif" border="0" name="submit" alt="Buy Now">'
 		. '<button type="submit" class="buy">Buy</button></form>'
 		. '<a href="javascript:alert(1)" onclick="alert(2)">x</a><img src="https://pay.example.com/b.png" onerror="alert(3)"><script>alert(4)</script>';
-	save_as( $f, $author, $own, array( $code => $button ), $id . '_save_funnel' );
+	save_as( $f, $author, $own, array( $code => $button ), plugin_name( $id, 'save_funnel' ) );
 	$stored = fresh_meta( $own, $code );
 	foreach ( array( '<form action="https://www.paypal.com/cgi-bin/webscr" method="post" target="_top">', '<input type="hidden" name="cmd" value="_s-xclick">', '<input type="hidden" name="hosted_button_id" value="ABC123">', 'type="image"', 'src="https://www.paypalobjects.com/en_US/i/btn/btn_buynow_LG.gif"', '<button type="submit" class="buy">Buy</button>', '<img src="https://pay.example.com/b.png">' ) as $kept ) {
 		ok( false !== strpos( $stored, $kept ), "$id: an author's payment button keeps $kept", $stored );
@@ -665,7 +670,7 @@ function cmd_autosave( $dir ) {
 	load_wordpress();
 	$f    = plugin_facts( $dir );
 	$post = create_funnel( $f, user_id( 'admin' ), 'publish', 'E2E autosave ' . $f['id'] );
-	save_as( $f, user_id( 'admin' ), $post, funnel_values( $f, 'autosave' ), $f['id'] . '_save_funnel' );
+	save_as( $f, user_id( 'admin' ), $post, funnel_values( $f, 'autosave' ), plugin_name( $f['id'], 'save_funnel' ) );
 	ok( '' === fresh_meta( $post, meta_key( $f, 0, 'code' ) ), $f['id'] . ': save during an autosave stores nothing' );
 	wp_delete_post( $post, true );
 }
@@ -803,7 +808,7 @@ function cmd_translations( $dir ) {
 const E2E_BROWSER = 'Mozilla/5.0 (X11; Linux x86_64; rv:115.0) Gecko/20100101 Firefox/115.0';
 
 function stats_table( $facts ) {
-	$fn = $facts['id'] . '_stats_table';
+	$fn = plugin_name( $facts['id'], 'stats_table' );
 	return $fn();
 }
 
@@ -957,7 +962,7 @@ function cmd_stats( $dir ) {
 	ok( is_array( $q ) && 1 === count( $q ) && preg_match( '/^\s*INSERT INTO .* ON DUPLICATE KEY UPDATE views = views \+ 1\s*$/is', $q[0] ), "$id: a counted view costs one query, an atomic increment", wp_json_encode( $q ) );
 	$sample = wp_insert_post( array( 'post_title' => "E2E plain post $id", 'post_status' => 'publish', 'post_type' => 'post' ) );
 	foreach ( array( 'home page' => home_url( '/' ), 'a post' => get_permalink( $sample ), 'the funnel\'s default page' => $link ) as $what => $u ) {
-		$q = queries_naming( $u, strtolower( $id ) . '_stats' );
+		$q = queries_naming( $u, plugin_name( $id, 'stats' ) );
 		ok( array() === $q, "$id: $what runs no statistics query", wp_json_encode( $q ) );
 	}
 	wp_delete_post( $sample, true );
@@ -980,8 +985,8 @@ function cmd_stats( $dir ) {
 	$author_cookies = auth_cookies( $author );
 	$r     = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, $author_cookies );
 	$b     = $r['body'];
-	ok( 200 === $r['status'] && '' === page_error( $b ) && false !== strpos( $b, 'id="' . $id . '_statistics"' ), "$id: the author's edit screen has the statistics box", $r['status'] . ' ' . page_error( $b ) );
-	ok( strpos( $b, 'id="' . $id . '_statistics"' ) < strpos( $b, 'id="' . $id . '_funnelitem_0"' ), "$id: the statistics box comes before the item boxes" );
+	ok( 200 === $r['status'] && '' === page_error( $b ) && false !== strpos( $b, 'id="' . plugin_name( $id, 'statistics' ) . '"' ), "$id: the author's edit screen has the statistics box", $r['status'] . ' ' . page_error( $b ) );
+	ok( strpos( $b, 'id="' . plugin_name( $id, 'statistics' ) . '"' ) < strpos( $b, 'id="' . $id . '_funnelitem_0"' ), "$id: the statistics box comes before the item boxes" );
 	$cells = stats_cells( $id, $b, 0 );
 	$want  = array();
 	foreach ( $expected as $period => $e ) {
@@ -1009,11 +1014,11 @@ function cmd_stats( $dir ) {
 	$purchases = (int) $wpdb->get_var( $wpdb->prepare( "SELECT SUM(views) FROM $table WHERE funnel_id = %d AND kind = 'download'", $post ) );
 	$r         = http( 'GET', admin_url( 'edit.php?post_type=' . funnel_type( $f ) ), null, auth_cookies( user_id( 'admin' ) ) );
 	ok( (bool) preg_match( '#<tr id="post-' . $post . '".*?Offer views: ' . number_format( $expected['all'][0] ) . '</span><br><span class="' . preg_quote( $id, '#' ) . '-stats-purchases">Purchases: ' . $purchases . '</span>.*?</tr>#s', $r['body'] ), "$id: the funnel list shows the offer's {$expected['all'][0]} views and the funnel's $purchases purchases", page_error( $r['body'] ) );
-	ok( false !== strpos( $r['body'], 'column-' . $id . '_statistics' ), "$id: the funnel list has a statistics column" );
+	ok( false !== strpos( $r['body'], 'column-' . plugin_name( $id, 'statistics' ) ), "$id: the funnel list has a statistics column" );
 
 	// Reset: the link's nonce and the capability to edit that funnel are both needed.
 	$rows   = stats_rows( $f, $post );
-	$action = $id . '_reset_stats';
+	$action = plugin_name( $id, 'reset_stats' );
 	$reset  = static function ( $query, $cookies ) use ( $action, $post ) {
 		return http( 'GET', admin_url( 'admin-post.php?' . http_build_query( array_merge( array( 'action' => $action, 'post' => $post ), $query ) ) ), null, $cookies );
 	};
@@ -1050,15 +1055,15 @@ function cmd_stats( $dir ) {
 
 	// A plugin replaced in place is not activated again: the table comes back when first needed.
 	$wpdb->query( "DROP TABLE $table" );
-	delete_option( $id . '_stats_schema' );
+	delete_option( plugin_name( $id, 'stats_schema' ) );
 	visit( $page( 0, 'download' ) );
 	wp_cache_flush();
 	ok( table_exists( $table ) && 1 === stats_count( $f, $post, 0, 'download' ), "$id: without its table (an update in place), the first view makes it and is counted" );
 	$wpdb->query( "DROP TABLE $table" );
-	delete_option( $id . '_stats_schema' );
+	delete_option( plugin_name( $id, 'stats_schema' ) );
 	http( 'GET', admin_url( 'index.php' ), null, auth_cookies( user_id( 'admin' ) ) );
 	wp_cache_flush();
-	ok( table_exists( $table ) && '1' === get_option( $id . '_stats_schema' ), "$id: without its table, the first admin screen makes it" );
+	ok( table_exists( $table ) && '1' === get_option( plugin_name( $id, 'stats_schema' ) ), "$id: without its table, the first admin screen makes it" );
 	visit( $page( 0, 'download' ) );
 }
 
@@ -1108,7 +1113,7 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	$next_count = '' !== $next ? (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM {$wpdb->posts} WHERE post_type = %s", $next ) ) : 0;
 
 	$stats_table = stats_table( $f );
-	ok( table_exists( $stats_table ) && false !== get_option( $id . '_stats_schema' ), "$id: the statistics table is there before the uninstall" );
+	ok( table_exists( $stats_table ) && false !== get_option( plugin_name( $id, 'stats_schema' ) ), "$id: the statistics table is there before the uninstall" );
 	deactivate_plugins( $f['file'] );
 	ob_start();
 	$deleted = delete_plugins( array( $f['file'] ) );
@@ -1118,7 +1123,7 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 
 	wp_cache_flush();
 	ok( ! table_exists( $stats_table ), "$id: the statistics table is dropped" );
-	ok( false === get_option( $id . '_stats_schema' ), "$id: the statistics' schema option is deleted" );
+	ok( false === get_option( plugin_name( $id, 'stats_schema' ) ), "$id: the statistics' schema option is deleted" );
 	$needles = array( $type, $id . '_funnelitem_', "E2E trashed $id", "E2E funnel $id", "E2E guard $id" );
 	foreach ( $funnels as $funnel ) {
 		$needles[] = "\t$funnel-revision-v1\t";
@@ -1210,7 +1215,7 @@ function cmd_upgrade_fill( $dir ) {
 	$f     = plugin_facts( $dir );
 	$admin = user_id( 'admin' );
 	$post  = create_funnel( $f, $admin, 'publish', E2E_UPGRADE_TITLE );
-	save_as( $f, $admin, $post, upgrade_values( $f ), $f['id'] . '_save_funnel' );
+	save_as( $f, $admin, $post, upgrade_values( $f ), plugin_name( $f['id'], 'save_funnel' ) );
 	$stored = true;
 	foreach ( upgrade_values( $f ) as $key => $value ) {
 		$stored = $stored && fresh_meta( $post, $key ) === $value;

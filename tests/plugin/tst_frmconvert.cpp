@@ -92,7 +92,7 @@ private slots:
     void createPluginThroughToDone() {
         Fixture f;
         frmConvert* form = f.open();
-        form->txtPluginID->setText("pWidget");
+        form->txtPluginID->setText("pwidget");
         form->txtPlugin_Name->setText("Widget Plugin");
         QPointer<frmConvert> watch(form);
         QTest::mouseClick(form->Command3, Qt::LeftButton);
@@ -101,7 +101,7 @@ private slots:
                  QString("Done! Your plugin is ready. The software will now open the output window."));
         QCOMPARE(f.shell.opened, QStringList{f.app.path() + "/output"});
         QVERIFY(QFileInfo(f.app.file("output/widgetplugin.zip")).isFile());
-        QVERIFY(!QFileInfo::exists(f.app.file("output/pWidget")));
+        QVERIFY(!QFileInfo::exists(f.app.file("output/pwidget")));
         QTRY_VERIFY(!watch);
     }
 

@@ -44,15 +44,15 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("refusal");
-        const QString identifierRule = "may hold only letters";
+        const QString identifierRule = "may hold only small letters";
         QTest::newRow("identifier: plain") << "identifier"
                                            << "p1"
                                            << "";
         QTest::newRow("identifier: 20 characters") << "identifier"
-                                                   << "pMaxLenIdentifier_20"
+                                                   << "pmaxlenidentifier_20"
                                                    << "";
         QTest::newRow("identifier: 21 characters") << "identifier"
-                                                   << "pMaxLenIdentifier_201" << identifierRule;
+                                                   << "pmaxlenidentifier_201" << identifierRule;
         QTest::newRow("identifier: final newline") << "identifier"
                                                    << "p1\n"
                                                    << identifierRule;
@@ -62,9 +62,8 @@ private slots:
         QTest::newRow("identifier: query variable") << "identifier"
                                                     << "author"
                                                     << "WordPress uses";
-        QTest::newRow("identifier: query variable, other case") << "identifier"
-                                                                << "Search"
-                                                                << "WordPress uses";
+        QTest::newRow("identifier: capitals") << "identifier"
+                                              << "Dup" << identifierRule;
         QTest::newRow("identifier: one letter query variable") << "identifier"
                                                                << "p"
                                                                << "WordPress uses";

@@ -11,14 +11,14 @@ defined( 'ABSPATH' ) || exit;
  * 20 characters for any id, and never one of WordPress's own keys or query
  * variables.
  */
-function #prefix#_post_type() {
-	return 'funnel_' . substr( md5( strtolower( '#prefix#' ) ), 0, 12 );
+function #fn#post_type() {
+	return '#posttype#';
 }
 
 /**
  * Name of the query argument that carries a funnel page token.
  */
-function #prefix#_step_var() {
+function #fn#step_var() {
 	return 'step';
 }
 
@@ -28,14 +28,14 @@ function #prefix#_step_var() {
  * @param WP_Post|int $post  The funnel.
  * @param string      $token A sales or download token.
  */
-function #prefix#_page_url( $post, $token ) {
-	return add_query_arg( #prefix#_step_var(), $token, get_permalink( $post ) );
+function #fn#page_url( $post, $token ) {
+	return add_query_arg( #fn#step_var(), $token, get_permalink( $post ) );
 }
 
-function #prefix#_register_post_type() {
-	$name = #prefix#_plugin_name();
+function #fn#register_post_type() {
+	$name = #fn#plugin_name();
 	register_post_type(
-		#prefix#_post_type(),
+		#fn#post_type(),
 		array(
 			'labels'              => array(
 				'name'               => $name,
@@ -61,13 +61,13 @@ function #prefix#_register_post_type() {
 			'supports'            => array( 'title' ),
 			'menu_icon'           => 'dashicons-filter',
 			'rewrite'             => array(
-				'slug'       => str_replace( '_', '-', strtolower( '#prefix#' ) ),
+				'slug'       => '#slug#',
 				'with_front' => false,
 			),
 		)
 	);
 }
-add_action( 'init', '#prefix#_register_post_type' );
+add_action( 'init', '#fn#register_post_type' );
 
 /**
  * Funnels are reached through their own addresses only: the front end's lists,
@@ -75,22 +75,22 @@ add_action( 'init', '#prefix#_register_post_type' );
  *
  * @param WP_Query $query A query about to run.
  */
-function #prefix#_hide_from_lists( $query ) {
+function #fn#hide_from_lists( $query ) {
 	if ( is_admin() || ! $query->is_main_query() || $query->is_singular() ) {
 		return;
 	}
-	if ( in_array( #prefix#_post_type(), (array) $query->get( 'post_type' ), true ) ) {
+	if ( in_array( #fn#post_type(), (array) $query->get( 'post_type' ), true ) ) {
 		$query->set( 'post__in', array( 0 ) );
 	}
 }
-add_action( 'pre_get_posts', '#prefix#_hide_from_lists' );
+add_action( 'pre_get_posts', '#fn#hide_from_lists' );
 
 /**
  * Funnel pages are reached through their links only: keep them out of the
  * site map.
  */
-function #prefix#_sitemap_post_types( $post_types ) {
-	unset( $post_types[ #prefix#_post_type() ] );
+function #fn#sitemap_post_types( $post_types ) {
+	unset( $post_types[ #fn#post_type() ] );
 	return $post_types;
 }
-add_filter( 'wp_sitemaps_post_types', '#prefix#_sitemap_post_types' );
+add_filter( 'wp_sitemaps_post_types', '#fn#sitemap_post_types' );

@@ -9,25 +9,25 @@
 defined( 'ABSPATH' ) || exit;
 
 /** Raised whenever the counters' table changes shape; the table is then brought up to date. */
-const #prefix#_STATS_SCHEMA = '1';
+const #fn#STATS_SCHEMA = '1';
 
-function #prefix#_stats_table() {
+function #fn#stats_table() {
 	global $wpdb;
-	return $wpdb->prefix . strtolower( '#prefix#' ) . '_stats';
+	return $wpdb->prefix . '#fn#stats';
 }
 
-function #prefix#_stats_schema_option() {
-	return '#prefix#_stats_schema';
+function #fn#stats_schema_option() {
+	return '#fn#stats_schema';
 }
 
 /**
  * Creates or updates the counters' table: one row per funnel, item, page kind
  * and day, so that a view is one atomic increment of one row.
  */
-function #prefix#_stats_install() {
+function #fn#stats_install() {
 	global $wpdb;
 	require_once ABSPATH . 'wp-admin/includes/upgrade.php';
-	$table   = #prefix#_stats_table();
+	$table   = #fn#stats_table();
 	$charset = $wpdb->get_charset_collate();
 	dbDelta(
 		"CREATE TABLE $table (
@@ -39,7 +39,7 @@ function #prefix#_stats_install() {
   PRIMARY KEY  (funnel_id,slot,kind,day)
 ) $charset;"
 	);
-	update_option( #prefix#_stats_schema_option(), #prefix#_STATS_SCHEMA, true );
+	update_option( #fn#stats_schema_option(), #fn#STATS_SCHEMA, true );
 }
 
 /**
@@ -47,23 +47,23 @@ function #prefix#_stats_install() {
  * updated the first time it is needed. The option is autoloaded, so the check
  * itself costs no query.
  */
-function #prefix#_stats_ensure_table() {
-	if ( #prefix#_STATS_SCHEMA !== get_option( #prefix#_stats_schema_option() ) ) {
-		#prefix#_stats_install();
+function #fn#stats_ensure_table() {
+	if ( #fn#STATS_SCHEMA !== get_option( #fn#stats_schema_option() ) ) {
+		#fn#stats_install();
 	}
 }
-add_action( 'admin_init', '#prefix#_stats_ensure_table' );
+add_action( 'admin_init', '#fn#stats_ensure_table' );
 
 /**
  * The funnel page a token opens, as its item slot and page kind.
  *
  * @return array|null array( slot, 'sales' or 'download' ), or null for no page.
  */
-function #prefix#_stats_page( $token ) {
+function #fn#stats_page( $token ) {
 	if ( '' === $token ) {
 		return null;
 	}
-	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		$slot = (int) substr( strrchr( $box['id'], '_' ), 1 );
 		if ( $token === $box['sales_token'] ) {
 			return array( $slot, 'sales' );
@@ -79,7 +79,7 @@ function #prefix#_stats_page( $token ) {
  * Whether the request comes from a crawler, a link previewer or a script
  * rather than a person's browser. Browsers always name themselves.
  */
-function #prefix#_stats_is_bot() {
+function #fn#stats_is_bot() {
 	$agent = isset( $_SERVER['HTTP_USER_AGENT'] ) ? (string) $_SERVER['HTTP_USER_AGENT'] : ''; // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
 	if ( '' === trim( $agent ) ) {
 		return true;
@@ -91,7 +91,7 @@ function #prefix#_stats_is_bot() {
  * Whether the browser only fetches the page ahead of time (speculative
  * prefetch or prerender), which is not a view until the person opens it.
  */
-function #prefix#_stats_is_prefetch() {
+function #fn#stats_is_prefetch() {
 	foreach ( array( 'HTTP_PURPOSE', 'HTTP_SEC_PURPOSE', 'HTTP_X_PURPOSE', 'HTTP_X_MOZ' ) as $header ) {
 		if ( isset( $_SERVER[ $header ] ) && preg_match( '/prefetch|prerender|preview/i', (string) $_SERVER[ $header ] ) ) { // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
 			return true;
@@ -105,17 +105,17 @@ function #prefix#_stats_is_prefetch() {
  * costs exactly one query, an atomic increment that stays exact however many
  * requests arrive at once.
  */
-function #prefix#_stats_count_view() {
-	if ( ! is_singular( #prefix#_post_type() ) || 'GET' !== ( isset( $_SERVER['REQUEST_METHOD'] ) ? $_SERVER['REQUEST_METHOD'] : '' ) ) { // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
+function #fn#stats_count_view() {
+	if ( ! is_singular( #fn#post_type() ) || 'GET' !== ( isset( $_SERVER['REQUEST_METHOD'] ) ? $_SERVER['REQUEST_METHOD'] : '' ) ) { // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
 		return;
 	}
 	$post     = get_queried_object();
-	$step_var = #prefix#_step_var();
+	$step_var = #fn#step_var();
 	if ( ! $post instanceof WP_Post || 'publish' !== $post->post_status || ! isset( $_GET[ $step_var ] ) || ! is_string( $_GET[ $step_var ] ) ) { // phpcs:ignore WordPress.Security.NonceVerification
 		return;
 	}
-	$page = #prefix#_stats_page( sanitize_key( wp_unslash( $_GET[ $step_var ] ) ) ); // phpcs:ignore WordPress.Security.NonceVerification
-	if ( null === $page || #prefix#_stats_is_bot() || #prefix#_stats_is_prefetch() ) {
+	$page = #fn#stats_page( sanitize_key( wp_unslash( $_GET[ $step_var ] ) ) ); // phpcs:ignore WordPress.Security.NonceVerification
+	if ( null === $page || #fn#stats_is_bot() || #fn#stats_is_prefetch() ) {
 		return;
 	}
 	// The seller and their colleagues looking at their own pages are no visitors.
@@ -124,8 +124,8 @@ function #prefix#_stats_count_view() {
 	}
 
 	global $wpdb;
-	#prefix#_stats_ensure_table();
-	$table = #prefix#_stats_table();
+	#fn#stats_ensure_table();
+	$table = #fn#stats_table();
 	$wpdb->query( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 		$wpdb->prepare(
 			"INSERT INTO $table (funnel_id, slot, kind, day, views) VALUES (%d, %d, %s, %s, 1) ON DUPLICATE KEY UPDATE views = views + 1", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
@@ -136,21 +136,21 @@ function #prefix#_stats_count_view() {
 		)
 	);
 }
-add_action( 'template_redirect', '#prefix#_stats_count_view' );
+add_action( 'template_redirect', '#fn#stats_count_view' );
 
 /**
  * A funnel deleted for good takes its counters with it.
  *
  * @param int $post_id The post being deleted.
  */
-function #prefix#_stats_forget_funnel( $post_id ) {
+function #fn#stats_forget_funnel( $post_id ) {
 	global $wpdb;
-	if ( get_post_type( $post_id ) !== #prefix#_post_type() || #prefix#_STATS_SCHEMA !== get_option( #prefix#_stats_schema_option() ) ) {
+	if ( get_post_type( $post_id ) !== #fn#post_type() || #fn#STATS_SCHEMA !== get_option( #fn#stats_schema_option() ) ) {
 		return;
 	}
-	$wpdb->delete( #prefix#_stats_table(), array( 'funnel_id' => (int) $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	$wpdb->delete( #fn#stats_table(), array( 'funnel_id' => (int) $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 }
-add_action( 'before_delete_post', '#prefix#_stats_forget_funnel' );
+add_action( 'before_delete_post', '#fn#stats_forget_funnel' );
 
 /**
  * A funnel's figures per item, for the last 7 and 30 days (today included, in
@@ -159,11 +159,11 @@ add_action( 'before_delete_post', '#prefix#_stats_forget_funnel' );
  * @param int $post_id The funnel.
  * @return array[] slot => array( period => array( 'sales' => n, 'download' => n ) ), periods 'week', 'month', 'all'.
  */
-function #prefix#_stats_for_funnel( $post_id ) {
+function #fn#stats_for_funnel( $post_id ) {
 	global $wpdb;
-	#prefix#_stats_ensure_table();
+	#fn#stats_ensure_table();
 	$today = new DateTimeImmutable( 'today', wp_timezone() );
-	$table = #prefix#_stats_table();
+	$table = #fn#stats_table();
 	$rows  = $wpdb->get_results( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 		$wpdb->prepare(
 			"SELECT slot, kind, SUM(CASE WHEN day >= %s THEN views ELSE 0 END) AS week, SUM(CASE WHEN day >= %s THEN views ELSE 0 END) AS month, SUM(views) AS alltime FROM $table WHERE funnel_id = %d GROUP BY slot, kind", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
@@ -188,14 +188,14 @@ function #prefix#_stats_for_funnel( $post_id ) {
  * @param int[] $post_ids The funnels.
  * @return array[] post id => array( 'offer' => n, 'purchases' => n ).
  */
-function #prefix#_stats_totals( $post_ids ) {
+function #fn#stats_totals( $post_ids ) {
 	global $wpdb;
 	$post_ids = array_filter( array_map( 'intval', $post_ids ) );
 	if ( ! $post_ids ) {
 		return array();
 	}
-	#prefix#_stats_ensure_table();
-	$table  = #prefix#_stats_table();
+	#fn#stats_ensure_table();
+	$table  = #fn#stats_table();
 	$rows   = $wpdb->get_results( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 		"SELECT funnel_id, SUM(CASE WHEN slot = 0 AND kind = 'sales' THEN views ELSE 0 END) AS offer, SUM(CASE WHEN kind = 'download' THEN views ELSE 0 END) AS purchases FROM $table WHERE funnel_id IN (" . implode( ',', $post_ids ) . ') GROUP BY funnel_id' // phpcs:ignore WordPress.DB.PreparedSQL
 	);
