@@ -16,9 +16,14 @@ require_once __DIR__ . '/modules/stats.php';
 function #fn#uninstall_site() {
 	global $wpdb;
 
-	// The counters go first, so deleting the funnels below does not look for them.
-	$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#stats_table() ); // phpcs:ignore WordPress.DB
-	delete_option( #fn#stats_schema_option() );
+	// The counters go first, so deleting the funnels below does not look for them. Only tables
+	// this plugin made are dropped.
+	if ( false !== get_option( #fn#stats_schema_option() ) ) {
+		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#stats_table() . ', ' . #fn#stats_seen_table() ); // phpcs:ignore WordPress.DB
+	}
+	foreach ( array( #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items' ) as $option ) {
+		delete_option( $option );
+	}
 
 	// Straight from the table: every status counts, trash and auto-drafts included.
 	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", #fn#post_type() ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery

@@ -80,10 +80,10 @@ expect_links() { # zip identifier slot product-or-name=address...
     name=${item%%=*}
     addr=${item#*=}
     [ "$addr" = "$item" ] && addr=$(address "$name")
-    expected+="<a href=\"$addr\" target=\"_blank\">${name#My Products: }</a>"$'\n'
+    expected+="<a href=\"$addr\" target=\"_blank\" rel=\"noopener noreferrer\">${name#My Products: }</a>"$'\n'
   done
   actual=$(unzip -p "$zip" "$id/modules/template/download-funnelitem-$slot.php" |
-    grep -oE '<a href="[^"]*" target="_blank">[^<]*</a>' || true)
+    grep -oE '<a href="[^"]*" target="_blank" rel="noopener noreferrer">[^<]*</a>' || true)
   if [ "$actual"$'\n' = "$expected" ]; then
     echo "ok - $id: download page $slot links the right products"
   else
@@ -99,7 +99,7 @@ expect_links "$full" pmaxlenidentifier_20 3 "Traffic Magnet Pro" "My Products: D
 expect_links "$full" pmaxlenidentifier_20 4 "Traffic Magnet Pro" "Webinar Wealth" "$kindle"
 expect_links "$partial" shop2 4 "Niche Site Builder" "SEO Rank Booster" "Email Profit Formula"
 expect_links "$single" q 0 "Blogging For Bucks"
-hostile_link='<a href="https://files.example.com/get?name=it&#039;s&amp;x=1" target="_blank">It&#039;s &quot;best&quot; &lt;?php Echo Strrev(&#039;denwp&#039;); ?&gt;</a>'
+hostile_link='<a href="https://files.example.com/get?name=it&#039;s&amp;x=1" target="_blank" rel="noopener noreferrer">It&#039;s &quot;best&quot; &lt;?php Echo Strrev(&#039;denwp&#039;); ?&gt;</a>'
 if unzip -p "$partial" shop2/modules/template/download-funnelitem-2.php | grep -qF "$hostile_link" &&
   ! unzip -l "$partial" | grep -q 'evil\|passthru'; then
   echo "ok - Shop2: the hostile product's name and address are escaped; none of its file names or other files are shipped"
@@ -150,6 +150,18 @@ if [ "$(unzip -Z1 "$first_build" | cut -d/ -f1 | sort -u)" = "$(unzip -Z1 "$rebu
 else
   echo "not ok - upgrade: the rebuild holds another plugin folder"; failed=1
 fi
+# Identifiers that differ only in case are one plugin: "Dup" is built as "dup".
+dup_upper=$(build '{"items": [{"slot": 0, "product": "Blogging For Bucks"}], "plugin": {"identifier": "Dup", "name": "Dup Upper"}}')
+dup_lower=$(build '{"items": [{"slot": 0, "product": "Blogging For Bucks"}], "plugin": {"identifier": "dup", "name": "Dup Lower"}}')
+if [ "$(unzip -Z1 "$dup_upper" | cut -d/ -f1 | sort -u)" = dup ] && [ "$(unzip -Z1 "$dup_lower" | cut -d/ -f1 | sort -u)" = dup ]; then
+  echo "ok - the identifiers Dup and dup make the one plugin dup"
+else
+  echo "not ok - Dup and dup: $(unzip -Z1 "$dup_upper" | head -1) $(unzip -Z1 "$dup_lower" | head -1)"; failed=1
+fi
+neighbours=""
+for id in cc cc_register slim; do
+  neighbours+=" $(build '{"items": [{"slot": 0, "product": "Blogging For Bucks"}], "plugin": {"identifier": "'"$id"'", "name": "Neighbour '"$id"'"}}')"
+done
 [ $failed -eq 0 ] || { echo "FAIL"; exit 1; }
 
-E2E_UPGRADE="$first_build $rebuilt" bash "$here/wordpress.sh" "$full" "$partial" "$single"
+E2E_NEIGHBOURS="$neighbours" E2E_UPGRADE="$first_build $rebuilt" bash "$here/wordpress.sh" "$full" "$partial" "$single"

@@ -274,6 +274,21 @@ for i in "${!zips[@]}"; do
   check_logs "$id pages and saving"
 done
 
+# --- plugins that could meet ---------------------------------------------------------------------
+# E2E_NEIGHBOURS="A.zip B.zip ...": plugins whose identifiers nest or whose old table name is
+# another plugin's; active together, then deleted one by one.
+if [ -n "${E2E_NEIGHBOURS:-}" ]; then
+  log "neighbours: $E2E_NEIGHBOURS"
+  pairs=()
+  for zip in $E2E_NEIGHBOURS; do
+    d="$work/neighbours/$(basename "$zip" .zip)"
+    mkdir -p "$d" && unzip -q "$zip" -d "$d" || die "neighbours: $zip is not readable"
+    pairs+=("$zip" "$(find "$d" -mindepth 1 -maxdepth 1 -type d)")
+  done
+  wp_php neighbours "${pairs[@]}"
+  check_logs "neighbours"
+fi
+
 # --- a rebuilt funnel replaces its plugin -------------------------------------------------------
 # E2E_UPGRADE="FIRST.zip REBUILT.zip": one funnel file built twice, the second time with an item
 # removed and a new version. The rebuild goes in over the first through WordPress's own

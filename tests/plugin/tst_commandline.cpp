@@ -82,7 +82,7 @@ private slots:
         QVERIFY(downsellPage.contains("webinarwealth.html"));
         QVERIFY(!downsellPage.contains("override.example.com"));
         QVERIFY(entries["pbatch1/modules/template/download-funnelitem-1.php"].content.contains(
-            "<a href=\"https://override.example.com/x.zip\" target=\"_blank\">Demo Product</a>"));
+            "<a href=\"https://override.example.com/x.zip\" target=\"_blank\" rel=\"noopener noreferrer\">Demo Product</a>"));
         QVERIFY(!entries.contains("pbatch1/modules/template/download-funnelitem-2.php"));
     }
 

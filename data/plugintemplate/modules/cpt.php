@@ -32,6 +32,24 @@ function #fn#page_url( $post, $token ) {
 	return add_query_arg( #fn#step_var(), $token, get_permalink( $post ) );
 }
 
+/**
+ * A funnel's boxes show the tokens of every paid download page, so only users
+ * who may edit everyone's posts (editors and administrators) get the funnel
+ * screens; authors and contributors get none.
+ *
+ * @return string[] The post type's capabilities.
+ */
+function #fn#capabilities() {
+	$caps = array();
+	foreach ( array( 'edit_posts', 'edit_others_posts', 'edit_published_posts', 'edit_private_posts', 'publish_posts', 'read_private_posts', 'create_posts' ) as $cap ) {
+		$caps[ $cap ] = 'edit_others_posts';
+	}
+	foreach ( array( 'delete_posts', 'delete_others_posts', 'delete_published_posts', 'delete_private_posts' ) as $cap ) {
+		$caps[ $cap ] = 'delete_others_posts';
+	}
+	return $caps;
+}
+
 function #fn#register_post_type() {
 	$name = #fn#plugin_name();
 	register_post_type(
@@ -59,6 +77,8 @@ function #fn#register_post_type() {
 			'exclude_from_search' => true,
 			'has_archive'         => false,
 			'supports'            => array( 'title' ),
+			'map_meta_cap'        => true,
+			'capabilities'        => #fn#capabilities(),
 			'menu_icon'           => 'dashicons-filter',
 			'rewrite'             => array(
 				'slug'       => '#slug#',

@@ -3,31 +3,81 @@
  * Funnel statistics: how often each funnel page was viewed, per day. A view of
  * a download page is a purchase, since the payment provider sends the buyer
  * there. Only counters are kept: nothing about the visitor (no address, no
- * cookie, no user agent) is stored.
+ * cookie, no user agent) is stored. A visitor's repeated views of a page on
+ * one day count once: they are told apart by a keyed hash of the address,
+ * whose key changes every day and whose entries are deleted the next day.
  */
 
 defined( 'ABSPATH' ) || exit;
 
-/** Raised whenever the counters' table changes shape; the table is then brought up to date. */
-const #fn#STATS_SCHEMA = '1';
+/** Raised whenever the tables change shape; they are then brought up to date. */
+const #fn#STATS_SCHEMA = '2';
 
 function #fn#stats_table() {
 	global $wpdb;
 	return $wpdb->prefix . '#fn#stats';
 }
 
+/** Today's visitors, as keyed hashes: one row per visitor and page. */
+function #fn#stats_seen_table() {
+	global $wpdb;
+	return $wpdb->prefix . '#fn#stats_seen';
+}
+
+/** Set once this plugin has made its tables: what it did not make, it never alters or drops. */
 function #fn#stats_schema_option() {
 	return '#fn#stats_schema';
 }
 
+function #fn#stats_table_exists( $table ) {
+	global $wpdb;
+	return $table === $wpdb->get_var( $wpdb->prepare( 'SHOW TABLES LIKE %s', $wpdb->esc_like( $table ) ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+}
+
 /**
- * Creates or updates the counters' table: one row per funnel, item, page kind
- * and day, so that a view is one atomic increment of one row.
+ * Plugins built before kept their counters in {prefix}<identifier>_stats: the
+ * table is taken over under its new name when that plugin made it (its option
+ * says so) and it has exactly the counters' columns.
+ *
+ * @return bool Whether the table was taken over.
+ */
+function #fn#stats_adopt_earlier_table() {
+	global $wpdb;
+	$earlier = $wpdb->prefix . '#prefix#_stats';
+	$option  = '#prefix#_stats_schema';
+	if ( false === get_option( $option ) ) {
+		return false;
+	}
+	delete_option( $option );
+	if ( ! #fn#stats_table_exists( $earlier ) || #fn#stats_table_exists( #fn#stats_table() ) ) {
+		return false;
+	}
+	$columns = $wpdb->get_col( "SHOW COLUMNS FROM `$earlier`" ); // phpcs:ignore WordPress.DB
+	if ( array( 'funnel_id', 'slot', 'kind', 'day', 'views' ) !== $columns ) {
+		return false;
+	}
+	return false !== $wpdb->query( 'RENAME TABLE `' . $earlier . '` TO `' . #fn#stats_table() . '`' ); // phpcs:ignore WordPress.DB
+}
+
+/**
+ * Creates or updates the tables: counters with one row per funnel, item, page
+ * kind and day, so that a view is one atomic increment of one row; and today's
+ * visitors. A table of that name that this plugin did not make is left alone,
+ * and the statistics stay off.
+ *
+ * @return bool Whether the statistics can be kept.
  */
 function #fn#stats_install() {
 	global $wpdb;
+	if ( false === get_option( #fn#stats_schema_option() ) ) {
+		$adopted = #fn#stats_adopt_earlier_table();
+		if ( #fn#stats_table_exists( #fn#stats_seen_table() ) || ( ! $adopted && #fn#stats_table_exists( #fn#stats_table() ) ) ) {
+			return false;
+		}
+	}
 	require_once ABSPATH . 'wp-admin/includes/upgrade.php';
 	$table   = #fn#stats_table();
+	$seen    = #fn#stats_seen_table();
 	$charset = $wpdb->get_charset_collate();
 	dbDelta(
 		"CREATE TABLE $table (
@@ -37,22 +87,62 @@ function #fn#stats_install() {
   day date NOT NULL,
   views bigint(20) unsigned NOT NULL DEFAULT 0,
   PRIMARY KEY  (funnel_id,slot,kind,day)
+) $charset;
+CREATE TABLE $seen (
+  visitor char(64) NOT NULL,
+  day date NOT NULL,
+  PRIMARY KEY  (visitor),
+  KEY day (day)
 ) $charset;"
 	);
 	update_option( #fn#stats_schema_option(), #fn#STATS_SCHEMA, true );
+	#fn#stats_forget_removed_items();
+	return true;
 }
 
 /**
- * A plugin replaced in place is not activated again: its table is created or
- * updated the first time it is needed. The option is autoloaded, so the check
- * itself costs no query.
+ * A plugin replaced in place is not activated again: its tables are created or
+ * updated the first time they are needed. The option is autoloaded, so the
+ * check itself costs no query.
+ *
+ * @return bool Whether the statistics can be kept.
  */
 function #fn#stats_ensure_table() {
-	if ( #fn#STATS_SCHEMA !== get_option( #fn#stats_schema_option() ) ) {
-		#fn#stats_install();
+	if ( #fn#STATS_SCHEMA === get_option( #fn#stats_schema_option() ) ) {
+		return true;
+	}
+	return #fn#stats_install();
+}
+
+function #fn#stats_admin_init() {
+	if ( #fn#stats_ensure_table() ) {
+		#fn#stats_forget_removed_items();
 	}
 }
-add_action( 'admin_init', '#fn#stats_ensure_table' );
+add_action( 'admin_init', '#fn#stats_admin_init' );
+
+/**
+ * A rebuild may drop an item or put a new product in its slot: the counts of
+ * what is no longer in the funnel go, so no later item inherits them.
+ */
+function #fn#stats_forget_removed_items() {
+	global $wpdb;
+	$items = array();
+	foreach ( #fn#funnel_meta_boxes() as $box ) {
+		$items[ (int) substr( strrchr( $box['id'], '_' ), 1 ) ] = $box['sales_token'];
+	}
+	$known = get_option( '#fn#stats_items' );
+	if ( is_array( $known ) ) {
+		foreach ( $known as $slot => $token ) {
+			if ( ! isset( $items[ $slot ] ) || $items[ $slot ] !== $token ) {
+				$wpdb->delete( #fn#stats_table(), array( 'slot' => (int) $slot ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+			}
+		}
+	}
+	if ( $known !== $items ) {
+		update_option( '#fn#stats_items', $items, false );
+	}
+}
 
 /**
  * The funnel page a token opens, as its item slot and page kind.
@@ -124,7 +214,19 @@ function #fn#stats_count_view() {
 	}
 
 	global $wpdb;
-	#fn#stats_ensure_table();
+	if ( ! #fn#stats_ensure_table() ) {
+		return;
+	}
+	$today = wp_date( 'Y-m-d' );
+	// A visitor counts once per page and day, however often they come back or
+	// whatever browser they claim to be. The address itself is never stored.
+	$address = isset( $_SERVER['REMOTE_ADDR'] ) ? (string) $_SERVER['REMOTE_ADDR'] : ''; // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
+	$visitor = hash_hmac( 'sha256', $address . '|' . $post->ID . '|' . $page[0] . '|' . $page[1], #fn#stats_daily_key( $today ) );
+	$seen    = #fn#stats_seen_table();
+	$wpdb->query( $wpdb->prepare( "INSERT IGNORE INTO $seen (visitor, day) VALUES (%s, %s)", $visitor, $today ) ); // phpcs:ignore WordPress.DB
+	if ( 1 !== (int) $wpdb->rows_affected ) {
+		return;
+	}
 	$table = #fn#stats_table();
 	$wpdb->query( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 		$wpdb->prepare(
@@ -132,9 +234,31 @@ function #fn#stats_count_view() {
 			$post->ID,
 			$page[0],
 			$page[1],
-			wp_date( 'Y-m-d' )
+			$today
 		)
 	);
+}
+
+/**
+ * The key of today's visitor hashes. A new day gets a new random key, and
+ * yesterday's hashes are deleted, so no visitor can be followed across days.
+ *
+ * @param string $today The site's date.
+ */
+function #fn#stats_daily_key( $today ) {
+	global $wpdb;
+	$key = get_option( '#fn#stats_key' );
+	if ( is_array( $key ) && isset( $key['day'], $key['key'] ) && $today === $key['day'] ) {
+		return $key['key'];
+	}
+	$key = array(
+		'day' => $today,
+		'key' => wp_generate_password( 64, true, true ),
+	);
+	update_option( '#fn#stats_key', $key, true );
+	$seen = #fn#stats_seen_table();
+	$wpdb->query( $wpdb->prepare( "DELETE FROM $seen WHERE day <> %s", $today ) ); // phpcs:ignore WordPress.DB
+	return $key['key'];
 }
 add_action( 'template_redirect', '#fn#stats_count_view' );
 
@@ -161,7 +285,9 @@ add_action( 'before_delete_post', '#fn#stats_forget_funnel' );
  */
 function #fn#stats_for_funnel( $post_id ) {
 	global $wpdb;
-	#fn#stats_ensure_table();
+	if ( ! #fn#stats_ensure_table() ) {
+		return array();
+	}
 	$today = new DateTimeImmutable( 'today', wp_timezone() );
 	$table = #fn#stats_table();
 	$rows  = $wpdb->get_results( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
@@ -194,7 +320,9 @@ function #fn#stats_totals( $post_ids ) {
 	if ( ! $post_ids ) {
 		return array();
 	}
-	#fn#stats_ensure_table();
+	if ( ! #fn#stats_ensure_table() ) {
+		return array();
+	}
 	$table  = #fn#stats_table();
 	$rows   = $wpdb->get_results( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 		"SELECT funnel_id, SUM(CASE WHEN slot = 0 AND kind = 'sales' THEN views ELSE 0 END) AS offer, SUM(CASE WHEN kind = 'download' THEN views ELSE 0 END) AS purchases FROM $table WHERE funnel_id IN (" . implode( ',', $post_ids ) . ') GROUP BY funnel_id' // phpcs:ignore WordPress.DB.PreparedSQL

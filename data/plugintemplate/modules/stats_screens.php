@@ -54,7 +54,7 @@ function #fn#stats_render_box( $post ) {
 	if ( isset( $_GET['#fn#stats_reset'] ) ) { // phpcs:ignore WordPress.Security.NonceVerification
 		echo '<div class="notice notice-success inline"><p>' . esc_html__( 'The statistics of this funnel were reset.', '#prefix#' ) . '</p></div>';
 	}
-	echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted per day. A view of a download page counts as a purchase. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing about visitors is stored.', '#prefix#' ) . '</p>';
+	echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted once per visitor, page and day. Purchases are views of a download page, where your payment provider sends buyers: no payment is verified, so a download address that was shared counts too. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing that identifies visitors is kept.', '#prefix#' ) . '</p>';
 
 	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		$slot = (int) substr( strrchr( $box['id'], '_' ), 1 );
@@ -114,8 +114,9 @@ function #fn#stats_reset() {
 	if ( ! current_user_can( 'edit_post', $post_id ) ) {
 		wp_die( esc_html__( 'You are not allowed to reset the statistics of this funnel.', '#prefix#' ), '', array( 'response' => 403 ) );
 	}
-	#fn#stats_ensure_table();
-	$wpdb->delete( #fn#stats_table(), array( 'funnel_id' => $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	if ( #fn#stats_ensure_table() ) {
+		$wpdb->delete( #fn#stats_table(), array( 'funnel_id' => $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	}
 	wp_safe_redirect( add_query_arg( '#fn#stats_reset', '1', get_edit_post_link( $post_id, 'url' ) ) );
 	exit;
 }
