@@ -7,6 +7,7 @@
 #include "platform/KelvrinTools.h"
 #include "plugin/PluginBuilder.h"
 #include "plugin/PluginDetails.h"
+#include "plugin/PluginNames.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -210,6 +211,35 @@ private slots:
         QCOMPARE(runPhp({"-r", "function __($t, $d) { return $t; } " + function +
                                    " echo veltrano_fancy_id9__plugin_name();"}),
                  d.name.trimmed());
+    }
+
+    // Earlier builds' funnels stay reachable: the post type and slug of an identifier never change.
+    void namesOfAnIdentifier() {
+        const PluginNames names = PluginNames::For("cc_register");
+        QCOMPARE(names.functionPrefix, QString("veltrano_cc_register__"));
+        QCOMPARE(names.postType, QString("funnel_edd9eea683c5"));
+        QCOMPARE(names.slug, QString("cc-register"));
+    }
+
+    // The prefixes of "x" and "x_register" can't nest only while no name that follows a prefix
+    // starts with "_" or holds "__".
+    void skeletonNamesNeverNest() {
+        const QRegularExpression name("#fn#([A-Za-z0-9_]*)");
+        QStringList offending;
+        int seen = 0;
+        QDirIterator it(VELTRANO_DATA_DIR, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            for (const auto& match : name.globalMatch(QString::fromUtf8(file.readAll()))) {
+                ++seen;
+                const QString rest = match.captured(1);
+                if (rest.isEmpty() || rest.startsWith('_') || rest.contains("__"))
+                    offending << it.fileName() + ": #fn#" + rest;
+            }
+        }
+        QVERIFY(seen > 100);
+        QVERIFY2(offending.isEmpty(), qPrintable(offending.join(", ")));
     }
 
     void sameNameTwiceKeepsOnlyTheLastPlugin_data() {
