@@ -9,6 +9,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -218,9 +220,10 @@ void frmConvert::Command3_Click() {
     // Paint "Please Wait..." before the build takes the thread.
     QCoreApplication::processEvents();
     FunnelTokens tokens = m_tokens;
+    QString archive;
     try {
         PluginBuilder builder(m_roots, m_tools, m_messages);
-        builder.Build(m_funnel, details, &tokens);
+        archive = builder.Build(m_funnel, details, &tokens);
     } catch (const BuildError& error) {
         SetBusy(false);
         m_messages.Show(QStringLiteral("Error"),
@@ -237,7 +240,9 @@ void frmConvert::Command3_Click() {
     emit built(details, tokens);
     m_messages.Show(
         QStringLiteral("Done"),
-        QStringLiteral("Done! Your plugin is ready. The software will now open the output window."));
+        QStringLiteral("Done! Your plugin is ready. The software will now open the output window.\n\n"
+                       "The plugin is %1 in the folder %2.")
+            .arg(QFileInfo(archive).fileName(), QDir::toNativeSeparators(QFileInfo(archive).path())));
     m_shell.OpenFolder(m_roots.Output());
     close();
 }

@@ -259,6 +259,27 @@ private slots:
         QCOMPARE(other->txtPlugin_Name->text(), QString("Other"));
     }
 
+    void quittingClosesTheDetailsWindow_data() {
+        QTest::addColumn<Messages::SaveAnswer>("answer");
+        QTest::addColumn<bool>("quits");
+        QTest::newRow("discard") << Messages::SaveAnswer::Discard << true;
+        QTest::newRow("cancel") << Messages::SaveAnswer::Cancel << false;
+    }
+    void quittingClosesTheDetailsWindow() {
+        QFETCH(Messages::SaveAnswer, answer);
+        QFETCH(bool, quits);
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        QPointer<frmConvert> form = f.convert();
+        f.messages.answers = {answer};
+        QCOMPARE(f.window->close(), quits);
+        // Its button would build the funnel that was just discarded.
+        if (quits)
+            QTRY_VERIFY(!form);
+        else
+            QVERIFY(form && form->isVisible());
+    }
+
     void openAndSaveProblemsAreShown() {
         Fixture f;
         f.app.write("bad.json", "{\"items\": [{\"slot\": 0}], \"plugin\": \"x\"}");
