@@ -39,7 +39,7 @@ QString droppedFile(const QMimeData* data) {
     return data->urls().first().toLocalFile();
 }
 
-const QString kFileFilter = QStringLiteral("Funnel files (*.json);;All files (*)");
+const QString kFileFilter = QStringLiteral("Funnel files (*.json *.veltrano);;All files (*)");
 
 } // namespace
 

@@ -50,6 +50,7 @@ expected=(
   share/veltrano/myproducts/demo-product/download.txt
   share/applications/$id.desktop
   share/metainfo/$id.metainfo.xml
+  share/mime/packages/$id.xml
   share/icons/hicolor/scalable/apps/$id.svg
 )
 for size in 16 24 32 48 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png"); done
@@ -59,7 +60,7 @@ done
 [ -x "$prefix/bin/veltrano" ] || fail "bin/veltrano is not executable"
 top=$(cd "$prefix" && ls -A | tr '\n' ' ')
 [ "$top" = "bin share " ] || fail "unexpected entries at the prefix: $top"
-[ "$(ls -A "$prefix/share" | tr '\n' ' ')" = "applications icons metainfo veltrano " ] ||
+[ "$(ls -A "$prefix/share" | tr '\n' ' ')" = "applications icons metainfo mime veltrano " ] ||
   fail "unexpected entries in share: $(ls -A "$prefix/share")"
 [ "$(ls -A "$prefix/share/veltrano" | tr '\n' ' ')" = "myproducts plugintemplate productspro templates " ] ||
   fail "unexpected entries in share/veltrano: $(ls -A "$prefix/share/veltrano")"
