@@ -1,5 +1,6 @@
 #include "app/frmFunnels.h"
 
+#include "app/FunnelChange.h"
 #include "app/frmMyProducts.h"
 #include "funnel/ConnectorPicture.h"
 #include "funnel/FunnelItemPanel.h"
@@ -23,6 +24,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 namespace {
@@ -67,6 +69,7 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     layout->setSpacing(0);
     layout->addWidget(scrollArea);
     CreateFileMenu();
+    CreateEditMenu();
     CreateHelpMenu();
     layout->setMenuBar(menuBar);
 
@@ -122,7 +125,8 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
         itemPanel->setGeometry(Twips(g[0], g[1], g[2], g[3]));
         m_panels[size_t(n)] = itemPanel;
         connect(itemPanel, &FunnelItemPanel::productPicked, this, &frmFunnels::cboProduct_Click);
-        connect(itemPanel, &FunnelItemPanel::downloadUrlEdited, &model(), &FunnelModel::SetDownloadUrl);
+        connect(itemPanel, &FunnelItemPanel::downloadUrlEdited, this,
+                &frmFunnels::txtProductDownloadUrl_Change);
         connect(itemPanel, &FunnelItemPanel::previewClicked, this, &frmFunnels::lblPreview_Click);
         connect(itemPanel, &FunnelItemPanel::removeClicked, this, &frmFunnels::lblRemoveDownsell_Click);
         connect(itemPanel, &FunnelItemPanel::addUpsellClicked, this, &frmFunnels::cmdAddUpsell_Click);
@@ -192,6 +196,27 @@ void frmFunnels::mnuAbout_Click() {
                        QStringLiteral("<h3>%1</h3><p>Turns a sales funnel into a WordPress plugin.</p>"
                                       "<p>Version %2</p><p>%3</p>")
                            .arg(Caption().trimmed(), kVersion, kLicence));
+}
+
+void frmFunnels::CreateEditMenu() {
+    m_undo = new QUndoStack(this);
+    mnuEdit = menuBar->addMenu(QStringLiteral("&Edit"));
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuUndo = m_undo->createUndoAction(this, QStringLiteral("&Undo"));
+    mnuUndo->setShortcut(QKeySequence::Undo);
+    mnuRedo = m_undo->createRedoAction(this, QStringLiteral("&Redo"));
+    mnuRedo->setShortcut(QKeySequence::Redo);
+    for (QAction* action : {mnuUndo, mnuRedo}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        mnuEdit->addAction(action);
+    }
+}
+
+template <typename Change> void frmFunnels::Record(const QString& text, Change change, int mergeKey) {
+    FunnelModel::State before = model().Save();
+    change();
+    if (!(model().Save() == before))
+        m_undo->push(new FunnelChange(model(), std::move(before), text, mergeKey));
 }
 
 void frmFunnels::CreateFileMenu() {
@@ -279,6 +304,7 @@ void frmFunnels::mnuNew_Click() {
         return;
     CloseConvertWindow();
     m_document.New();
+    m_undo->clear();
 }
 
 void frmFunnels::mnuOpen_Click() {
@@ -299,6 +325,7 @@ bool frmFunnels::OpenFile(const QString& path) {
         return false;
     }
     CloseConvertWindow();
+    m_undo->clear();
     return true;
 }
 
@@ -423,8 +450,16 @@ void frmFunnels::cmdCreate_Click() {
 }
 
 void frmFunnels::cboProduct_Click(int Index, const QString& product) {
-    model().SetProductText(Index, product);
-    SelectProduct(Index);
+    Record(QStringLiteral("Choose Product"), [&] {
+        model().SetProductText(Index, product);
+        SelectProduct(Index);
+    });
+}
+
+void frmFunnels::txtProductDownloadUrl_Change(int Index, const QString& address) {
+    // One key press after another is one edit of the address.
+    Record(
+        QStringLiteral("Edit Download Address"), [&] { model().SetDownloadUrl(Index, address); }, Index);
 }
 
 void frmFunnels::SelectProduct(int Index) {
@@ -449,15 +484,27 @@ void frmFunnels::lblPreview_Click(int Index) {
 }
 
 void frmFunnels::cmdAddUpsell_Click(int Index) {
-    model().AddUpsell(Index);
+    bool added = false;
+    Record(QStringLiteral("Add Upsell Page"), [&] { added = model().AddUpsell(Index); });
+    // The next key press goes to the new item, never to another item's "X".
+    if (added)
+        panel(Index + 1)->cboProduct->setFocus(Qt::TabFocusReason);
 }
 
 void frmFunnels::cmdAddDownsell_Click(int Index) {
-    model().AddDownsell(Index);
+    bool added = false;
+    Record(QStringLiteral("Add Downsell Page"), [&] { added = model().AddDownsell(Index); });
+    if (added)
+        panel(Index + 2)->cboProduct->setFocus(Qt::TabFocusReason);
 }
 
 void frmFunnels::lblRemoveDownsell_Click(int Index) {
-    if (model().RemoveItem(Index) == FunnelModel::RemoveResult::HasChildren)
+    FunnelModel::RemoveResult result = FunnelModel::RemoveResult::NotRemovable;
+    Record(QStringLiteral("Remove %1").arg(FunnelModel::Title(Index)),
+           [&] { result = model().RemoveItem(Index); });
+    if (result == FunnelModel::RemoveResult::Removed)
+        panel(FunnelModel::Parent(Index))->cboProduct->setFocus(Qt::TabFocusReason);
+    else if (result == FunnelModel::RemoveResult::HasChildren)
         m_messages.Show(QStringLiteral("Ooops"),
                         QStringLiteral("The selected funnel item can' be deleted (has child items)"));
 }

@@ -19,6 +19,7 @@ class QMenuBar;
 class QPushButton;
 class QScrollArea;
 class QSettings;
+class QUndoStack;
 class Shell;
 
 // The main window: the funnel diagram, its five item panels, the File menu and the window's own
@@ -65,6 +66,9 @@ public:
     QAction* mnuSave = nullptr;
     QAction* mnuSaveAs = nullptr;
     QAction* mnuQuit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuRedo = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpMyProducts = nullptr;
     QAction* mnuAbout = nullptr;
@@ -94,7 +98,12 @@ private slots:
 
 private:
     void CreateFileMenu();
+    void CreateEditMenu();
     void CreateHelpMenu();
+    // Makes a change to the funnel through `change` and keeps it for Edit > Undo; changes with
+    // the same `mergeKey` (>= 0) in a row are taken back as one.
+    template <typename Change> void Record(const QString& text, Change change, int mergeKey = -1);
+    void txtProductDownloadUrl_Change(int Index, const QString& address);
     // True when the funnel may be replaced: it is saved, the user saved it now, or chose to
     // discard the changes. No document change while a plugin is being built.
     bool MayReplaceFunnel();
@@ -112,4 +121,5 @@ private:
     std::array<FunnelItemPanel*, FunnelModel::SlotCount> m_panels{};
     std::array<QLabel*, FunnelModel::ConnectorCount> m_connectors{};
     QPointer<frmConvert> m_convert;
+    QUndoStack* m_undo = nullptr;
 };

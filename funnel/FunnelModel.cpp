@@ -167,3 +167,20 @@ FunnelModel::RemoveResult FunnelModel::RemoveItem(int index) {
     emit changed();
     return RemoveResult::Removed;
 }
+
+FunnelModel::State FunnelModel::Save() const {
+    return {m_slots,      m_addUpsellEnabled,  m_addDownsellEnabled,
+            txtProductId, txtBonusDeliveryUrl, txtMyProductDownloadUrl};
+}
+
+void FunnelModel::Restore(const State& state) {
+    if (state == Save())
+        return;
+    m_slots = state.items;
+    m_addUpsellEnabled = state.addUpsellEnabled;
+    m_addDownsellEnabled = state.addDownsellEnabled;
+    txtProductId = state.txtProductId;
+    txtBonusDeliveryUrl = state.txtBonusDeliveryUrl;
+    txtMyProductDownloadUrl = state.txtMyProductDownloadUrl;
+    emit changed();
+}

@@ -16,6 +16,8 @@ struct FunnelSlot {
     QString txtSalesPageImage;
     QString txtSalesPageHTML;
     int childCount = 0;
+
+    bool operator==(const FunnelSlot&) const = default;
 };
 
 // The five fixed funnel slots, their titles and parents, and the rules for adding and removing
@@ -62,6 +64,20 @@ public:
     bool AddUpsell(int index);
     bool AddDownsell(int index);
     RemoveResult RemoveItem(int index);
+
+    // Everything a change to the funnel can touch, so that a change can be taken back whole.
+    struct State {
+        std::array<FunnelSlot, SlotCount> items;
+        std::array<bool, 2> addUpsellEnabled;
+        std::array<bool, 3> addDownsellEnabled;
+        QString txtProductId;
+        QString txtBonusDeliveryUrl;
+        QString txtMyProductDownloadUrl;
+
+        bool operator==(const State&) const = default;
+    };
+    State Save() const;
+    void Restore(const State& state);
 
     // Hidden state that outlives one pick.
     QString txtProductId;

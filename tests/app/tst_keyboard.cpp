@@ -3,6 +3,7 @@
 #include "app/frmFunnels.h"
 #include "catalogue/BuiltInProducts.h"
 #include "funnel/FunnelItemPanel.h"
+#include "funnel/FunnelModel.h"
 #include "platform/KelvrinTools.h"
 #include "plugin/frmConvert.h"
 
@@ -230,6 +231,45 @@ private slots:
         QVERIFY(!f.window.isVisible());
         QTRY_VERIFY(!form);
         QVERIFY(QDir(f.app.file("output")).isEmpty());
+    }
+
+    // Every change can be taken back from the keyboard, and no key press after Add or Remove
+    // lands on another item's "X".
+    void undoTakesBackEveryChange() {
+        Fixture f;
+        QVERIFY(f.show());
+        FunnelModel& model = f.window.model();
+        QTest::keyClick(f.window.panel(0)->cmdAddUpsell, Qt::Key_Space);
+        QCOMPARE(QApplication::focusWidget(), f.window.panel(1)->cboProduct);
+        f.window.panel(1)->cboProduct->setCurrentText("My Products: Demo Product");
+        emit f.window.panel(1)->cboProduct->textActivated("My Products: Demo Product");
+        QLineEdit* address = f.window.panel(1)->txtProductDownloadUrl;
+        address->setFocus();
+        address->selectAll();
+        QTest::keyClicks(address, "https://d.example.com/kit.zip");
+        const FunnelModel::State filled = model.Save();
+        QCOMPARE(model.Slot(1).txtProductDownloadUrl, QString("https://d.example.com/kit.zip"));
+
+        tabTo(f.window.panel(1)->lblRemoveDownsell);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(!model.IsPresent(1));
+        QCOMPARE(QApplication::focusWidget(), f.window.panel(0)->cboProduct);
+
+        // Ctrl+Z brings the item back with its product and address; the typing was one change.
+        QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(model.Save() == filled);
+        QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(model.Slot(1).txtProductDownloadUrl, QString("https://downloads.example.com/myproducts/demo-product.zip"));
+        QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(model.Slot(1).cboProduct, QString());
+        QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!model.IsPresent(1) && model.IsAddUpsellEnabled(0));
+        QVERIFY(!f.window.mnuUndo->isEnabled());
+        for (int n = 0; n < 4; ++n)
+            f.window.mnuRedo->trigger();
+        QVERIFY(!model.IsPresent(1));
+        f.window.mnuUndo->trigger();
+        QVERIFY(model.Save() == filled);
     }
 
     void ctrlQClosesEveryWindow() {
