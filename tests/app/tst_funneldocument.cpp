@@ -2,6 +2,7 @@
 #include "app/FunnelDocument.h"
 #include "app/RecentFiles.h"
 #include "catalogue/ProductCatalogue.h"
+#include "platform/KelvrinTools.h"
 
 #include <QFile>
 #include <QSettings>
@@ -31,15 +32,10 @@ struct Fixture {
 
 const QString kBase = QStringLiteral("Veltrano Pro 2.6 ");
 
+// Tokens as a build draws them, the same for the same tag.
 FunnelTokens tokensFor(const QList<int>& shown, char tag) {
-    FunnelTokens tokens;
-    for (int n : shown) {
-        tokens.sales[size_t(n)] =
-            QStringLiteral("sp%1").arg(QString(22, QLatin1Char(tag))) + QString::number(n);
-        tokens.download[size_t(n)] =
-            QStringLiteral("dld%1").arg(QString(22, QLatin1Char(tag))) + QString::number(n);
-    }
-    return tokens;
+    KelvrinTools tools{quint32(tag)};
+    return AssignTokens(shown, {}, tools);
 }
 
 } // namespace

@@ -43,6 +43,20 @@ QByteArray withFrontEnd(const QByteArray& rest) {
     return "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]" + rest + "}";
 }
 
+// `length` letters and digits in a row from the alphabet's position `start`.
+QByteArray varied(int length, int start) {
+    static const QByteArray alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray body;
+    for (int i = 0; i < length; ++i)
+        body += alphabet[(start + i) % alphabet.size()];
+    return body;
+}
+
+QByteArray withTokens(const QByteArray& salesBody, const QByteArray& downloadBody) {
+    return "{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp" + salesBody + "\", \"download\": \"dld" +
+           downloadBody + "\"}}]}";
+}
+
 void compareSlots(const FunnelModel& actual, const FunnelModel& expected) {
     QCOMPARE(actual.PresentSlots(), expected.PresentSlots());
     for (int n : expected.PresentSlots()) {
@@ -95,7 +109,7 @@ private slots:
             funnel.SetProductText(n, products[n]);
             funnel.SelectProduct(n, catalogue);
             tokens.sales[size_t(n)] = QStringLiteral("sp%1abcdefghijklmnopqrstuvwxyz").arg(n);
-            tokens.download[size_t(n)] = QStringLiteral("dld%1abcdefghijklmnopqrstuvwxyz").arg(n);
+            tokens.download[size_t(n)] = QStringLiteral("dld%1zyxwvutsrqponmlkjihgfedcba").arg(n);
         }
         funnel.SetDownloadUrl(shown.last(), "https://typed.example.com/last.zip");
         const PluginDetails details = distinctDetails();
@@ -124,7 +138,7 @@ private slots:
                   "            \"items\": [ { \"slot\": 0, \"product\": \"Webinar Wealth\", \"download\": "
                   "\"https://d.example.com/0\",\n"
                   "                         \"tokens\": { \"sales\": \"sp0123456789abcdefghij\", "
-                  "\"download\": \"dld0123456789abcdefghij\" } } ],\n"
+                  "\"download\": \"dldklmnopqrstuvwxyz0123\" } } ],\n"
                   "            \"plugin\": { \"identifier\": \"pKeys\", \"name\": \"N\", \"uri\": \"U\", "
                   "\"description\": \"D\",\n"
                   "                        \"version\": \"V\", \"author\": \"A\", \"authorUrl\": \"AU\", "
@@ -137,7 +151,7 @@ private slots:
         QCOMPARE(loaded.content.items[0].download, QString("https://d.example.com/0"));
         QVERIFY(loaded.content.items[0].hasDownload);
         QCOMPARE(loaded.content.tokens.sales[0], QString("sp0123456789abcdefghij"));
-        QCOMPARE(loaded.content.tokens.download[0], QString("dld0123456789abcdefghij"));
+        QCOMPARE(loaded.content.tokens.download[0], QString("dldklmnopqrstuvwxyz0123"));
     }
 
     void fieldsLeftOutKeepTheDefaults() {
@@ -214,7 +228,7 @@ private slots:
             << "needs \"download\"";
         QTest::newRow("token twice")
             << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp11111111111111111111\", "
-                          "\"download\": \"dld11111111111111111111\"}},"
+                          "\"download\": \"dld33333333333333333333\"}},"
                           "{\"slot\": 1, \"tokens\": {\"sales\": \"sp11111111111111111111\", \"download\": "
                           "\"dld22222222222222222222\"}}]}")
             << "Slot 1: the token \"sp11111111111111111111\" is used twice.";
@@ -224,6 +238,48 @@ private slots:
         QFETCH(QString, message);
         const Loaded loaded = parse(json);
         QVERIFY2(loaded.problem.contains(message), qPrintable(loaded.problem));
+    }
+
+    // Each row holds its key twice, or, with an empty path, equal keys in different objects.
+    void duplicateKeysAreRefusedByPath_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("top level") << withFrontEnd(", \"items\": []") << "items";
+        QTest::newRow("plugin field") << withFrontEnd(", \"plugin\": {\"identifier\": \"pA\", \"name\": "
+                                                      "\"N\", \"identifier\": \"pB\"}")
+                                      << "plugin.identifier";
+        QTest::newRow("second item") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar "
+                                                   "Wealth\"}, {\"slot\": 1, \"product\": \"A\", "
+                                                   "\"product\": \"B\"}]}")
+                                     << "items[1].product";
+        QTest::newRow("inside tokens")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"x\", \"sales\": \"y\"}}]}")
+            << "items[0].tokens.sales";
+        QTest::newRow("spelt with an escape")
+            << withFrontEnd(", \"plugin\": {\"name\": \"A\", \"n\\u0061me\": \"B\"}") << "plugin.name";
+        QTest::newRow("after a nested list")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], \"x\": [[1, "
+                          "{\"a\": 1}], {\"a\": 2, \"a\": 3}]}")
+            << "x[1].a";
+        QTest::newRow("same key in two objects")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}, {\"slot\": 1, "
+                          "\"product\": \"Webinar Wealth\"}], \"plugin\": {\"name\": \"N\"}, \"name\": 1}")
+            << "";
+        QTest::newRow("key text inside a value")
+            << withFrontEnd(", \"plugin\": {\"description\": \"{\\\"items\\\": 1, \\\"x\\\": \\\"\", "
+                            "\"name\": \"\\\\\"}")
+            << "";
+        QTest::newRow("keys differing in case") << withFrontEnd(", \"Items\": 1") << "";
+    }
+    void duplicateKeysAreRefusedByPath() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, path);
+        const Loaded loaded = parse(json);
+        if (path.isEmpty())
+            QVERIFY2(loaded.problem.isEmpty(), qPrintable(loaded.problem));
+        else
+            QCOMPARE(loaded.problem,
+                     QStringLiteral("The funnel file gives \"%1\" twice; keep only one of them.").arg(path));
     }
 
     void tokenLengthLimit_data() {
@@ -237,10 +293,44 @@ private slots:
     void tokenLengthLimit() {
         QFETCH(int, digits);
         QFETCH(bool, accepted);
-        const QByteArray tail(digits, '7');
-        const Loaded loaded = parse("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp" + tail +
-                                    "\", \"download\": \"dld" + tail + "\"}}]}");
+        const Loaded loaded = parse(withTokens(varied(digits, 0), varied(digits, 1)));
         QCOMPARE(loaded.problem.isEmpty(), accepted);
+    }
+
+    // A message empty for a row means the tokens are accepted.
+    void weakTokensAreRefusedByName_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("strong") << withTokens(varied(24, 0), varied(24, 5)) << "";
+        QTest::newRow("one character")
+            << withTokens(QByteArray(24, 'a'), varied(24, 5))
+            << "Slot 0: the sales token \"spaaaaaaaaaaaaaaaaaaaaaaaa\" is too easy to guess: its random "
+               "part has 1 different characters, at least 7 are needed.";
+        QTest::newRow("six different") << withTokens(varied(24, 0), QByteArray("abcdef").repeated(4))
+                                       << "download token \"dldabcdefabcdefabcdefabcdef\" is too easy";
+        QTest::newRow("seven different")
+            << withTokens(varied(24, 0), QByteArray("abcdefg").repeated(3) + "abc") << "";
+        QTest::newRow("download repeats the sales body")
+            << withTokens(varied(24, 3), varied(24, 3))
+            << QString("Slot 0: the download token \"dld" + varied(24, 3) +
+                       "\" has the same random part as the sales token of slot 0; every token needs its own. "
+                       "Delete that item's \"tokens\"");
+        QTest::newRow("shared across slots")
+            << "{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp" + varied(24, 0) +
+                   "\", \"download\": \"dld" + varied(24, 1) +
+                   "\"}}, {\"slot\": 1, \"tokens\": {\"sales\": \"sp" + varied(24, 1) +
+                   "\", \"download\": \"dld" + varied(24, 2) + "\"}}]}"
+            << QString("Slot 1: the sales token \"sp" + varied(24, 1) +
+                       "\" has the same random part as the download token of slot 0");
+    }
+    void weakTokensAreRefusedByName() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, message);
+        const Loaded loaded = parse(json);
+        if (message.isEmpty())
+            QVERIFY2(loaded.problem.isEmpty(), qPrintable(loaded.problem));
+        else
+            QVERIFY2(loaded.problem.contains(message), qPrintable(loaded.problem));
     }
 
     void unknownFieldsAreKeptOnSaving() {
@@ -323,6 +413,7 @@ private slots:
         QCOMPARE(FunnelFile::ReadFile(path, bytes), QString());
         QCOMPARE(bytes, QByteArray("old"));
     }
+
 };
 
 QTEST_APPLESS_MAIN(tst_FunnelFile)
