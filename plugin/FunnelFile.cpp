@@ -2,13 +2,13 @@
 
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
+#include "platform/UserFile.h"
 #include "plugin/JsonDuplicateKeys.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace {
 
@@ -287,10 +287,11 @@ QString FunnelFile::ReadFile(const QString& path, QByteArray& bytes) {
 }
 
 QString FunnelFile::WriteFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("Cannot save %1: %2").arg(path, file.errorString());
-    return {};
+    return UserFile::Write(path, bytes);
+}
+
+QString FunnelFile::WriteProblem(const QString& path) {
+    return UserFile::WriteProblem(path);
 }
 
 QString FunnelFile::Load(const QByteArray& json, const ProductCatalogue& catalogue,

@@ -1,3 +1,4 @@
+#include "NormalUser.h"
 #include "TestAppFolder.h"
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
@@ -10,6 +11,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -414,6 +420,89 @@ private slots:
         QCOMPARE(bytes, QByteArray("old"));
     }
 
+#ifdef Q_OS_UNIX
+    // What the user set on the file outlives a save: its owner, permissions, other names and the
+    // link it is reached by. "user" is the user the save runs as (nobody, when the test runs as
+    // root); "root" another user's file.
+    void savingKeepsWhatTheUserSet_data() {
+        QTest::addColumn<bool>("asRoot");
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("secondName");
+        QTest::addColumn<bool>("throughLink");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("own file") << false << "user" << 0640 << 0755 << false << false << "replaced";
+        QTest::newRow("own file with a second name")
+            << false << "user" << 0640 << 0755 << true << false << "in place";
+        QTest::newRow("through a symbolic link")
+            << false << "user" << 0600 << 0755 << false << true << "replaced";
+        QTest::newRow("another user's file in a shared folder")
+            << false << "root" << 0666 << 01777 << false << false << "in place";
+        QTest::newRow("read-only file") << false << "user" << 0444 << 0755 << false << false << "refused";
+        QTest::newRow("read-only folder") << false << "user" << 0644 << 0555 << false << false << "refused";
+        QTest::newRow("another user's file not writable")
+            << false << "root" << 0644 << 01777 << false << false << "refused";
+        QTest::newRow("root keeps the user's owner")
+            << true << "user" << 0640 << 0755 << false << false << "replaced";
+        QTest::newRow("root and a read-only file")
+            << true << "user" << 0444 << 0755 << false << false << "refused";
+    }
+    void savingKeepsWhatTheUserSet() {
+        QFETCH(bool, asRoot);
+        QFETCH(QString, owner);
+        QFETCH(int, fileMode);
+        QFETCH(int, folderMode);
+        QFETCH(bool, secondName);
+        QFETCH(bool, throughLink);
+        QFETCH(QString, outcome);
+        if ((asRoot || owner == "root") && !NormalUser::IsRoot())
+            QSKIP("needs root to set up");
+        QTemporaryDir base;
+        QVERIFY(QFile::setPermissions(base.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                       QFile::ReadOther | QFile::ExeOther));
+        const QString folder = base.filePath("f");
+        const QString file = folder + "/funnel.json";
+        QVERIFY(QDir().mkdir(folder));
+        QCOMPARE(FunnelFile::WriteFile(file, "old content"), QString());
+        const auto encoded = [](const QString& path) { return QFile::encodeName(path); };
+        if (secondName)
+            QCOMPARE(::link(encoded(file), encoded(folder + "/second.json")), 0);
+        const QString path = throughLink ? base.filePath("link.json") : file;
+        if (throughLink)
+            QVERIFY(QFile::link(file, path));
+        const uid_t uid = owner == "root" ? 0 : NormalUser::Uid();
+        const gid_t gid = owner == "root" ? 0 : NormalUser::Gid();
+        for (const QString& name : {file, folder})
+            QCOMPARE(::chown(encoded(name), uid, gid), 0);
+        QCOMPARE(::chmod(encoded(file), mode_t(fileMode)), 0);
+        QCOMPARE(::chmod(encoded(folder), mode_t(folderMode)), 0);
+        struct stat before {};
+        QCOMPARE(::stat(encoded(file), &before), 0);
+
+        const auto save = [&] { return FunnelFile::WriteFile(path, "new content").isEmpty() ? 0 : 1; };
+        const int result = asRoot ? save() : NormalUser::Run(save);
+        ::chmod(encoded(folder), 0755);
+
+        struct stat after {};
+        QCOMPARE(::stat(encoded(file), &after), 0);
+        QCOMPARE(result, outcome == "refused" ? 1 : 0);
+        QByteArray bytes;
+        QCOMPARE(FunnelFile::ReadFile(file, bytes), QString());
+        QCOMPARE(bytes, outcome == "refused" ? QByteArray("old content") : QByteArray("new content"));
+        QCOMPARE(after.st_ino == before.st_ino, outcome != "replaced");
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_nlink, before.st_nlink);
+        if (secondName) {
+            QCOMPARE(FunnelFile::ReadFile(folder + "/second.json", bytes), QString());
+            QCOMPARE(bytes, QByteArray("new content"));
+        }
+        QCOMPARE(QFileInfo(path).isSymLink(), throughLink);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), secondName ? 2 : 1);
+    }
+#endif
 };
 
 QTEST_APPLESS_MAIN(tst_FunnelFile)
