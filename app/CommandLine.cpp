@@ -92,7 +92,7 @@ bool build(const QString& funnelPath, const QString& outputFolder, const AppRoot
     // complete with its identifier and tokens.
     const FunnelFileLock lock(funnelPath);
     if (lock.isBusy()) {
-        err << prefix << lock.problem() << Qt::endl;
+        err << lock.problem() << Qt::endl;
         return false;
     }
     QByteArray json;

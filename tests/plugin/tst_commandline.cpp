@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "plugin/FunnelFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -312,6 +313,37 @@ private slots:
                  qPrintable(err));
         QVERIFY(QDir(app.file("output")).isEmpty());
         QVERIFY(QDir(app.file("temp")).isEmpty());
+    }
+
+    // A lock file a killed build left beside the funnel file never keeps the next build out; one
+    // that a build may be making right now does.
+    void aLockLeftBehindIsTakenOver_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("built");
+        QTest::newRow("its process is gone") << QByteArray("2147483646\nveltrano\n\n") << 0 << true;
+        QTest::newRow("torn, two minutes old") << QByteArray() << 120 << true;
+        QTest::newRow("torn, just made") << QByteArray() << 0 << false;
+    }
+    void aLockLeftBehindIsTakenOver() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, built);
+        TestAppFolder app;
+        app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
+        app.write("f.json.lock", content);
+        QFile lock(app.file("f.json.lock"));
+        QVERIFY(lock.open(QIODevice::ReadWrite));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                 QFileDevice::FileModificationTime));
+        lock.close();
+        const Run result = run(app, {"build", app.file("f.json")});
+        QCOMPARE(result.code, built ? 0 : 1);
+        QCOMPARE(QFile::exists(app.file("f.json.lock")), !built);
+        if (!built)
+            QVERIFY2(
+                result.err.startsWith(app.file("f.json") + " is being built or saved by another Veltrano."),
+                qPrintable(result.err));
     }
 
     void onlySmallRegularFunnelFilesAreRead_data() {
