@@ -17,7 +17,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# Only the program and its application folder: the tests and the benchmark wait for make test.
+run: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target veltrano application_folder icons
 	./$(BUILD_DIR)/app/veltrano
 
 test: test-deps build

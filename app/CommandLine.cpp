@@ -197,11 +197,18 @@ int buildAll(const QStringList& arguments, const AppRoots& roots, QTextStream& o
         err << kUsage;
         return 2;
     }
-    if (!outputFolder.isEmpty() && !QDir().mkpath(outputFolder)) {
-        err << "Cannot make the output folder " << outputFolder << Qt::endl;
-        return 1;
+    const AppRoots runRoots = outputFolder.isEmpty() ? roots : roots.WithStagedOutput();
+    if (!outputFolder.isEmpty()) {
+        if (const QString problem = roots.OutputFolderProblem(outputFolder); !problem.isEmpty()) {
+            err << problem << Qt::endl;
+            return 1;
+        }
+        if (!QDir().mkpath(outputFolder)) {
+            err << "Cannot make the output folder " << outputFolder << Qt::endl;
+            return 1;
+        }
     }
-    const QString unprepared = roots.PrepareUserFolders();
+    const QString unprepared = runRoots.PrepareUserFolders();
     if (!unprepared.isEmpty()) {
         err << unprepared << Qt::endl;
         return 1;
@@ -209,7 +216,7 @@ int buildAll(const QStringList& arguments, const AppRoots& roots, QTextStream& o
     bool allBuilt = true;
     QMap<QString, QString> built;
     for (const QString& file : files)
-        allBuilt = build(file, outputFolder, roots, built, out, err) && allBuilt;
+        allBuilt = build(file, outputFolder, runRoots, built, out, err) && allBuilt;
     return allBuilt ? 0 : 1;
 }
 

@@ -331,10 +331,12 @@ bool frmFunnels::SaveFile(const QString& path) {
 }
 
 void frmFunnels::closeEvent(QCloseEvent* event) {
-    if (MayReplaceFunnel())
-        event->accept();
-    else
+    if (!MayReplaceFunnel()) {
         event->ignore();
+        return;
+    }
+    CloseConvertWindow();
+    event->accept();
 }
 
 void frmFunnels::dragEnterEvent(QDragEnterEvent* event) {

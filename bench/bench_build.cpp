@@ -71,18 +71,18 @@ int main(int argc, char* argv[]) {
     SilentMessages messages;
     PluginBuilder builder(folder, tools, messages);
     PluginDetails details;
-    details.identifier = QStringLiteral("pBench");
+    details.identifier = QStringLiteral("pbench");
 
     // The finished plugin folder of the same funnel, for the packers to pack on their own.
     QTemporaryDir packDir;
     {
         const GenerationResult generation = FunnelGenerator(folder, tools, messages).ProcessFunnel(funnel);
         const QString assembled = builder.Assemble(details, generation);
-        QDir().mkpath(packDir.path() + QStringLiteral("/pBench"));
-        KelvrinFile::CopyFolder(assembled, packDir.path() + QStringLiteral("/pBench"));
+        QDir().mkpath(packDir.path() + QStringLiteral("/pbench"));
+        KelvrinFile::CopyFolder(assembled, packDir.path() + QStringLiteral("/pbench"));
         QDir(assembled).removeRecursively();
     }
-    const QString pluginFolder = packDir.path() + QStringLiteral("/pBench");
+    const QString pluginFolder = packDir.path() + QStringLiteral("/pbench");
     const QString archive = packDir.path() + QStringLiteral("/bench.zip");
     const QString sevenZip = QStandardPaths::findExecutable(QStringLiteral("7za"));
 

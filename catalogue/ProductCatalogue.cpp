@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 ProductCatalogue::ProductCatalogue(AppRoots roots)
     : m_roots(std::move(roots)) {}
 
@@ -29,10 +31,14 @@ QStringList ProductCatalogue::FillProductLists() {
     for (const QString& folder : std::as_const(m_myProductsFolder))
         m_myProductsFolderFormatted << FormatFolderName(folder);
 
-    QStringList items = BuiltInProducts::Names();
+    // The user's products as people read a list: "alpha kit" before "Beta Kit".
+    QStringList custom;
     for (const QString& formatted : std::as_const(m_myProductsFolderFormatted))
-        items << CustomPrefix() + formatted;
-    return items;
+        custom << CustomPrefix() + formatted;
+    std::stable_sort(custom.begin(), custom.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    return BuiltInProducts::Names() + custom;
 }
 
 QString ProductCatalogue::CustomProductFolder(const QString& displayName) const {
@@ -109,6 +115,8 @@ ProductRecord ProductCatalogue::ResolveCustom(const QString& displayName) const 
         if (file == QLatin1String("download.txt")) {
             try {
                 KelvrinFile::LoadTextFile(product.downloadAddress, path);
+                // Editors and `echo URL > download.txt` end the file with a line break.
+                product.downloadAddress = product.downloadAddress.trimmed();
                 product.hasDownloadFile = true;
             } catch (const BuildError&) {
                 product.downloadAddress.clear();

@@ -83,7 +83,9 @@ void FunnelModel::SetProductText(int slot, const QString& product) {
     emit changed();
 }
 
-void FunnelModel::SetDownloadUrl(int slot, const QString& address) {
+void FunnelModel::SetDownloadUrl(int slot, const QString& typed) {
+    // A pasted address often brings a blank or a line break along; none belongs to an address.
+    const QString address = typed.trimmed();
     if (!validSlot(slot) || m_slots[size_t(slot)].txtProductDownloadUrl == address)
         return;
     m_slots[size_t(slot)].txtProductDownloadUrl = address;

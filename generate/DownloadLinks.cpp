@@ -36,7 +36,7 @@ void BuildDownloadLinks(const FunnelModel& funnel, int slot, QString& txtDownloa
         const QString address =
             KelvrinParser::ReplaceText(item.txtProductDownloadUrl, QStringLiteral("\r\n"), QString());
         links << QStringLiteral("<li><a href=\"") + HtmlEscaped(address) +
-                     QStringLiteral("\" target=\"_blank\">") + HtmlEscaped(name) +
+                     QStringLiteral("\" target=\"_blank\" rel=\"noopener noreferrer\">") + HtmlEscaped(name) +
                      QStringLiteral("</a></li>");
     }
     txtDownloadItems = links.join(QLatin1Char('\n'));

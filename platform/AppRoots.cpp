@@ -2,6 +2,7 @@
 
 #include "platform/BuildError.h"
 #include "platform/KelvrinFile.h"
+#include "platform/UserAccount.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,33 +29,127 @@ AppRoots AppRoots::Installed(const QString& shipped, const QString& dataHome, co
     return roots;
 }
 
-bool AppRoots::HoldsShippedData(const QString& folder) {
-    for (const char* part : {"productspro", "templates", "plugintemplate"})
+namespace {
+
+const char* const kShippedParts[] = {"productspro", "templates", "plugintemplate"};
+
+QStringList missingShippedParts(const QString& folder) {
+    QStringList missing;
+    for (const char* part : kShippedParts)
         if (!QFileInfo(folder + QLatin1Char('/') + QLatin1String(part)).isDir())
-            return false;
-    return true;
+            missing << QLatin1String(part);
+    return missing;
+}
+
+// `path` with every link resolved, also when its last parts do not exist yet.
+QString resolved(const QString& path) {
+    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString rest;
+    while (!QFileInfo::exists(existing)) {
+        const QFileInfo info(existing);
+        if (info.path() == existing)
+            break;
+        rest = info.fileName() + (rest.isEmpty() ? QString() : QLatin1Char('/') + rest);
+        existing = info.path();
+    }
+    const QString canonical = QFileInfo(existing).canonicalFilePath();
+    const QString base = canonical.isEmpty() ? existing : canonical;
+    return rest.isEmpty() ? base : QDir::cleanPath(base + QLatin1Char('/') + rest);
+}
+
+bool isSameOrInside(const QString& path, const QString& folder) {
+    const QString a = resolved(path);
+    const QString b = resolved(folder);
+    return a == b || a.startsWith(b.endsWith(QLatin1Char('/')) ? b : b + QLatin1Char('/'));
+}
+
+} // namespace
+
+bool AppRoots::HoldsShippedData(const QString& folder) {
+    return missingShippedParts(folder).isEmpty();
 }
 
 AppRoots AppRoots::ForExecutable(const QString& executableFolder, const QString& installedData) {
-    const bool beside = HoldsShippedData(executableFolder);
-    if (beside && QFileInfo(executableFolder).isWritable())
-        return AppRoots(executableFolder);
+    if (QFileInfo(executableFolder + QLatin1Char('/') + QLatin1String(PortableMarker)).isFile()) {
+        AppRoots roots(executableFolder);
+        if (const QStringList missing = missingShippedParts(executableFolder); !missing.isEmpty())
+            roots.m_problem = QStringLiteral("This copy of Veltrano is incomplete: the folder %1 is missing "
+                                             "in %2. Copy the whole program folder again.")
+                                  .arg(missing.join(QStringLiteral(", ")), executableFolder);
+        else if (!QFileInfo(executableFolder).isWritable())
+            roots.m_problem = QStringLiteral("Veltrano keeps its work in its own folder %1, but that folder "
+                                             "cannot be written. Copy the program to a folder of yours.")
+                                  .arg(executableFolder);
+        return roots;
+    }
+
+    const QString shipped = HoldsShippedData(executableFolder) ? executableFolder : installedData;
+    const QString home = UserAccount::HomeFolder();
+    // Qt forms the standard folders from HOME: an unset or stale one is replaced by the real home.
+    if (!home.isEmpty() && QDir::cleanPath(qEnvironmentVariable("HOME")) != home)
+        qputenv("HOME", QFile::encodeName(home));
     QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (documents.isEmpty())
-        documents = QDir::homePath() + QStringLiteral("/Documents");
-    return Installed(beside ? executableFolder : installedData,
-                     QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
-                     QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation), documents);
+        documents = home + QStringLiteral("/Documents");
+    AppRoots roots =
+        Installed(shipped, QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                  QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation), documents);
+    if (const QStringList missing = missingShippedParts(shipped); !missing.isEmpty())
+        roots.m_problem = QStringLiteral("Veltrano's installation is incomplete: the folder %1 is missing in "
+                                         "%2. Install the program again.")
+                              .arg(missing.join(QStringLiteral(", ")), shipped);
+    else if (home.isEmpty())
+        roots.m_problem = QStringLiteral("Veltrano cannot find your home folder, where it keeps your "
+                                         "products and plugins: HOME is not set to an existing folder.");
+    return roots;
+}
+
+AppRoots AppRoots::WithStagedOutput() const {
+    AppRoots roots = *this;
+    if (!m_single) {
+        roots.m_output = QFileInfo(m_workArea).path() + QStringLiteral("/output");
+        roots.m_writableRoots.removeAll(m_output);
+    }
+    return roots;
+}
+
+QString AppRoots::OutputFolderProblem(const QString& folder) const {
+    if (isSameOrInside(folder, m_output))
+        return {};
+    QStringList own{m_shipped, m_myProducts, m_workArea};
+    if (!m_single)
+        own << QFileInfo(m_workArea).path();
+    for (const QString& root : std::as_const(own))
+        if (isSameOrInside(folder, root))
+            return QStringLiteral("The archives cannot go to %1: it lies in Veltrano's own folder %2, "
+                                  "whose contents become part of the plugins or are removed by the next "
+                                  "build. Choose a folder of your own.")
+                .arg(folder, root);
+    return {};
 }
 
 QString AppRoots::PrepareUserFolders() const {
+    if (!m_problem.isEmpty())
+        return m_problem;
     if (m_single)
         return {};
     // Each folder is tried on its own: one that cannot be made does not stop the others.
     QStringList missing;
-    for (const QString& folder : {m_workArea, m_output})
-        if (!QDir().mkpath(folder))
-            missing << folder;
+    QString unsafe;
+    // Whoever may write where plugins are assembled could change them before they are packed.
+    const QString workRoot = QFileInfo(m_workArea).path();
+    if (!UserAccount::MakePrivateFolder(workRoot) || !QDir().mkpath(m_workArea))
+        missing << m_workArea;
+    else
+        for (const QString& folder : {workRoot, m_workArea})
+            if (const QString problem = UserAccount::PrivateFolderProblem(folder);
+                !problem.isEmpty() && unsafe.isEmpty())
+                unsafe = QStringLiteral(
+                             "Veltrano does not build plugins in %1: %2 Remove it, or set XDG_CACHE_HOME "
+                             "to a folder of your own.")
+                             .arg(m_workArea, problem);
+    if (!QDir().mkpath(m_output))
+        missing << m_output;
     if (!QFileInfo(m_myProducts).isDir()) {
         const QString demo = m_myProducts + QStringLiteral("/demo-product");
         if (!QDir().mkpath(demo)) {
@@ -68,6 +163,8 @@ QString AppRoots::PrepareUserFolders() const {
             }
         }
     }
+    if (!unsafe.isEmpty())
+        return unsafe;
     if (missing.isEmpty())
         return {};
     return QStringLiteral("Veltrano could not create its folders:\n%1\n\nPlugins cannot be built until "

@@ -16,9 +16,12 @@ public:
     static AppRoots Installed(const QString& shipped, const QString& dataHome, const QString& cacheHome,
                               const QString& documents);
     // The roots for a program whose executable lies in `executableFolder`: that folder alone
-    // when it holds the shipped data and can be written; else the shipped data beside it or in
-    // `installedData`, and the user's XDG data and cache homes and documents folder.
+    // when it holds the portable marker; else the shipped data beside it or in `installedData`,
+    // and the user's data and cache homes and documents folder. A layout that cannot work (a
+    // portable folder lacking a part, no home folder) gives roots whose Problem() says why.
     static AppRoots ForExecutable(const QString& executableFolder, const QString& installedData);
+    // The file that makes a folder a portable copy: everything stays in that folder.
+    static constexpr const char* PortableMarker = "portable.txt";
 
     bool IsSingleFolder() const { return m_single; }
     // Holds productspro, templates and plugintemplate; never written.
@@ -31,11 +34,21 @@ public:
     // The folders the program writes below; nothing outside them is ever removed.
     const QStringList& WritableRoots() const { return m_writableRoots; }
 
+    // Empty when the roots can be used, else why not, in words for the user.
+    const QString& Problem() const { return m_problem; }
+
     // True when `folder` holds the shipped data.
     static bool HoldsShippedData(const QString& folder);
-    // Makes the user's folders of an installed program on first use: the work area, the output
-    // folder and the products folder with the demo product copied in. A single folder is left
-    // as it is. Returns what could not be made, or empty text.
+    // The same roots for a run whose archives are moved elsewhere when complete: an installed
+    // program then makes them beside its work area, so the documents folder is never made.
+    AppRoots WithStagedOutput() const;
+    // Empty when `folder` may receive archives, else why not: no folder of the program's own
+    // (shipped data, products, work area) may, after resolving links, apart from the output.
+    QString OutputFolderProblem(const QString& folder) const;
+    // Makes the user's folders of an installed program on first use: the work area (only the
+    // user may write there), the output folder and the products folder with the demo product
+    // copied in. A single folder is left as it is. Returns Problem(), what could not be made,
+    // or empty text.
     QString PrepareUserFolders() const;
 
 private:
@@ -47,4 +60,5 @@ private:
     QString m_workArea;
     QString m_output;
     QStringList m_writableRoots;
+    QString m_problem;
 };

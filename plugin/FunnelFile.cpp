@@ -129,6 +129,8 @@ QString parsePlugin(const QJsonObject& document, PluginDetails& details) {
                              QStringLiteral("text"), field);
         details.*detail.field = field.toString();
     }
+    // PHP and WordPress don't tell "Dup" from "dup" in most names: both are one plugin.
+    details.identifier = details.identifier.toLower();
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "plugin/PluginBuilder.h"
 
 #include "catalogue/ProductCatalogue.h"
+#include "generate/Escaping.h"
 #include "generate/FunnelChecks.h"
 #include "generate/FunnelGenerator.h"
 #include "generate/TemplateFiller.h"
@@ -12,6 +13,7 @@
 #include "platform/ZipPacker.h"
 #include "plugin/PluginDetails.h"
 #include "plugin/PluginMetadata.h"
+#include "plugin/PluginNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,6 +47,8 @@ QString PluginBuilder::Refusal(const PluginDetails& details) {
 }
 
 QString PluginBuilder::Refusal(const FunnelModel& funnel, const PluginDetails& details) const {
+    if (!m_roots.Problem().isEmpty())
+        return m_roots.Problem();
     const QString refusal = Refusal(details);
     if (!refusal.isEmpty())
         return refusal;
@@ -102,24 +106,26 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
     }
     KelvrinFile::CopyFolder(pages, templateFolder);
 
-    const QString prefix = QStringLiteral("#prefix#");
+    const auto names = PluginNames::For(details.identifier).Tokens();
     FillPluginFile(
         templateFolder + QStringLiteral("/template.php"),
-        {{prefix, details.identifier}, {QStringLiteral("#SWITCHENTRIES#"), generation.switchEntries}});
+        QList<QPair<QString, QString>>{{QStringLiteral("#SWITCHENTRIES#"), generation.switchEntries}} +
+            names);
     for (const QString& file :
          {QStringLiteral("/modules/cpt.php"), QStringLiteral("/modules/cpt_template_loader.php"),
           QStringLiteral("/modules/stats.php"), QStringLiteral("/modules/stats_screens.php"),
           QStringLiteral("/uninstall.php"), QStringLiteral("/assets/funnel-pages.css")})
-        FillPluginFile(pluginFolder + file, {{prefix, details.identifier}});
-    // The metaboxes go in before the prefix is filled, since they name the text domain by it;
-    // the user's values come last, so nothing in them is taken for a token.
-    FillPluginFile(pluginFolder + QStringLiteral("/plugin.php"),
-                   {
-                       {QStringLiteral("#FUNNELMETABOXES#"), generation.metaboxes},
-                       {prefix, details.identifier},
-                       {QStringLiteral("#header#"), PluginMetadata::BuildPluginHeader(details)},
-                       {QStringLiteral("#menuname#"), details.name},
-                   });
+        FillPluginFile(pluginFolder + file, names);
+    // The metaboxes go in before the names are filled, since they name the text domain; the
+    // user's values come last, so nothing in them is taken for a token. The menu name lands in
+    // a single-quoted PHP string that it cannot close.
+    FillPluginFile(
+        pluginFolder + QStringLiteral("/plugin.php"),
+        QList<QPair<QString, QString>>{{QStringLiteral("#FUNNELMETABOXES#"), generation.metaboxes}} + names +
+            QList<QPair<QString, QString>>{
+                {QStringLiteral("#header#"), PluginMetadata::BuildPluginHeader(details)},
+                {QStringLiteral("#menuname#"), PhpSingleQuoted(details.name)},
+            });
     KelvrinFile::SaveTextFile(PluginMetadata::BuildReadme(details),
                               pluginFolder + QStringLiteral("/readme.txt"));
     return pluginFolder;

@@ -79,11 +79,13 @@ bool PluginDetails::RequiredFieldsFilled() const {
 QString PluginDetails::SafetyProblem() const {
     // The identifier names the plugin folder and prefixes every PHP name of the plugin; the whole
     // text must match, a final line break included.
+    // Small letters only: PHP and WordPress compare most names without regard to case, so "Dup"
+    // and "dup" would be two plugins that define the same functions and share their data.
     static const QRegularExpression identifierPattern(
-        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z][A-Za-z0-9_]{0,19}")));
+        QRegularExpression::anchoredPattern(QStringLiteral("[a-z][a-z0-9_]{0,19}")));
     if (!identifierPattern.match(identifier).hasMatch())
         return QStringLiteral(
-            "The unique identifier may hold only letters, digits and underscores, must start "
+            "The unique identifier may hold only small letters, digits and underscores, must start "
             "with a letter and may be at most 20 characters long.");
     if (IsWordPressReservedName(identifier))
         return QStringLiteral("The unique identifier \"%1\" is a name that WordPress uses for its own "

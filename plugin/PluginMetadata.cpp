@@ -100,11 +100,15 @@ QString PluginMetadata::BuildReadme(const PluginDetails& details) {
                  "rate (download page views, that is purchases, per sales page view).")
           << QString()
           << QStringLiteral(
-                 "The plugin keeps one counter per funnel page and day in a table of its own, and "
-                 "nothing else: no IP address, no cookie, no user agent, nothing that tells visitors "
-                 "apart. Views by users who can edit the funnel, by bots and by browser prefetches are "
-                 "not counted. The counters are removed with the funnel, or with the plugin when it "
-                 "is deleted.")
+                 "The plugin keeps one counter per funnel page and day in a table of its own. It "
+                 "stores no IP address, no cookie and no user agent. A visitor's repeated views of a "
+                 "page on one day count once: for that day only, the plugin keeps a keyed hash of the "
+                 "visitor's address and the page, whose random key changes every day; the day's "
+                 "hashes are deleted the next day, so no visitor can be recognised later. Views by "
+                 "users who can edit the funnel, by bots and by browser prefetches are not counted. "
+                 "Purchases are views of a download page, where the payment provider sends buyers; "
+                 "no payment is verified. The counters are removed with the funnel, or with the "
+                 "plugin when it is deleted.")
           << QString();
     return lines.join(QLatin1Char('\n'));
 }

@@ -9,6 +9,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -66,6 +68,14 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     txtPluginID = field<QLineEdit>(QStringLiteral("txtPluginID"), details.identifier, 1725, this);
     top->addWidget(caption(QStringLiteral("Unique &Identifier"), txtPluginID));
     top->addWidget(txtPluginID);
+    // The identifier is kept in small letters, as the plugin's names in WordPress are.
+    connect(txtPluginID, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (text == text.toLower())
+            return;
+        const int cursor = txtPluginID->cursorPosition();
+        txtPluginID->setText(text.toLower());
+        txtPluginID->setCursorPosition(cursor);
+    });
     cmdGenerateIdentifier = new QPushButton(QStringLiteral("&Generate New"), this);
     cmdGenerateIdentifier->setObjectName(QStringLiteral("cmdGenerateIdentifier"));
     top->addWidget(cmdGenerateIdentifier);
@@ -210,9 +220,10 @@ void frmConvert::Command3_Click() {
     // Paint "Please Wait..." before the build takes the thread.
     QCoreApplication::processEvents();
     FunnelTokens tokens = m_tokens;
+    QString archive;
     try {
         PluginBuilder builder(m_roots, m_tools, m_messages);
-        builder.Build(m_funnel, details, &tokens);
+        archive = builder.Build(m_funnel, details, &tokens);
     } catch (const BuildError& error) {
         SetBusy(false);
         m_messages.Show(QStringLiteral("Error"),
@@ -229,7 +240,9 @@ void frmConvert::Command3_Click() {
     emit built(details, tokens);
     m_messages.Show(
         QStringLiteral("Done"),
-        QStringLiteral("Done! Your plugin is ready. The software will now open the output window."));
+        QStringLiteral("Done! Your plugin is ready. The software will now open the output window.\n\n"
+                       "The plugin is %1 in the folder %2.")
+            .arg(QFileInfo(archive).fileName(), QDir::toNativeSeparators(QFileInfo(archive).path())));
     m_shell.OpenFolder(m_roots.Output());
     close();
 }

@@ -17,43 +17,30 @@ if ( is_admin() ) {
 /**
  * Translations of the plugin's texts, from its languages folder (or the site's).
  */
-function #prefix#_load_textdomain() {
+function #fn#load_textdomain() {
 	load_plugin_textdomain( '#prefix#', false, dirname( plugin_basename( __FILE__ ) ) . '/languages' );
 }
-add_action( 'init', '#prefix#_load_textdomain', 0 );
+add_action( 'init', '#fn#load_textdomain', 0 );
 
 /**
  * The funnel pages' style, as a stylesheet of the page like any other, so that
  * themes and plugins see it and the pages stay free of inline style.
  */
-function #prefix#_enqueue_page_style() {
-	if ( is_singular( #prefix#_post_type() ) ) {
+function #fn#enqueue_page_style() {
+	if ( is_singular( #fn#post_type() ) ) {
 		$file = __DIR__ . '/assets/funnel-pages.css';
 		wp_enqueue_style( '#prefix#-funnel-pages', plugins_url( 'assets/funnel-pages.css', __FILE__ ), array(), (string) filemtime( $file ) );
 	}
 }
-add_action( 'wp_enqueue_scripts', '#prefix#_enqueue_page_style' );
+add_action( 'wp_enqueue_scripts', '#fn#enqueue_page_style' );
 
 /**
- * The name the marketer gave this plugin; it names the admin menu.
- *
- * The name is kept in a nowdoc so that quotes, backslashes, dollar signs and
- * tag-like text in it stay plain text. The bar after it keeps its line from
- * ending in a PHP end tag.
+ * The name the marketer gave this plugin; it names the admin menu. The
+ * program writes it as a single-quoted string, which nothing in it can close.
  */
-function #prefix#_plugin_name() {
-	static $name = null;
-	if ( null === $name ) {
-		$raw  = <<<'VELTRANO_MENU_NAME_7Q2X_END'
-#menuname#|
-VELTRANO_MENU_NAME_7Q2X_END;
-		$raw  = rtrim( $raw, "\r\n" );
-		$name = trim( substr( $raw, 0, -1 ) );
-		if ( '' === $name ) {
-			$name = __( 'Funnels', '#prefix#' );
-		}
-	}
-	return $name;
+function #fn#plugin_name() {
+	$name = trim( '#menuname#' );
+	return '' === $name ? __( 'Funnels', '#prefix#' ) : $name;
 }
 
 /**
@@ -62,7 +49,7 @@ VELTRANO_MENU_NAME_7Q2X_END;
  *
  * @return array[]
  */
-function #prefix#_funnel_meta_boxes() {
+function #fn#funnel_meta_boxes() {
 	$prefix     = '#prefix#_';
 	$meta_boxes = array();
 
@@ -80,19 +67,19 @@ function #prefix#_funnel_meta_boxes() {
  * @param string $meta_key  The key asked about.
  * @param string $meta_type The kind of object it belongs to.
  */
-function #prefix#_is_protected_meta( $protected, $meta_key, $meta_type ) {
+function #fn#is_protected_meta( $protected, $meta_key, $meta_type ) {
 	if ( 'post' === $meta_type && is_string( $meta_key ) && 0 === strpos( $meta_key, '#prefix#_funnelitem_' ) ) {
 		return true;
 	}
 	return $protected;
 }
-add_filter( 'is_protected_meta', '#prefix#_is_protected_meta', 10, 3 );
+add_filter( 'is_protected_meta', '#fn#is_protected_meta', 10, 3 );
 
-function #prefix#_register_meta() {
-	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+function #fn#register_meta() {
+	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		foreach ( $box['fields'] as $field ) {
 			register_post_meta(
-				#prefix#_post_type(),
+				#fn#post_type(),
 				$field['id'],
 				array(
 					'type'          => 'string',
@@ -104,7 +91,7 @@ function #prefix#_register_meta() {
 		}
 	}
 }
-add_action( 'init', '#prefix#_register_meta' );
+add_action( 'init', '#fn#register_meta' );
 
 /**
  * The HTML that payment buttons are made of, for users who may not post raw
@@ -114,7 +101,7 @@ add_action( 'init', '#prefix#_register_meta' );
  *
  * @return array[]
  */
-function #prefix#_payment_button_html() {
+function #fn#payment_button_html() {
 	$common = array(
 		'class' => true,
 		'id'    => true,
@@ -172,34 +159,34 @@ function #prefix#_payment_button_html() {
 	return $html;
 }
 
-register_activation_hook( __FILE__, '#prefix#_activate' );
-register_deactivation_hook( __FILE__, '#prefix#_deactivate' );
+register_activation_hook( __FILE__, '#fn#activate' );
+register_deactivation_hook( __FILE__, '#fn#deactivate' );
 
 /**
  * Registers the post type at once so that its pretty addresses work right
  * after activation, and makes the statistics' table.
  */
-function #prefix#_activate() {
-	#prefix#_register_post_type();
+function #fn#activate() {
+	#fn#register_post_type();
 	flush_rewrite_rules();
-	#prefix#_stats_install();
+	#fn#stats_install();
 }
 
-function #prefix#_deactivate() {
-	unregister_post_type( #prefix#_post_type() );
+function #fn#deactivate() {
+	unregister_post_type( #fn#post_type() );
 	flush_rewrite_rules();
 }
 
-add_action( 'add_meta_boxes_' . #prefix#_post_type(), '#prefix#_add_meta_boxes' );
-add_action( 'save_post_' . #prefix#_post_type(), '#prefix#_save_funnel' );
+add_action( 'add_meta_boxes_' . #fn#post_type(), '#fn#add_meta_boxes' );
+add_action( 'save_post_' . #fn#post_type(), '#fn#save_funnel' );
 
-function #prefix#_add_meta_boxes() {
-	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+function #fn#add_meta_boxes() {
+	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		add_meta_box(
 			$box['id'],
 			esc_html( $box['title'] ),
-			'#prefix#_render_meta_box',
-			#prefix#_post_type(),
+			'#fn#render_meta_box',
+			#fn#post_type(),
 			'normal',
 			'high',
 			array( 'box' => $box )
@@ -214,12 +201,12 @@ function #prefix#_add_meta_boxes() {
  * @param WP_Post $post    The funnel being edited.
  * @param array   $metabox The box as registered; args.box is its declaration.
  */
-function #prefix#_render_meta_box( $post, $metabox ) {
+function #fn#render_meta_box( $post, $metabox ) {
 	static $nonce_printed = false;
 
 	$box = $metabox['args']['box'];
 	if ( ! $nonce_printed ) {
-		wp_nonce_field( '#prefix#_save_funnel', '#prefix#_funnel_nonce' );
+		wp_nonce_field( '#fn#save_funnel', '#fn#funnel_nonce' );
 		$nonce_printed = true;
 	}
 
@@ -256,7 +243,7 @@ function #prefix#_render_meta_box( $post, $metabox ) {
 		/* translators: %s: the token that opens the page. */
 		echo sprintf( esc_html__( 'Token: %s', '#prefix#' ), '<code>' . esc_html( $token ) . '</code>' );
 		if ( $published ) {
-			$url = #prefix#_page_url( $post, $token );
+			$url = #fn#page_url( $post, $token );
 			echo '<br><a href="' . esc_url( $url ) . '" target="_blank" rel="noopener"><code>' . esc_html( $url ) . '</code></a>';
 		}
 		echo '<p class="description">' . esc_html( $hint ) . '</p></td></tr>';
@@ -270,9 +257,9 @@ function #prefix#_render_meta_box( $post, $metabox ) {
  *
  * @param int $post_id The funnel being saved.
  */
-function #prefix#_save_funnel( $post_id ) {
-	if ( ! isset( $_POST['#prefix#_funnel_nonce'] ) || ! is_string( $_POST['#prefix#_funnel_nonce'] )
-		|| ! wp_verify_nonce( sanitize_key( wp_unslash( $_POST['#prefix#_funnel_nonce'] ) ), '#prefix#_save_funnel' ) ) {
+function #fn#save_funnel( $post_id ) {
+	if ( ! isset( $_POST['#fn#funnel_nonce'] ) || ! is_string( $_POST['#fn#funnel_nonce'] )
+		|| ! wp_verify_nonce( sanitize_key( wp_unslash( $_POST['#fn#funnel_nonce'] ) ), '#fn#save_funnel' ) ) {
 		return;
 	}
 	if ( defined( 'DOING_AUTOSAVE' ) && DOING_AUTOSAVE ) {
@@ -286,7 +273,7 @@ function #prefix#_save_funnel( $post_id ) {
 	}
 
 	$raw_html = current_user_can( 'unfiltered_html' );
-	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		foreach ( $box['fields'] as $field ) {
 			$key = $field['id'];
 			if ( ! isset( $_POST[ $key ] ) || ! is_string( $_POST[ $key ] ) ) {
@@ -296,7 +283,7 @@ function #prefix#_save_funnel( $post_id ) {
 			if ( 'code' === $field['type'] ) {
 				// The payment button is the marketer's own HTML; users who may
 				// not post raw HTML keep only what payment buttons are made of.
-				$value = $raw_html ? $value : wp_kses( $value, #prefix#_payment_button_html() );
+				$value = $raw_html ? $value : wp_kses( $value, #fn#payment_button_html() );
 			} else {
 				$value = sanitize_text_field( $value );
 			}

@@ -13,15 +13,20 @@ require_once __DIR__ . '/modules/stats.php';
 /**
  * Deletes the funnels of the current site, their meta, revisions and statistics.
  */
-function #prefix#_uninstall_site() {
+function #fn#uninstall_site() {
 	global $wpdb;
 
-	// The counters go first, so deleting the funnels below does not look for them.
-	$wpdb->query( 'DROP TABLE IF EXISTS ' . #prefix#_stats_table() ); // phpcs:ignore WordPress.DB
-	delete_option( #prefix#_stats_schema_option() );
+	// The counters go first, so deleting the funnels below does not look for them. Only tables
+	// this plugin made are dropped.
+	if ( false !== get_option( #fn#stats_schema_option() ) ) {
+		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#stats_table() . ', ' . #fn#stats_seen_table() ); // phpcs:ignore WordPress.DB
+	}
+	foreach ( array( #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items' ) as $option ) {
+		delete_option( $option );
+	}
 
 	// Straight from the table: every status counts, trash and auto-drafts included.
-	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", #prefix#_post_type() ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", #fn#post_type() ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 	foreach ( array_map( 'intval', $funnels ) as $funnel ) {
 		wp_delete_post( $funnel, true );
 	}
@@ -31,8 +36,8 @@ function #prefix#_uninstall_site() {
  * Deletes what the funnel edit screens remembered for each user: hidden and
  * closed boxes, their order, the layout, the list's columns and page size.
  */
-function #prefix#_uninstall_user_settings() {
-	$type = #prefix#_post_type();
+function #fn#uninstall_user_settings() {
+	$type = #fn#post_type();
 	foreach ( array( "closedpostboxes_$type", "metaboxhidden_$type", "meta-box-order_$type", "screen_layout_$type", "edit_{$type}_per_page", "manageedit-{$type}columnshidden" ) as $key ) {
 		delete_metadata( 'user', 0, $key, '', true );
 	}
@@ -46,11 +51,11 @@ if ( is_multisite() ) {
 		)
 	) as $site ) {
 		switch_to_blog( $site );
-		#prefix#_uninstall_site();
+		#fn#uninstall_site();
 		restore_current_blog();
 	}
 } else {
-	#prefix#_uninstall_site();
+	#fn#uninstall_site();
 }
 
-#prefix#_uninstall_user_settings();
+#fn#uninstall_user_settings();

@@ -8,13 +8,15 @@
 
 defined( 'ABSPATH' ) || exit;
 
-// A buyer's page: never indexed, never kept by a browser, a proxy or a caching plugin.
+// A buyer's page: never indexed, never kept by a browser, a proxy or a caching plugin, and its
+// address (the token) never sent on to the sites its links lead to.
 if ( ! defined( 'DONOTCACHEPAGE' ) ) {
 	define( 'DONOTCACHEPAGE', true );
 }
 if ( ! headers_sent() ) {
 	header( 'Cache-Control: no-store, no-cache, must-revalidate, max-age=0, private' );
 	header( 'X-Robots-Tag: noindex, nofollow, noarchive' );
+	header( 'Referrer-Policy: no-referrer' );
 }
 add_filter(
 	'wp_robots',
@@ -59,6 +61,7 @@ echo wp_kses(
 		'a'  => array(
 			'href'   => true,
 			'target' => true,
+			'rel'    => true,
 		),
 	),
 	array( 'http', 'https' )

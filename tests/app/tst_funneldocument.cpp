@@ -88,7 +88,7 @@ private slots:
         f.pick(1, "My Products: Demo Product");
         f.document.model().SetDownloadUrl(1, "https://typed.example.com/1");
         PluginDetails details = f.document.details();
-        details.identifier = "pDoc1";
+        details.identifier = "pdoc1";
         details.name = "Doc Plugin";
         f.document.KeepBuild(details, tokensFor({0, 1}, 'b'));
         QCOMPARE(f.document.SaveAs(f.app.file("f.json")), QString());
@@ -101,7 +101,7 @@ private slots:
         QCOMPARE(other.document.model().Slot(1).cboProduct, QString("My Products: Demo Product"));
         QCOMPARE(other.document.model().Slot(1).txtProductDownloadUrl,
                  QString("https://typed.example.com/1"));
-        QCOMPARE(other.document.details().identifier, QString("pDoc1"));
+        QCOMPARE(other.document.details().identifier, QString("pdoc1"));
         QCOMPARE(other.document.details().name, QString("Doc Plugin"));
         QCOMPARE(other.document.tokens(), tokensFor({0, 1}, 'b'));
     }
@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(f.document.SaveAs(f.app.file("f.json")), QString());
         QVERIFY(f.document.details().identifier.isEmpty());
         PluginDetails built = f.document.details();
-        built.identifier = "pBuilt";
+        built.identifier = "pbuilt";
         built.author = "Remembered Ann";
         built.authorUrl = "https://ann.example.com";
         built.license = "MIT";
@@ -174,7 +174,7 @@ private slots:
         f.document.KeepBuild(built, tokensFor({0}, 'c'));
         // The new identifier and tokens must be saved, or the next build makes another plugin.
         QVERIFY(f.document.isModified());
-        QCOMPARE(f.document.details().identifier, QString("pBuilt"));
+        QCOMPARE(f.document.details().identifier, QString("pbuilt"));
 
         f.document.New();
         QVERIFY(f.document.details().identifier.isEmpty());

@@ -250,13 +250,34 @@ private slots:
         QPointer<frmConvert> form = f.convert();
         QVERIFY(form);
         f.app.write("other.json", "{\"items\": [{\"slot\": 0, \"product\": \"Niche Site Builder\"}], "
-                                  "\"plugin\": {\"identifier\": \"pOther\", \"name\": \"Other\"}}");
+                                  "\"plugin\": {\"identifier\": \"pother\", \"name\": \"Other\"}}");
         f.messages.answers = {Messages::SaveAnswer::Discard};
         QVERIFY(f.window->OpenFile(f.app.file("other.json")));
         QTRY_VERIFY(!form);
         frmConvert* other = f.convert();
-        QCOMPARE(other->txtPluginID->text(), QString("pOther"));
+        QCOMPARE(other->txtPluginID->text(), QString("pother"));
         QCOMPARE(other->txtPlugin_Name->text(), QString("Other"));
+    }
+
+    void quittingClosesTheDetailsWindow_data() {
+        QTest::addColumn<Messages::SaveAnswer>("answer");
+        QTest::addColumn<bool>("quits");
+        QTest::newRow("discard") << Messages::SaveAnswer::Discard << true;
+        QTest::newRow("cancel") << Messages::SaveAnswer::Cancel << false;
+    }
+    void quittingClosesTheDetailsWindow() {
+        QFETCH(Messages::SaveAnswer, answer);
+        QFETCH(bool, quits);
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        QPointer<frmConvert> form = f.convert();
+        f.messages.answers = {answer};
+        QCOMPARE(f.window->close(), quits);
+        // Its button would build the funnel that was just discarded.
+        if (quits)
+            QTRY_VERIFY(!form);
+        else
+            QVERIFY(form && form->isVisible());
     }
 
     void openAndSaveProblemsAreShown() {

@@ -213,7 +213,7 @@ private slots:
         QVERIFY(QDir(f.app.file("output")).isEmpty());
     }
 
-    void closeAppKeepsCreatePluginOpen() {
+    void closeAppClosesCreatePluginToo() {
         Fixture f;
         QVERIFY(f.show());
         f.window.model().SetProductText(0, "Webinar Wealth");
@@ -224,23 +224,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(form));
         form->txtPlugin_Author->setText("Typed Author");
 
-        // A window of its own, not one that belongs to the main window: the program runs on
-        // while it is open.
-        QVERIFY(!form->parentWidget());
-        QVERIFY(!form->windowHandle()->transientParent());
-
-        // The changed funnel is not kept.
+        // The changed funnel is not kept, so nothing may build it any more.
         f.messages.answers << Messages::SaveAnswer::Discard;
         QTest::mouseClick(f.window.Command1, Qt::LeftButton);
         QVERIFY(!f.window.isVisible());
-        QVERIFY(form && form->isVisible());
-        QCOMPARE(form->txtPlugin_Author->text(), QString("Typed Author"));
-
-        // The details window still builds.
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
-        QCOMPARE(f.messages.lastTitle(), QString("Done"));
-        QVERIFY(QFileInfo(f.app.file("output/myplugin.zip")).isFile());
         QTRY_VERIFY(!form);
+        QVERIFY(QDir(f.app.file("output")).isEmpty());
     }
 
     void ctrlQClosesEveryWindow() {

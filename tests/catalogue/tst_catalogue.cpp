@@ -38,6 +38,10 @@ private slots:
             << QStringList{"zebra-course", "cool-product", "Big-Bundle"}
             << QStringList{"My Products: Big Bundle", "My Products: Cool Product",
                            "My Products: Zebra Course"};
+        QTest::newRow("small letters among capitals")
+            << QStringList{"beta-kit", "Alpha-kit", "gamma", "Zulu"}
+            << QStringList{"My Products: Alpha Kit", "My Products: Beta Kit", "My Products: Gamma",
+                           "My Products: Zulu"};
         QTest::newRow("blank in folder name")
             << QStringList{"two words"} << QStringList{"My Products: Two Words"};
     }
@@ -92,6 +96,30 @@ private slots:
             QCOMPARE(product.downloadAddress, QString("https://example.com/x.zip"));
             QCOMPARE(product.salesPageImage, app.file("myproducts/" + folder + "/salespage.png"));
         }
+    }
+
+    // As download.txt holds it and as it is typed or pasted: the address alone is used.
+    void downloadAddressesAreTrimmed_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("final line break") << "https://example.com/x.zip\n";
+        QTest::newRow("final CR LF") << "https://example.com/x.zip\r\n";
+        QTest::newRow("lone CR") << "https://example.com/x.zip\r";
+        QTest::newRow("blanks and tabs around") << " \thttps://example.com/x.zip  ";
+        QTest::newRow("line separator") << "https://example.com/x.zip\u2028";
+        QTest::newRow("empty lines before") << "\n\nhttps://example.com/x.zip";
+    }
+    void downloadAddressesAreTrimmed() {
+        QFETCH(QString, text);
+        TestAppFolder app;
+        app.write("myproducts/kit/download.txt", text.toUtf8());
+        app.write("myproducts/kit/salespage.png", "png");
+        ProductCatalogue catalogue(app.path());
+        catalogue.FillProductLists();
+        QCOMPARE(catalogue.ResolveCustom("My Products: Kit").downloadAddress,
+                 QString("https://example.com/x.zip"));
+        FunnelModel model;
+        model.SetDownloadUrl(0, text);
+        QCOMPARE(model.Slot(0).txtProductDownloadUrl, QString("https://example.com/x.zip"));
     }
 
     void locateFolderIgnoresCaseOnlyWhenNeeded() {

@@ -5,7 +5,7 @@
 #   tests/e2e/run.sh PATH/TO/app/veltrano
 #
 # Three plugins go into one WordPress side by side: all five items under the longest
-# identifier with a custom product and a typed download address; items 0, 1, 2 and 4 under a
+# identifier (written with capitals, which the program folds to small letters) with a custom product and a typed download address; items 0, 1, 2 and 4 under a
 # plugin name full of characters that mean something to PHP and HTML; and the front end offer
 # alone under a one-letter identifier, built after an earlier plugin of the same name (another
 # identifier, an item more), whose archive it must replace. A fourth funnel is built twice from
@@ -80,10 +80,10 @@ expect_links() { # zip identifier slot product-or-name=address...
     name=${item%%=*}
     addr=${item#*=}
     [ "$addr" = "$item" ] && addr=$(address "$name")
-    expected+="<a href=\"$addr\" target=\"_blank\">${name#My Products: }</a>"$'\n'
+    expected+="<a href=\"$addr\" target=\"_blank\" rel=\"noopener noreferrer\">${name#My Products: }</a>"$'\n'
   done
   actual=$(unzip -p "$zip" "$id/modules/template/download-funnelitem-$slot.php" |
-    grep -oE '<a href="[^"]*" target="_blank">[^<]*</a>' || true)
+    grep -oE '<a href="[^"]*" target="_blank" rel="noopener noreferrer">[^<]*</a>' || true)
   if [ "$actual"$'\n' = "$expected" ]; then
     echo "ok - $id: download page $slot links the right products"
   else
@@ -92,15 +92,15 @@ expect_links() { # zip identifier slot product-or-name=address...
   fi
 }
 kindle="Kindle Publishing Empire=https://files.example.com/kindle.zip"
-expect_links "$full" pMaxLenIdentifier_20 0 "Traffic Magnet Pro"
-expect_links "$full" pMaxLenIdentifier_20 1 "Traffic Magnet Pro" "Webinar Wealth"
-expect_links "$full" pMaxLenIdentifier_20 2 "Traffic Magnet Pro" "Webinar Wealth" "Copywriting Mastery"
-expect_links "$full" pMaxLenIdentifier_20 3 "Traffic Magnet Pro" "My Products: Demo Product"
-expect_links "$full" pMaxLenIdentifier_20 4 "Traffic Magnet Pro" "Webinar Wealth" "$kindle"
-expect_links "$partial" Shop2 4 "Niche Site Builder" "SEO Rank Booster" "Email Profit Formula"
-expect_links "$single" Q 0 "Blogging For Bucks"
-hostile_link='<a href="https://files.example.com/get?name=it&#039;s&amp;x=1" target="_blank">It&#039;s &quot;best&quot; &lt;?php Echo Strrev(&#039;denwp&#039;); ?&gt;</a>'
-if unzip -p "$partial" Shop2/modules/template/download-funnelitem-2.php | grep -qF "$hostile_link" &&
+expect_links "$full" pmaxlenidentifier_20 0 "Traffic Magnet Pro"
+expect_links "$full" pmaxlenidentifier_20 1 "Traffic Magnet Pro" "Webinar Wealth"
+expect_links "$full" pmaxlenidentifier_20 2 "Traffic Magnet Pro" "Webinar Wealth" "Copywriting Mastery"
+expect_links "$full" pmaxlenidentifier_20 3 "Traffic Magnet Pro" "My Products: Demo Product"
+expect_links "$full" pmaxlenidentifier_20 4 "Traffic Magnet Pro" "Webinar Wealth" "$kindle"
+expect_links "$partial" shop2 4 "Niche Site Builder" "SEO Rank Booster" "Email Profit Formula"
+expect_links "$single" q 0 "Blogging For Bucks"
+hostile_link='<a href="https://files.example.com/get?name=it&#039;s&amp;x=1" target="_blank" rel="noopener noreferrer">It&#039;s &quot;best&quot; &lt;?php Echo Strrev(&#039;denwp&#039;); ?&gt;</a>'
+if unzip -p "$partial" shop2/modules/template/download-funnelitem-2.php | grep -qF "$hostile_link" &&
   ! unzip -l "$partial" | grep -q 'evil\|passthru'; then
   echo "ok - Shop2: the hostile product's name and address are escaped; none of its file names or other files are shipped"
 else
@@ -117,10 +117,10 @@ else
   echo "not ok - bad download address: $(cat "$work/bad.err")"; failed=1
 fi
 solo_entries=$(unzip -Z1 "$single")
-if [ "$single" = "$earlier" ] && ! grep -qv '^Q/' <<<"$solo_entries" && ! grep -q 'funnelitem-1' <<<"$solo_entries"; then
+if [ "$single" = "$earlier" ] && ! grep -qv '^q/' <<<"$solo_entries" && ! grep -q 'funnelitem-1' <<<"$solo_entries"; then
   echo "ok - Solo built twice: its archive holds the second build alone"
 else
-  echo "not ok - Solo built twice: its archive holds $(grep -E -e '^([^Q]|Q[^/])' -e 'funnelitem-1' <<<"$solo_entries" | head -3 | tr '\n' ' ')"
+  echo "not ok - Solo built twice: its archive holds $(grep -E -e '^([^q]|q[^/])' -e 'funnelitem-1' <<<"$solo_entries" | head -3 | tr '\n' ' ')"
   failed=1
 fi
 
@@ -150,6 +150,18 @@ if [ "$(unzip -Z1 "$first_build" | cut -d/ -f1 | sort -u)" = "$(unzip -Z1 "$rebu
 else
   echo "not ok - upgrade: the rebuild holds another plugin folder"; failed=1
 fi
+# Identifiers that differ only in case are one plugin: "Dup" is built as "dup".
+dup_upper=$(build '{"items": [{"slot": 0, "product": "Blogging For Bucks"}], "plugin": {"identifier": "Dup", "name": "Dup Upper"}}')
+dup_lower=$(build '{"items": [{"slot": 0, "product": "Blogging For Bucks"}], "plugin": {"identifier": "dup", "name": "Dup Lower"}}')
+if [ "$(unzip -Z1 "$dup_upper" | cut -d/ -f1 | sort -u)" = dup ] && [ "$(unzip -Z1 "$dup_lower" | cut -d/ -f1 | sort -u)" = dup ]; then
+  echo "ok - the identifiers Dup and dup make the one plugin dup"
+else
+  echo "not ok - Dup and dup: $(unzip -Z1 "$dup_upper" | head -1) $(unzip -Z1 "$dup_lower" | head -1)"; failed=1
+fi
+neighbours=""
+for id in cc cc_register slim; do
+  neighbours+=" $(build '{"items": [{"slot": 0, "product": "Blogging For Bucks"}], "plugin": {"identifier": "'"$id"'", "name": "Neighbour '"$id"'"}}')"
+done
 [ $failed -eq 0 ] || { echo "FAIL"; exit 1; }
 
-E2E_UPGRADE="$first_build $rebuilt" bash "$here/wordpress.sh" "$full" "$partial" "$single"
+E2E_NEIGHBOURS="$neighbours" E2E_UPGRADE="$first_build $rebuilt" bash "$here/wordpress.sh" "$full" "$partial" "$single"

@@ -136,7 +136,7 @@ for i in "${!zips[@]}"; do
   done
   lint_errors="$(find "$dir" -name '*.php' -print0 | xargs -0 -n1 php -l 2>&1 | grep -v '^No syntax errors' || true)"
   check "$id: every PHP file passes php -l${lint_errors:+: $lint_errors}" test -z "$lint_errors"
-  leftovers="$(grep -rlE '#(prefix|SWITCHENTRIES|FUNNELMETABOXES|header|menuname|IMAGE|DOWNLOAD_LINKS|PLUGINID|FUNNELITEM[A-Z_]*|FUNNELCODE|DOWNLOADCODE)#' "$dir" || true)"
+  leftovers="$(grep -rlE '#(prefix|fn|posttype|slug|SWITCHENTRIES|FUNNELMETABOXES|header|menuname|IMAGE|DOWNLOAD_LINKS|PLUGINID|FUNNELITEM[A-Z_]*|FUNNELCODE|DOWNLOADCODE)#' "$dir" || true)"
   check "$id: no template token left unfilled${leftovers:+: $leftovers}" test -z "$leftovers"
   check "$id: plugin.php starts with the plugin header" \
     bash -c 'head -c 5 "$1" | grep -qx "<?php" && grep -q "^ \* Plugin Name: " "$1"' _ "$dir/plugin.php"
@@ -273,6 +273,21 @@ for i in "${!zips[@]}"; do
   wp_php stats "$dir"
   check_logs "$id pages and saving"
 done
+
+# --- plugins that could meet ---------------------------------------------------------------------
+# E2E_NEIGHBOURS="A.zip B.zip ...": plugins whose identifiers nest or whose old table name is
+# another plugin's; active together, then deleted one by one.
+if [ -n "${E2E_NEIGHBOURS:-}" ]; then
+  log "neighbours: $E2E_NEIGHBOURS"
+  pairs=()
+  for zip in $E2E_NEIGHBOURS; do
+    d="$work/neighbours/$(basename "$zip" .zip)"
+    mkdir -p "$d" && unzip -q "$zip" -d "$d" || die "neighbours: $zip is not readable"
+    pairs+=("$zip" "$(find "$d" -mindepth 1 -maxdepth 1 -type d)")
+  done
+  wp_php neighbours "${pairs[@]}"
+  check_logs "neighbours"
+fi
 
 # --- a rebuilt funnel replaces its plugin -------------------------------------------------------
 # E2E_UPGRADE="FIRST.zip REBUILT.zip": one funnel file built twice, the second time with an item

@@ -17,6 +17,7 @@
  *   php wp-e2e.php translations PLUGIN_DIR
  *   php wp-e2e.php stats PLUGIN_DIR
  *   php wp-e2e.php uninstall PLUGIN_DIR [NEXT_PLUGIN_DIR]
+ *   php wp-e2e.php neighbours ZIP PLUGIN_DIR [ZIP PLUGIN_DIR ...]
  *
  * E2E_WP is the WordPress folder, E2E_URL its address.
  */
@@ -53,8 +54,16 @@ function load_wordpress( $installing = false ) {
  * @param array|null $form    Pairs [name, value] sent as a form.
  * @param array      $cookies name => value.
  * @param string[]   $headers Further request headers, "Name: value".
+ * @param string|null $from   The loopback address the request comes from; a new one when null.
  */
-function http( $method, $url, $form = null, $cookies = array(), $headers = array() ) {
+function http( $method, $url, $form = null, $cookies = array(), $headers = array(), $from = null ) {
+	static $visitor = 0;
+	if ( null === $from ) {
+		// Every request comes from an address of its own, as visitors do; the statistics count a
+		// visitor once per page and day.
+		++$visitor;
+		$from = '127.0.' . ( 2 + intdiv( $visitor, 250 ) ) . '.' . ( 1 + $visitor % 250 );
+	}
 	if ( $cookies ) {
 		$c = array();
 		foreach ( $cookies as $k => $v ) {
@@ -78,7 +87,7 @@ function http( $method, $url, $form = null, $cookies = array(), $headers = array
 	}
 	$opts['header']       = implode( "\r\n", $headers );
 	$http_response_header = array();
-	$body                 = @file_get_contents( $url, false, stream_context_create( array( 'http' => $opts ) ) );
+	$body                 = @file_get_contents( $url, false, stream_context_create( array( 'http' => $opts, 'socket' => array( 'bindto' => "$from:0" ) ) ) );
 	$status               = 0;
 	$out_headers          = array();
 	foreach ( $http_response_header as $h ) {
@@ -174,8 +183,13 @@ function plugin_facts( $dir ) {
 	);
 }
 
+/** The name of one of the plugin's functions, options, nonces or tables. */
+function plugin_name( $id, $name ) {
+	return 'veltrano_' . $id . '__' . $name;
+}
+
 function funnel_type( $facts ) {
-	$fn = $facts['id'] . '_post_type';
+	$fn = plugin_name( $facts['id'], 'post_type' );
 	return function_exists( $fn ) ? $fn() : '';
 }
 
@@ -273,7 +287,7 @@ function save_as( $facts, $user_id, $post_id, $values, $nonce_action ) {
 	wp_set_current_user( $user_id );
 	$post = $values;
 	if ( false !== $nonce_action ) {
-		$post[ $facts['id'] . '_funnel_nonce' ] = wp_create_nonce( $nonce_action );
+		$post[ plugin_name( $facts['id'], 'funnel_nonce' ) ] = wp_create_nonce( $nonce_action );
 	}
 	$_POST = wp_slash( $post );
 	wp_update_post( array( 'ID' => $post_id ) );
@@ -322,6 +336,19 @@ function cmd_install() {
 		);
 		ok( is_int( $uid ), "user '$role' created" );
 	}
+	// The seller: an editor who may not post raw HTML, as on a site that disallows it.
+	$seller = new WP_User(
+		wp_insert_user(
+			array(
+				'user_login' => 'seller',
+				'user_pass'  => 'seller-pass-e2e',
+				'user_email' => 'seller@example.com',
+				'role'       => 'editor',
+			)
+		)
+	);
+	$seller->add_cap( 'unfiltered_html', false );
+	ok( $seller->exists() && ! user_can( $seller, 'unfiltered_html' ) && user_can( $seller, 'edit_others_posts' ), "user 'seller' created, an editor without raw HTML" );
 }
 
 function cmd_plugin_install( $zip, $id ) {
@@ -425,6 +452,9 @@ function cmd_check( $dir ) {
 		preg_match( '#<ul class="' . preg_quote( $id, '#' ) . '-links">(.*?)</ul>#s', $r['body'], $list );
 		ok( isset( $list[1] ) && count( $expected ) === preg_match_all( '#<li><a [^>]*>[^<]*</a></li>#', $list[1] ) && '' === trim( preg_replace( '#<li><a [^>]*>[^<]*</a></li>#', '', $list[1] ) ), "$id: download page $n lists its links as list items", isset( $list[1] ) ? $list[1] : 'no list' );
 		ok( false !== strpos( $r['body'], '<title>Your downloads</title>' ) && 1 === substr_count( $r['body'], '<h1' ), "$id: download page $n has its title and one <h1>" );
+		$referrer = isset( $r['headers']['referrer-policy'] ) ? $r['headers']['referrer-policy'] : '';
+		$opened   = isset( $list[1] ) ? preg_match_all( '#<a [^>]*\brel="noopener noreferrer"#', $list[1] ) : -1;
+		ok( 'no-referrer' === $referrer && count( $expected ) === $opened, "$id: download page $n passes its address on to no linked site", "$referrer | $opened" );
 		check_page_conventions( $id, "download page $n", $r['body'] );
 	}
 
@@ -455,7 +485,7 @@ function cmd_check( $dir ) {
 	$r       = http( 'GET', admin_url( "post.php?post=$post_id&action=edit" ), null, $cookies );
 	$b       = $r['body'];
 	ok( 200 === $r['status'] && '' === page_error( $b ) && false !== strpos( $b, 'id="post"' ), "$id: edit screen opens", $r['status'] . ' ' . page_error( $b ) );
-	ok( 1 === substr_count( $b, 'name="' . $id . '_funnel_nonce"' ), "$id: edit screen holds the save nonce once" );
+	ok( 1 === substr_count( $b, 'name="' . plugin_name( $id, 'funnel_nonce' ) . '"' ), "$id: edit screen holds the save nonce once" );
 	$titles = array( 'Front End Offer', 'Upsell #1', 'Upsell #2', 'Downsell For Upsell #1', 'Downsell For Upsell #2' );
 	for ( $n = 0; $n < 5; ++$n ) {
 		$shown = isset( $f['slots'][ $n ] );
@@ -508,7 +538,7 @@ function cmd_check( $dir ) {
 	ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false !== strpos( $r['body'], '<code>' . $first['sales'] . '</code>' ), "$id: draft's edit screen shows the tokens", $r['status'] );
 	ok( false === strpos( $r['body'], 'step=' . $first['sales'] ) && false !== stripos( $r['body'], 'publish' ), "$id: draft's edit screen asks to publish instead of giving addresses" );
 	$r = http( 'GET', admin_url( 'post-new.php?post_type=' . $type ), null, $cookies );
-	ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false !== strpos( $r['body'], $id . '_funnel_nonce' ), "$id: new funnel screen opens with the boxes", $r['status'] . ' ' . page_error( $r['body'] ) );
+	ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && false !== strpos( $r['body'], plugin_name( $id, 'funnel_nonce' ) ), "$id: new funnel screen opens with the boxes", $r['status'] . ' ' . page_error( $r['body'] ) );
 
 	$r    = http( 'GET', admin_url( 'edit.php?post_type=' . $type ), null, $cookies );
 	$name = $f['name'];
@@ -527,25 +557,41 @@ function cmd_check( $dir ) {
 	ok( '' === fresh_meta( $guard, $code_key ), "$id: save without the nonce stores nothing" );
 	save_as( $f, $admin, $guard, funnel_values( $f, 'badnonce' ), 'some_other_action' );
 	ok( '' === fresh_meta( $guard, $code_key ), "$id: save with a nonce for another action stores nothing" );
-	save_as( $f, $subscriber, $guard, funnel_values( $f, 'subscriber' ), $id . '_save_funnel' );
+	save_as( $f, $subscriber, $guard, funnel_values( $f, 'subscriber' ), plugin_name( $id, 'save_funnel' ) );
 	ok( '' === fresh_meta( $guard, $code_key ), "$id: a subscriber's save stores nothing" );
-	save_as( $f, $author, $guard, funnel_values( $f, 'author' ), $id . '_save_funnel' );
-	ok( '' === fresh_meta( $guard, $code_key ), "$id: an author cannot save someone else's funnel" );
+	save_as( $f, $author, $guard, funnel_values( $f, 'author' ), plugin_name( $id, 'save_funnel' ) );
+	ok( '' === fresh_meta( $guard, $code_key ), "$id: an author cannot save a funnel" );
 	$values = funnel_values( $f, 'admin' );
-	save_as( $f, $admin, $guard, $values, $id . '_save_funnel' );
+	save_as( $f, $admin, $guard, $values, plugin_name( $id, 'save_funnel' ) );
 	$ok = true;
 	foreach ( $values as $k => $v ) {
 		$ok = $ok && fresh_meta( $guard, $k ) === $v;
 	}
 	ok( $ok, "$id: an administrator's save with the nonce stores every field" );
 
-	$own              = create_funnel( $f, $author, 'publish', "E2E author $id" );
+	$seller           = user_id( 'seller' );
+	$own              = create_funnel( $f, $seller, 'publish', "E2E author $id" );
 	$values           = funnel_values( $f, 'author' );
 	$values[ $code_key ]  = '<a class="buy" href="https://pay.example.com/a">Buy</a><script>alert(1)</script>';
 	$values[ $title_key ] = 'Author <script>alert(2)</script>title';
-	save_as( $f, $author, $own, $values, $id . '_save_funnel' );
-	ok( '<a class="buy" href="https://pay.example.com/a">Buy</a>alert(1)' === fresh_meta( $own, $code_key ), "$id: an author's button code is filtered like post content", fresh_meta( $own, $code_key ) );
-	ok( 'Author title' === fresh_meta( $own, $title_key ), "$id: an author's page title is plain text", fresh_meta( $own, $title_key ) );
+	save_as( $f, $seller, $own, $values, plugin_name( $id, 'save_funnel' ) );
+	ok( '<a class="buy" href="https://pay.example.com/a">Buy</a>alert(1)' === fresh_meta( $own, $code_key ), "$id: a seller's button code without raw HTML is filtered like post content", fresh_meta( $own, $code_key ) );
+	ok( 'Author title' === fresh_meta( $own, $title_key ), "$id: a seller's page title is plain text", fresh_meta( $own, $title_key ) );
+
+	// Authors and contributors get no funnel screen, and so no token of any funnel.
+	$tokens = array();
+	foreach ( $f['slots'] as $slot ) {
+		$tokens[] = $slot['sales'];
+		$tokens[] = $slot['download'];
+	}
+	foreach ( array( 'author', 'contributor' ) as $login ) {
+		$c = auth_cookies( user_id( $login ) );
+		foreach ( array( 'the funnel list' => "edit.php?post_type=$type", 'Add New Funnel' => "post-new.php?post_type=$type", "another user's funnel" => "post.php?post=$guard&action=edit" ) as $what => $screen ) {
+			$r    = http( 'GET', admin_url( $screen ), null, $c );
+			$seen = array_filter( $tokens, function ( $t ) use ( $r ) { return false !== strpos( $r['body'], $t ); } );
+			ok( 200 !== $r['status'] && ! $seen, "$id: a user with role $login is refused $what and sees no token", $r['status'] . ' ' . implode( ' ', $seen ) );
+		}
+	}
 
 	// Revisions and autosaves of a funnel never take the fields.
 	foreach ( array( 'revision' => "$guard-revision-v1", 'autosave' => "$guard-autosave-v1" ) as $what => $slug ) {
@@ -558,7 +604,7 @@ function cmd_check( $dir ) {
 			)
 		);
 		wp_set_current_user( $admin );
-		$_POST = wp_slash( funnel_values( $f, $what ) + array( $id . '_funnel_nonce' => wp_create_nonce( $id . '_save_funnel' ) ) );
+		$_POST = wp_slash( funnel_values( $f, $what ) + array( plugin_name( $id, 'funnel_nonce' ) => wp_create_nonce( plugin_name( $id, 'save_funnel' ) ) ) );
 		do_action( 'save_post_' . $type, $rev, get_post( $rev ), true );
 		$_POST = array();
 		ok( '' === fresh_meta( $rev, $code_key ), "$id: a $what stores nothing" );
@@ -599,10 +645,10 @@ function cmd_safety( $dir ) {
 		}
 	}
 
-	// Core's custom-fields path, without the plugin's nonce: an author on a
-	// published funnel, a contributor on a draft that an editor publishes.
+	// Core's custom-fields path, without the plugin's nonce: a seller without raw
+	// HTML on a published funnel, an editor on a draft that is then published.
 	$script = '<script>document.title="owned"</script>';
-	foreach ( array( 'author' => 'publish', 'contributor' => 'draft' ) as $login => $status ) {
+	foreach ( array( 'seller' => 'publish', 'editor' => 'draft' ) as $login => $status ) {
 		$uid     = user_id( $login );
 		$own     = create_funnel( $f, $uid, $status, "E2E $login custom fields $id" );
 		$cookies = auth_cookies( $uid );
@@ -611,7 +657,7 @@ function cmd_safety( $dir ) {
 		if ( ! ok( is_array( $fields ), "$id: $login's edit form found", $r['status'] ) ) {
 			continue;
 		}
-		$fields = array_values( array_filter( $fields, function ( $field ) use ( $id ) { return $id . '_funnel_nonce' !== $field[0]; } ) );
+		$fields = array_values( array_filter( $fields, function ( $field ) use ( $id ) { return plugin_name( $id, 'funnel_nonce' ) !== $field[0]; } ) );
 		set_field( $fields, 'metakeyinput', $code );
 		set_field( $fields, 'metavalue', $script );
 		set_field( $fields, 'save', 'publish' === $status ? 'Update' : 'Save Draft' );
@@ -632,14 +678,14 @@ function cmd_safety( $dir ) {
 	wp_set_current_user( 0 );
 
 	// An author's payment button keeps what payment buttons are made of, and nothing that runs.
-	$author = user_id( 'author' );
+	$author = user_id( 'seller' );
 	$own    = create_funnel( $f, $author, 'publish', "E2E author button $id" );
 	$button = '<form action="https://www.paypal.com/cgi-bin/webscr" method="post" target="_top">'
 		. '<input type="hidden" name="cmd" value="_s-xclick"><input type="hidden" name="hosted_button_id" value="ABC123">'
 		. '<input type="image" src="https://www.paypalobjects.com/en_US/i/btn/btn_buynow_LG.gif" border="0" name="submit" alt="Buy Now">'
 		. '<button type="submit" class="buy">Buy</button></form>'
 		. '<a href="javascript:alert(1)" onclick="alert(2)">x</a><img src="https://pay.example.com/b.png" onerror="alert(3)"><script>alert(4)</script>';
-	save_as( $f, $author, $own, array( $code => $button ), $id . '_save_funnel' );
+	save_as( $f, $author, $own, array( $code => $button ), plugin_name( $id, 'save_funnel' ) );
 	$stored = fresh_meta( $own, $code );
 	foreach ( array( '<form action="https://www.paypal.com/cgi-bin/webscr" method="post" target="_top">', '<input type="hidden" name="cmd" value="_s-xclick">', '<input type="hidden" name="hosted_button_id" value="ABC123">', 'type="image"', 'src="https://www.paypalobjects.com/en_US/i/btn/btn_buynow_LG.gif"', '<button type="submit" class="buy">Buy</button>', '<img src="https://pay.example.com/b.png">' ) as $kept ) {
 		ok( false !== strpos( $stored, $kept ), "$id: an author's payment button keeps $kept", $stored );
@@ -665,7 +711,7 @@ function cmd_autosave( $dir ) {
 	load_wordpress();
 	$f    = plugin_facts( $dir );
 	$post = create_funnel( $f, user_id( 'admin' ), 'publish', 'E2E autosave ' . $f['id'] );
-	save_as( $f, user_id( 'admin' ), $post, funnel_values( $f, 'autosave' ), $f['id'] . '_save_funnel' );
+	save_as( $f, user_id( 'admin' ), $post, funnel_values( $f, 'autosave' ), plugin_name( $f['id'], 'save_funnel' ) );
 	ok( '' === fresh_meta( $post, meta_key( $f, 0, 'code' ) ), $f['id'] . ': save during an autosave stores nothing' );
 	wp_delete_post( $post, true );
 }
@@ -803,7 +849,7 @@ function cmd_translations( $dir ) {
 const E2E_BROWSER = 'Mozilla/5.0 (X11; Linux x86_64; rv:115.0) Gecko/20100101 Firefox/115.0';
 
 function stats_table( $facts ) {
-	$fn = $facts['id'] . '_stats_table';
+	$fn = plugin_name( $facts['id'], 'stats_table' );
 	return $fn();
 }
 
@@ -826,8 +872,8 @@ function table_exists( $table ) {
 }
 
 /** A browser's visit to a funnel page, as a visitor (no cookies) unless cookies are given. */
-function visit( $url, $cookies = array(), $headers = array( 'User-Agent: ' . E2E_BROWSER ) ) {
-	return http( 'GET', $url, null, $cookies, $headers );
+function visit( $url, $cookies = array(), $headers = array( 'User-Agent: ' . E2E_BROWSER ), $from = null ) {
+	return http( 'GET', $url, null, $cookies, $headers, $from );
 }
 
 /** The queries a page ran that name the given text (the e2e must-use plugin lists them on request). */
@@ -881,12 +927,12 @@ function cmd_stats( $dir ) {
 	$f      = plugin_facts( $dir );
 	$id     = $f['id'];
 	$table  = stats_table( $f );
-	$author = user_id( 'author' );
+	$author = user_id( 'seller' );
 	$last   = max( array_keys( $f['slots'] ) );
 
 	ok( table_exists( $table ), "$id: activation made the statistics table $table" );
 	$readme = (string) file_get_contents( WP_PLUGIN_DIR . "/$id/readme.txt" );
-	ok( false !== strpos( $readme, "\n== Statistics and privacy ==\n" ) && false !== strpos( $readme, 'no IP address, no cookie, no user agent' ), "$id: readme.txt tells site owners that nothing about visitors is stored" );
+	ok( false !== strpos( $readme, "\n== Statistics and privacy ==\n" ) && false !== strpos( $readme, 'no IP address, no cookie and no user agent' ) && false !== strpos( $readme, 'deleted the next day' ), "$id: readme.txt tells site owners what is kept of visitors, and for how long" );
 	$post  = create_funnel( $f, $author, 'publish', "E2E stats $id" );
 	$other = create_funnel( $f, $author, 'publish', "E2E stats other $id" );
 	$link  = get_permalink( $post );
@@ -914,11 +960,23 @@ function cmd_stats( $dir ) {
 
 	// 50 visitors at once: the increment is atomic, so none is lost.
 	$before = stats_count( $f, $post, 0, 'sales' );
-	exec( 'seq 50 | xargs -P 50 -I{} curl -s -o /dev/null -w "%{http_code}\n" -A ' . escapeshellarg( E2E_BROWSER ) . ' ' . escapeshellarg( $page( 0, 'sales' ) ), $codes, $rc );
+	exec( 'seq 50 | xargs -P 50 -I{} curl --interface 127.1.0.{} -s -o /dev/null -w "%{http_code}\n" -A ' . escapeshellarg( E2E_BROWSER ) . ' ' . escapeshellarg( $page( 0, 'sales' ) ), $codes, $rc );
 	$answered = count( array_filter( $codes, static function ( $c ) { return '200' === $c; } ) );
 	$counted  = stats_count( $f, $post, 0, 'sales' ) - $before;
 	ok( 0 === $rc && 50 === $answered, "$id: 50 parallel views all answer 200", "status $rc, " . implode( ' ', array_count_values( $codes ) ) );
 	ok( 50 === $counted, "$id: 50 parallel views of one page counted as $counted" );
+
+	// One visitor counts once per page and day, whatever browser it claims to be; its address is
+	// kept nowhere, only today's keyed hashes.
+	$was = stats_count( $f, $post, 0, 'sales' );
+	for ( $i = 0; $i < 20; ++$i ) {
+		visit( $page( 0, 'sales' ), array(), array( "User-Agent: Mozilla/5.0 (Windows NT 10.0; rv:$i.0) Gecko/20100101 Firefox/$i.0" ), '127.3.0.9' );
+	}
+	visit( $page( 0, 'download' ), array(), array( 'User-Agent: ' . E2E_BROWSER ), '127.3.0.9' );
+	$seen = $wpdb->get_col( 'SELECT CONCAT(visitor, " ", day) FROM ' . $wpdb->prefix . plugin_name( $id, 'stats_seen' ) );
+	$kept = array_filter( $seen, static function ( $row ) { return ! preg_match( '/^[0-9a-f]{64} ' . preg_quote( wp_date( 'Y-m-d' ), '/' ) . '$/', $row ); } );
+	ok( $was + 1 === stats_count( $f, $post, 0, 'sales' ), "$id: 20 views by one visitor with 20 user agents count once", 'counted ' . ( stats_count( $f, $post, 0, 'sales' ) - $was ) );
+	ok( count( $seen ) > 50 && ! $kept && ! preg_grep( '/127\./', $seen ), "$id: today's visitors are kept as keyed hashes of today only", wp_json_encode( array_slice( $kept, 0, 3 ) ) );
 
 	// Who is not counted: the funnel's author, an administrator, an editor; bots; prefetches.
 	$not_counted = array(
@@ -952,12 +1010,13 @@ function cmd_stats( $dir ) {
 	visit( $link );
 	ok( $was === $sum(), "$id: the default page (unknown or no token) counts nothing" );
 
-	// Cost: one atomic increment on a counted view; nothing on an uncounted view or any other page.
+	// Cost: the visitor's hash and one atomic increment on a counted view; nothing on an uncounted
+	// view or any other page.
 	$q = queries_naming( $page( 0, 'download' ), $table );
-	ok( is_array( $q ) && 1 === count( $q ) && preg_match( '/^\s*INSERT INTO .* ON DUPLICATE KEY UPDATE views = views \+ 1\s*$/is', $q[0] ), "$id: a counted view costs one query, an atomic increment", wp_json_encode( $q ) );
+	ok( is_array( $q ) && 2 === count( $q ) && preg_match( '/^\s*INSERT IGNORE INTO \S+_stats_seen /is', $q[0] ) && preg_match( '/^\s*INSERT INTO .* ON DUPLICATE KEY UPDATE views = views \+ 1\s*$/is', $q[1] ), "$id: a counted view costs two queries: the visitor's hash and an atomic increment", wp_json_encode( $q ) );
 	$sample = wp_insert_post( array( 'post_title' => "E2E plain post $id", 'post_status' => 'publish', 'post_type' => 'post' ) );
 	foreach ( array( 'home page' => home_url( '/' ), 'a post' => get_permalink( $sample ), 'the funnel\'s default page' => $link ) as $what => $u ) {
-		$q = queries_naming( $u, strtolower( $id ) . '_stats' );
+		$q = queries_naming( $u, plugin_name( $id, 'stats' ) );
 		ok( array() === $q, "$id: $what runs no statistics query", wp_json_encode( $q ) );
 	}
 	wp_delete_post( $sample, true );
@@ -980,8 +1039,8 @@ function cmd_stats( $dir ) {
 	$author_cookies = auth_cookies( $author );
 	$r     = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, $author_cookies );
 	$b     = $r['body'];
-	ok( 200 === $r['status'] && '' === page_error( $b ) && false !== strpos( $b, 'id="' . $id . '_statistics"' ), "$id: the author's edit screen has the statistics box", $r['status'] . ' ' . page_error( $b ) );
-	ok( strpos( $b, 'id="' . $id . '_statistics"' ) < strpos( $b, 'id="' . $id . '_funnelitem_0"' ), "$id: the statistics box comes before the item boxes" );
+	ok( 200 === $r['status'] && '' === page_error( $b ) && false !== strpos( $b, 'id="' . plugin_name( $id, 'statistics' ) . '"' ), "$id: the author's edit screen has the statistics box", $r['status'] . ' ' . page_error( $b ) );
+	ok( strpos( $b, 'id="' . plugin_name( $id, 'statistics' ) . '"' ) < strpos( $b, 'id="' . $id . '_funnelitem_0"' ), "$id: the statistics box comes before the item boxes" );
 	$cells = stats_cells( $id, $b, 0 );
 	$want  = array();
 	foreach ( $expected as $period => $e ) {
@@ -1009,11 +1068,11 @@ function cmd_stats( $dir ) {
 	$purchases = (int) $wpdb->get_var( $wpdb->prepare( "SELECT SUM(views) FROM $table WHERE funnel_id = %d AND kind = 'download'", $post ) );
 	$r         = http( 'GET', admin_url( 'edit.php?post_type=' . funnel_type( $f ) ), null, auth_cookies( user_id( 'admin' ) ) );
 	ok( (bool) preg_match( '#<tr id="post-' . $post . '".*?Offer views: ' . number_format( $expected['all'][0] ) . '</span><br><span class="' . preg_quote( $id, '#' ) . '-stats-purchases">Purchases: ' . $purchases . '</span>.*?</tr>#s', $r['body'] ), "$id: the funnel list shows the offer's {$expected['all'][0]} views and the funnel's $purchases purchases", page_error( $r['body'] ) );
-	ok( false !== strpos( $r['body'], 'column-' . $id . '_statistics' ), "$id: the funnel list has a statistics column" );
+	ok( false !== strpos( $r['body'], 'column-' . plugin_name( $id, 'statistics' ) ), "$id: the funnel list has a statistics column" );
 
 	// Reset: the link's nonce and the capability to edit that funnel are both needed.
 	$rows   = stats_rows( $f, $post );
-	$action = $id . '_reset_stats';
+	$action = plugin_name( $id, 'reset_stats' );
 	$reset  = static function ( $query, $cookies ) use ( $action, $post ) {
 		return http( 'GET', admin_url( 'admin-post.php?' . http_build_query( array_merge( array( 'action' => $action, 'post' => $post ), $query ) ) ), null, $cookies );
 	};
@@ -1048,17 +1107,34 @@ function cmd_stats( $dir ) {
 	wp_delete_post( $other, true );
 	ok( 0 === stats_rows( $f, $other ), "$id: deleting a funnel deletes its counts" );
 
-	// A plugin replaced in place is not activated again: the table comes back when first needed.
-	$wpdb->query( "DROP TABLE $table" );
-	delete_option( $id . '_stats_schema' );
-	visit( $page( 0, 'download' ) );
+	// A plugin built before kept its counts in {prefix}<id>_stats: replaced in place (never
+	// activated again), the first view takes that table over with its counts. A table of that
+	// old name that the earlier plugin did not make, or a foreign one under the new name, is left.
+	$seen_table = $wpdb->prefix . plugin_name( $id, 'stats_seen' );
+	$earlier    = $wpdb->prefix . $id . '_stats';
+	visit( $page( 0, 'sales' ) );
+	visit( $page( 0, 'sales' ) );
+	$kept = stats_count( $f, $post, 0, 'sales' );
+	$wpdb->query( "DROP TABLE $seen_table" );
+	$wpdb->query( "RENAME TABLE $table TO $earlier" );
+	delete_option( plugin_name( $id, 'stats_schema' ) );
+	update_option( $id . '_stats_schema', '1', true );
+	visit( $page( 0, 'sales' ) );
 	wp_cache_flush();
-	ok( table_exists( $table ) && 1 === stats_count( $f, $post, 0, 'download' ), "$id: without its table (an update in place), the first view makes it and is counted" );
+	ok( table_exists( $table ) && ! table_exists( $earlier ) && $kept + 1 === stats_count( $f, $post, 0, 'sales' ) && false === get_option( $id . '_stats_schema' ), "$id: an update in place takes over the earlier build's counts ($kept) with the first view, and counts it" );
+
+	$wpdb->query( "DROP TABLE $table, $seen_table" );
+	delete_option( plugin_name( $id, 'stats_schema' ) );
+	$wpdb->query( "CREATE TABLE $table (id int NOT NULL, other text, PRIMARY KEY (id))" );
+	http( 'GET', admin_url( 'index.php' ), null, auth_cookies( user_id( 'admin' ) ) );
+	visit( $page( 0, 'sales' ) );
+	wp_cache_flush();
+	ok( array( 'id', 'other' ) === $wpdb->get_col( "SHOW COLUMNS FROM $table" ) && ! table_exists( $seen_table ) && false === get_option( plugin_name( $id, 'stats_schema' ) ), "$id: a table of its name that it did not make is never altered", wp_json_encode( $wpdb->get_col( "SHOW COLUMNS FROM $table" ) ) );
 	$wpdb->query( "DROP TABLE $table" );
-	delete_option( $id . '_stats_schema' );
+
 	http( 'GET', admin_url( 'index.php' ), null, auth_cookies( user_id( 'admin' ) ) );
 	wp_cache_flush();
-	ok( table_exists( $table ) && '1' === get_option( $id . '_stats_schema' ), "$id: without its table, the first admin screen makes it" );
+	ok( table_exists( $table ) && table_exists( $seen_table ) && '2' === get_option( plugin_name( $id, 'stats_schema' ) ), "$id: without its tables, the first admin screen makes them" );
 	visit( $page( 0, 'download' ) );
 }
 
@@ -1108,7 +1184,7 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	$next_count = '' !== $next ? (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM {$wpdb->posts} WHERE post_type = %s", $next ) ) : 0;
 
 	$stats_table = stats_table( $f );
-	ok( table_exists( $stats_table ) && false !== get_option( $id . '_stats_schema' ), "$id: the statistics table is there before the uninstall" );
+	ok( table_exists( $stats_table ) && false !== get_option( plugin_name( $id, 'stats_schema' ) ), "$id: the statistics table is there before the uninstall" );
 	deactivate_plugins( $f['file'] );
 	ob_start();
 	$deleted = delete_plugins( array( $f['file'] ) );
@@ -1117,8 +1193,8 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	ok( ! file_exists( WP_PLUGIN_DIR . "/$id" ), "$id: plugin folder is gone" );
 
 	wp_cache_flush();
-	ok( ! table_exists( $stats_table ), "$id: the statistics table is dropped" );
-	ok( false === get_option( $id . '_stats_schema' ), "$id: the statistics' schema option is deleted" );
+	ok( ! table_exists( $stats_table ) && ! table_exists( $stats_table . '_seen' ), "$id: the statistics tables are dropped" );
+	ok( array( false, false, false ) === array( get_option( plugin_name( $id, 'stats_schema' ) ), get_option( plugin_name( $id, 'stats_key' ) ), get_option( plugin_name( $id, 'stats_items' ) ) ), "$id: the statistics' options are deleted" );
 	$needles = array( $type, $id . '_funnelitem_', "E2E trashed $id", "E2E funnel $id", "E2E guard $id" );
 	foreach ( $funnels as $funnel ) {
 		$needles[] = "\t$funnel-revision-v1\t";
@@ -1204,18 +1280,92 @@ function upgrade_values( $facts ) {
 	return $v;
 }
 
+
+/**
+ * Plugins that could meet: identifiers whose names would nest ("cc" and
+ * "cc_register"), one whose old table name is a well-known statistics
+ * plugin's ("slim", beside a wp_slim_stats of its own), active together with
+ * a funnel and counts each; then deleted one by one, each leaving the others'
+ * funnels, counts and the foreign table as they were.
+ *
+ * @param string[] $pairs ZIP DIR ZIP DIR ...
+ */
+function cmd_neighbours( $pairs ) {
+	global $wpdb;
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/admin.php';
+	require_once ABSPATH . 'wp-admin/includes/class-wp-upgrader.php';
+	wp_set_current_user( user_id( 'admin' ) );
+	$foreign = $wpdb->prefix . 'slim_stats';
+	$wpdb->query( "CREATE TABLE $foreign (id int unsigned NOT NULL AUTO_INCREMENT, resource varchar(255) NOT NULL, PRIMARY KEY (id))" );
+	$wpdb->query( "INSERT INTO $foreign (resource) VALUES ('/a'), ('/b')" );
+	$foreign_shape = static function () use ( $wpdb, $foreign ) {
+		return wp_json_encode( array( $wpdb->get_col( "SHOW COLUMNS FROM $foreign" ), $wpdb->get_col( "SELECT resource FROM $foreign" ) ) );
+	};
+	$before = $foreign_shape();
+
+	$plugins = array();
+	for ( $i = 0; $i + 1 < count( $pairs ); $i += 2 ) {
+		$upgrader = new Plugin_Upgrader( new Automatic_Upgrader_Skin() );
+		$f        = plugin_facts( $pairs[ $i + 1 ] );
+		ok( true === $upgrader->install( $pairs[ $i ] ) && null === activate_plugin( $f['file'] ), "{$f['id']}: installs and activates beside the others" );
+		$plugins[ $f['id'] ] = $f;
+	}
+	ok( count( $plugins ) === count( array_filter( array_keys( $plugins ), static function ( $id ) { return is_plugin_active( "$id/plugin.php" ); } ) ), 'the neighbours are all active at once' );
+	$r = http( 'GET', home_url( '/' ) );
+	ok( 200 === $r['status'] && '' === page_error( $r['body'] ), 'the site answers with the neighbours active', $r['status'] . ' ' . page_error( $r['body'] ) );
+
+	// A funnel and a counted view in each, through the site as visitors see it.
+	$funnels = array();
+	foreach ( $plugins as $id => $f ) {
+		$post = create_funnel( $f, user_id( 'admin' ), 'publish', "E2E neighbour $id" );
+		update_post_meta( $post, meta_key( $f, 0, 'pagetitle' ), "Neighbour $id" );
+		$r = visit( add_query_arg( 'step', $f['slots'][0]['sales'], get_permalink( $post ) ) );
+		ok( 200 === $r['status'] && false !== strpos( $r['body'], "Neighbour $id" ), "$id: its sales page answers beside the others", $r['status'] );
+		$funnels[ $id ] = $post;
+	}
+	ok( $before === $foreign_shape(), 'the foreign wp_slim_stats is untouched by the activations', $foreign_shape() );
+	$state = static function () use ( &$plugins, &$funnels ) {
+		$s = array();
+		foreach ( $plugins as $id => $f ) {
+			$s[ $id ] = array( get_post_status( $funnels[ $id ] ), fresh_meta( $funnels[ $id ], meta_key( $f, 0, 'pagetitle' ) ), stats_rows( $f, $funnels[ $id ] ) );
+		}
+		return $s;
+	};
+	$expected = $state();
+	foreach ( $expected as $id => $s ) {
+		ok( array( 'publish', "Neighbour $id", 1 ) === $s, "$id: its funnel and its count are its own", wp_json_encode( $s ) );
+	}
+
+	foreach ( array_keys( $plugins ) as $id ) {
+		deactivate_plugins( "$id/plugin.php" );
+		$deleted = delete_plugins( array( "$id/plugin.php" ) );
+		unset( $plugins[ $id ], $expected[ $id ] );
+		ok( true === $deleted, "$id: deleted", is_wp_error( $deleted ) ? $deleted->get_error_message() : '' );
+		ok( $expected === $state(), "$id: deleting it leaves the others' funnels and counts", wp_json_encode( $state() ) );
+		ok( $before === $foreign_shape(), "$id: deleting it leaves the foreign wp_slim_stats", $foreign_shape() );
+	}
+	$wpdb->query( "DROP TABLE $foreign" );
+}
+
 // A published funnel with every field of every item filled in through the plugin's own save.
 function cmd_upgrade_fill( $dir ) {
 	load_wordpress();
 	$f     = plugin_facts( $dir );
 	$admin = user_id( 'admin' );
 	$post  = create_funnel( $f, $admin, 'publish', E2E_UPGRADE_TITLE );
-	save_as( $f, $admin, $post, upgrade_values( $f ), $f['id'] . '_save_funnel' );
+	save_as( $f, $admin, $post, upgrade_values( $f ), plugin_name( $f['id'], 'save_funnel' ) );
 	$stored = true;
 	foreach ( upgrade_values( $f ) as $key => $value ) {
 		$stored = $stored && fresh_meta( $post, $key ) === $value;
 	}
 	ok( $stored, $f['id'] . ': upgrade funnel filled in, every field stored' );
+	// The front end offer's page, visited through the admin screen first so the items are known.
+	http( 'GET', admin_url( 'index.php' ), null, auth_cookies( $admin ) );
+	foreach ( $f['slots'] as $n => $t ) {
+		visit( add_query_arg( 'step', $t['sales'], get_permalink( $post ) ) );
+	}
+	ok( count( $f['slots'] ) === stats_rows( $f, $post ), $f['id'] . ': every item of the first build has its count' );
 }
 
 // The rebuild goes in through the plugin upload: WordPress sees the plugin it already has and,
@@ -1278,6 +1428,10 @@ function cmd_upgrade_check( $old_dir, $new_dir ) {
 	$post      = $posts[0]->ID;
 	$permalink = get_permalink( $post );
 	$values    = upgrade_values( $old );
+	http( 'GET', admin_url( 'index.php' ), null, auth_cookies( user_id( 'admin' ) ) );
+	global $wpdb;
+	$slots = array_map( 'intval', $wpdb->get_col( $wpdb->prepare( 'SELECT DISTINCT slot FROM ' . stats_table( $f ) . ' WHERE funnel_id = %d ORDER BY slot', $post ) ) );
+	ok( array_keys( $f['slots'] ) === $slots, "$id: the removed item's counts are gone, the others' kept", wp_json_encode( $slots ) );
 	$headline  = meta_key( $f, 0, 'headline' );
 	ok( $values[ $headline ] === fresh_meta( $post, $headline ), "$id: the headline survives" );
 
@@ -1361,6 +1515,9 @@ switch ( $cmd ) {
 		break;
 	case 'stats-showcase':
 		cmd_stats_showcase( $args[0], $args[1] );
+		break;
+	case 'neighbours':
+		cmd_neighbours( $args );
 		break;
 	case 'upgrade-fill':
 		cmd_upgrade_fill( $args[0] );

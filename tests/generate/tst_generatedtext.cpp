@@ -69,16 +69,16 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("front end")
             << 0
-            << "<li><a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a></li>";
+            << "<li><a href=\"https://d.example.com/a.html\" target=\"_blank\" rel=\"noopener noreferrer\">Traffic Magnet Pro</a></li>";
         QTest::newRow("downsell for upsell 1")
             << 3
-            << "<li><a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a></li>\n"
-               "<li><a href=\"https://d.example.com/own.zip\" target=\"_blank\">Cool Product</a></li>";
+            << "<li><a href=\"https://d.example.com/a.html\" target=\"_blank\" rel=\"noopener noreferrer\">Traffic Magnet Pro</a></li>\n"
+               "<li><a href=\"https://d.example.com/own.zip\" target=\"_blank\" rel=\"noopener noreferrer\">Cool Product</a></li>";
         QTest::newRow("downsell for upsell 2")
             << 4
-            << "<li><a href=\"https://d.example.com/a.html\" target=\"_blank\">Traffic Magnet Pro</a></li>\n"
-               "<li><a href=\"https://d.example.com/b.html\" target=\"_blank\">Webinar Wealth</a></li>\n"
-               "<li><a href=\"\" target=\"_blank\">Kindle Publishing Empire</a></li>";
+            << "<li><a href=\"https://d.example.com/a.html\" target=\"_blank\" rel=\"noopener noreferrer\">Traffic Magnet Pro</a></li>\n"
+               "<li><a href=\"https://d.example.com/b.html\" target=\"_blank\" rel=\"noopener noreferrer\">Webinar Wealth</a></li>\n"
+               "<li><a href=\"\" target=\"_blank\" rel=\"noopener noreferrer\">Kindle Publishing Empire</a></li>";
     }
     void downloadLinks() {
         QFETCH(int, slot);

@@ -73,7 +73,7 @@ private slots:
                      "funnelitem_button0"));
         QCOMPARE(app.read("temp/php/download-funnelitem-0.php"),
                  QByteArray("<li><a href=\"https://downloads.example.com/dld/trafficmagnetpro.html\" "
-                            "target=\"_blank\">Traffic Magnet Pro</a></li>"));
+                            "target=\"_blank\" rel=\"noopener noreferrer\">Traffic Magnet Pro</a></li>"));
     }
 
     void slotNumbersAreNotCompacted() {
@@ -161,7 +161,7 @@ private slots:
         QCOMPARE(
             app.read("temp/php/download-funnelitem-0.php"),
             QByteArray("<?php $links = '<li><a href=\"https://x.example/a\\\\b?c=1&amp;d=&#039;e&#039;\" "
-                       "target=\"_blank\">It&#039;s &lt;?php X</a></li>';"));
+                       "target=\"_blank\" rel=\"noopener noreferrer\">It&#039;s &lt;?php X</a></li>';"));
         // The image is described by the product's name, escaped for the attribute.
         QVERIFY(app.read("temp/php/salespage-funnelitem-0.php").contains("alt=\"It&#039;s &lt;?php X\""));
     }

@@ -94,13 +94,13 @@ cat >"$home/funnel.json" <<'JSON'
                "tokens": { "sales": "spnip46j8ez00m9untdctzrbv1", "download": "dld9206fzp4dnp0hd9w6cv2nd9e" } },
              { "slot": 1, "product": "My Products: Demo Product",
                "tokens": { "sales": "spex0ttpnimv5seoyy89js2e6z", "download": "dld3xd4oxj0s9usqmci9vmc8k7y" } } ],
-  "plugin": { "identifier": "pInstalled", "name": "Installed Plugin", "author": "Ann" } }
+  "plugin": { "identifier": "pinstalled", "name": "Installed Plugin", "author": "Ann" } }
 JSON
 archive=$(as_user "$prefix/bin/veltrano" build "$home/funnel.json") || fail "the command-line build failed"
 [ "$archive" = "$home/Documents/Veltrano/installedplugin.zip" ] || fail "archive in the wrong place: $archive"
 # (Listings are read whole: grep -q would close the pipe early.)
 listing=$(unzip -Z1 "$archive")
-grep -qx "pInstalled/modules/template/funnelitem-1.jpg" <<<"$listing" ||
+grep -qx "pinstalled/modules/template/funnelitem-1.jpg" <<<"$listing" ||
   fail "the archive lacks the demo product's image"
 
 if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 namespace {
 
 // Every file below `folder` with a digest of its content, to prove a tree unchanged.
@@ -77,32 +79,143 @@ private slots:
     void executableFolderDecidesTheLayout_data() {
         QTest::addColumn<QStringList>("besideExecutable");
         QTest::addColumn<bool>("single");
-        QTest::newRow("build folder") << QStringList{"productspro", "templates", "plugintemplate"} << true;
-        QTest::newRow("bin folder") << QStringList{} << false;
-        QTest::newRow("templates missing") << QStringList{"productspro", "plugintemplate"} << false;
+        QTest::addColumn<QString>("shipped");
+        QTest::addColumn<QString>("problem");
+        const QStringList parts{"productspro", "templates", "plugintemplate"};
+        QTest::newRow("portable") << parts + QStringList{"portable.txt"} << true << "bin"
+                                  << "";
+        QTest::newRow("portable without templates")
+            << QStringList{"productspro", "plugintemplate", "portable.txt"} << true << "bin"
+            << "the folder templates is missing";
+        QTest::newRow("installed with data beside") << parts << false << "bin"
+                                                    << "";
+        QTest::newRow("installed") << QStringList{} << false << "share"
+                                   << "";
+        QTest::newRow("installed, data beside incomplete")
+            << QStringList{"productspro", "plugintemplate"} << false << "share"
+            << "";
+        QTest::newRow("installed, shared data incomplete")
+            << QStringList{"share/productspro", "share/templates"} << false << "share"
+            << "the folder plugintemplate is missing";
     }
     void executableFolderDecidesTheLayout() {
         QFETCH(QStringList, besideExecutable);
         QFETCH(bool, single);
+        QFETCH(QString, shipped);
+        QFETCH(QString, problem);
         const QString bin = m_home.path() + "/prefix/bin";
-        QDir().mkpath(bin);
-        for (const QString& folder : besideExecutable)
-            QDir().mkpath(bin + '/' + folder);
         const QString share = m_home.path() + "/prefix/share/veltrano";
+        QDir().mkpath(bin);
+        // The shared data is complete unless the row names the parts it has.
+        if (!besideExecutable.contains("share/productspro"))
+            for (const char* part : {"productspro", "templates", "plugintemplate"})
+                QDir().mkpath(share + '/' + part);
+        for (const QString& entry : besideExecutable) {
+            if (entry.startsWith("share/"))
+                QDir().mkpath(share + entry.mid(5));
+            else if (entry.endsWith(".txt"))
+                QFile(bin + '/' + entry).open(QIODevice::WriteOnly);
+            else
+                QDir().mkpath(bin + '/' + entry);
+        }
 
         const AppRoots roots = AppRoots::ForExecutable(bin, share);
         QCOMPARE(roots.IsSingleFolder(), single);
-        if (single) {
-            QCOMPARE(roots.Shipped(), bin);
-            return;
+        QCOMPARE(roots.Shipped(), shipped == "bin" ? bin : share);
+        QVERIFY2(problem.isEmpty() ? roots.Problem().isEmpty() : roots.Problem().contains(problem),
+                 qPrintable(roots.Problem()));
+        if (!problem.isEmpty()) {
+            // A layout that cannot work makes nothing anywhere.
+            const auto before = snapshot(m_home.path());
+            QCOMPARE(roots.PrepareUserFolders(), roots.Problem());
+            QCOMPARE(snapshot(m_home.path()), before);
         }
-        QCOMPARE(roots.Shipped(), share);
+        if (single)
+            return;
         QCOMPARE(roots.MyProducts(), m_home.path() + "/.local/share/veltrano/myproducts");
         QCOMPARE(roots.WorkArea(), m_home.path() + "/.cache/veltrano/temp");
         QCOMPARE(roots.Output(), m_home.path() + "/Documents/Veltrano");
         QCOMPARE(roots.WritableRoots(),
                  QStringList({m_home.path() + "/.local/share/veltrano", m_home.path() + "/.cache/veltrano",
                               m_home.path() + "/Documents/Veltrano"}));
+    }
+
+    void homeIsARealFolder_data() {
+        QTest::addColumn<bool>("set");
+        QTest::newRow("HOME unset") << false;
+        QTest::newRow("HOME names a missing folder") << true;
+    }
+    void homeIsARealFolder() {
+        QFETCH(bool, set);
+        const QString missing = m_home.path() + "/gone";
+        if (set)
+            qputenv("HOME", missing.toUtf8());
+        else
+            qunsetenv("HOME");
+        const AppRoots roots = AppRoots::ForExecutable(m_home.path(), m_home.path());
+        // The user database's home, never the root or a folder made up from the variable.
+        for (const QString& root : roots.WritableRoots())
+            QVERIFY2(!root.startsWith(missing) && root.count('/') > 1, qPrintable(root));
+        QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    void outputFolderIsNoneOfTheProgramsOwn_data() {
+        QTest::addColumn<bool>("single");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("accepted");
+        for (const char* own :
+             {"app", "app/plugintemplate", "app/plugintemplate/modules/new", "app/temp", "app/templates",
+              "app/productspro", "app/myproducts/kit", "app/link-to-skeleton"})
+            QTest::newRow(own) << true << QString(own) << false;
+        for (const char* elsewhere : {"app/output", "app/output/batch", "app-archives", "out", "link-to-out"})
+            QTest::newRow(elsewhere) << true << QString(elsewhere) << true;
+        QTest::newRow("installed: work area's folder") << false << "cache/veltrano" << false;
+        QTest::newRow("installed: shipped data") << false << "app/templates" << false;
+        QTest::newRow("installed: products") << false << "data/veltrano/myproducts" << false;
+        QTest::newRow("installed: documents") << false << "Documents/Veltrano" << true;
+        QTest::newRow("installed: beside the cache") << false << "cache/other" << true;
+    }
+    void outputFolderIsNoneOfTheProgramsOwn() {
+        QFETCH(bool, single);
+        QFETCH(QString, folder);
+        QFETCH(bool, accepted);
+        const QString app = m_home.path() + "/app";
+        QDir().mkpath(app + "/plugintemplate");
+        QDir().mkpath(m_home.path() + "/out");
+        QFile::link(app + "/plugintemplate", app + "/link-to-skeleton");
+        QFile::link(m_home.path() + "/out", m_home.path() + "/link-to-out");
+        const AppRoots roots =
+            single ? AppRoots(app)
+                   : AppRoots::Installed(app, m_home.path() + "/data", m_home.path() + "/cache",
+                                         m_home.path() + "/Documents");
+        const QString problem = roots.OutputFolderProblem(m_home.path() + '/' + folder);
+        QVERIFY2(problem.isEmpty() == accepted, qPrintable(problem));
+    }
+
+    void workAreaOnlyTheUserMayChange_data() {
+        QTest::addColumn<bool>("othersWrite");
+        QTest::addColumn<bool>("othersOwn");
+        QTest::newRow("writable by all") << true << false;
+        QTest::newRow("another user's") << false << true;
+    }
+    void workAreaOnlyTheUserMayChange() {
+        QFETCH(bool, othersWrite);
+        QFETCH(bool, othersOwn);
+        TestAppFolder shipped;
+        const AppRoots roots = installed(shipped);
+        const QString workRoot = m_home.path() + "/cache/veltrano";
+        QDir().mkpath(workRoot);
+        if (othersWrite)
+            QVERIFY(QFile::setPermissions(workRoot, QFileDevice::Permissions(0x7777)));
+        if (othersOwn && ::chown(QFile::encodeName(workRoot).constData(), 65534, 65534) != 0)
+            QSKIP("Only root can give a folder away");
+        const QString problem = roots.PrepareUserFolders();
+        QVERIFY2(problem.contains(workRoot), qPrintable(problem));
+        QVERIFY(!QFileInfo::exists(roots.WorkArea() + "/php"));
+        // A folder of its own is made private.
+        QDir(workRoot).removeRecursively();
+        QCOMPARE(roots.PrepareUserFolders(), QString());
+        QCOMPARE(QFileInfo(workRoot).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
     void xdgHomesAreRespected() {
@@ -205,15 +318,15 @@ private slots:
         RecordingMessages messages;
         PluginBuilder builder(roots, tools, messages);
         PluginDetails details;
-        details.identifier = "pInstalled";
+        details.identifier = "pinstalled";
         const QString archive = builder.Build(funnel, details);
 
         QCOMPARE(archive, m_home.path() + "/Documents/Veltrano/myplugin.zip");
         QCOMPARE(QDir(roots.Output()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{"myplugin.zip"});
         const auto entries = ReadZip(archive);
-        QVERIFY(entries.contains("pInstalled/modules/template/funnelitem-1.jpg"));
-        QVERIFY(entries.contains("pInstalled/modules/template/salespage-funnelitem-1.php"));
+        QVERIFY(entries.contains("pinstalled/modules/template/funnelitem-1.jpg"));
+        QVERIFY(entries.contains("pinstalled/modules/template/salespage-funnelitem-1.php"));
         QVERIFY(files(roots.WorkArea()).contains("php/download-funnelitem-1.php"));
         QCOMPARE(snapshot(shipped.path()), shippedBefore);
         QCOMPARE(QDir(m_home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),

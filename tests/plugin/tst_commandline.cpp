@@ -72,20 +72,20 @@ private slots:
                  "\"https://override.example.com/x.zip\"},"
                  "{\"slot\": 3, \"product\": \"Webinar Wealth\"}"
                  "],"
-                 "\"plugin\": {\"identifier\": \"pBatch1\", \"name\": \"Batch Plugin\", \"author\": \"Ann\"}"
+                 "\"plugin\": {\"identifier\": \"pbatch1\", \"name\": \"Batch Plugin\", \"author\": \"Ann\"}"
                  "}");
         QCOMPARE(result.code, 0);
         QCOMPARE(result.out.trimmed(), app.file("output/batchplugin.zip"));
         const auto entries = ReadZip(app.file("output/batchplugin.zip"));
-        QVERIFY(entries["pBatch1/plugin.php"].content.contains(" * Author:            Ann\n"));
-        QVERIFY(entries["pBatch1/plugin.php"].content.contains(" * Version:           1.0\n"));
-        const QByteArray downsellPage = entries["pBatch1/modules/template/download-funnelitem-3.php"].content;
+        QVERIFY(entries["pbatch1/plugin.php"].content.contains(" * Author:            Ann\n"));
+        QVERIFY(entries["pbatch1/plugin.php"].content.contains(" * Version:           1.0\n"));
+        const QByteArray downsellPage = entries["pbatch1/modules/template/download-funnelitem-3.php"].content;
         QVERIFY(downsellPage.contains("trafficmagnetpro.html"));
         QVERIFY(downsellPage.contains("webinarwealth.html"));
         QVERIFY(!downsellPage.contains("override.example.com"));
-        QVERIFY(entries["pBatch1/modules/template/download-funnelitem-1.php"].content.contains(
-            "<a href=\"https://override.example.com/x.zip\" target=\"_blank\">Demo Product</a>"));
-        QVERIFY(!entries.contains("pBatch1/modules/template/download-funnelitem-2.php"));
+        QVERIFY(entries["pbatch1/modules/template/download-funnelitem-1.php"].content.contains(
+            "<a href=\"https://override.example.com/x.zip\" target=\"_blank\" rel=\"noopener noreferrer\">Demo Product</a>"));
+        QVERIFY(!entries.contains("pbatch1/modules/template/download-funnelitem-2.php"));
     }
 
     void identifierIsGeneratedWhenAbsent() {
@@ -144,11 +144,11 @@ private slots:
     void eachFileIsBuiltAndEachFailureReported() {
         TestAppFolder app;
         app.write("a.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], "
-                            "\"plugin\": {\"identifier\": \"pFirst\", \"name\": \"First\"}}");
+                            "\"plugin\": {\"identifier\": \"pfirst\", \"name\": \"First\"}}");
         app.write("broken.json",
                   "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\", \"download\": 5}]}");
         app.write("b.json", "{\"items\": [{\"slot\": 0, \"product\": \"SEO Rank Booster\"}], "
-                            "\"plugin\": {\"identifier\": \"pSecond\", \"name\": \"Second\"}}");
+                            "\"plugin\": {\"identifier\": \"psecond\", \"name\": \"Second\"}}");
         const Run result = run(app, {"build", app.file("a.json"), app.file("broken.json"),
                                      app.file("missing.json"), app.file("b.json")});
         QCOMPARE(result.code, 1);
@@ -157,8 +157,8 @@ private slots:
                                      ": Slot 0: \"download\" must be text, not a number."),
                  qPrintable(result.err));
         QVERIFY2(result.err.contains(app.file("missing.json") + " does not exist"), qPrintable(result.err));
-        QVERIFY(ReadZip(app.file("output/first.zip")).contains("pFirst/plugin.php"));
-        QVERIFY(ReadZip(app.file("output/second.zip")).contains("pSecond/plugin.php"));
+        QVERIFY(ReadZip(app.file("output/first.zip")).contains("pfirst/plugin.php"));
+        QVERIFY(ReadZip(app.file("output/second.zip")).contains("psecond/plugin.php"));
 
         const Run allGood = run(app, {"build", app.file("a.json"), app.file("b.json")});
         QCOMPARE(allGood.code, 0);
@@ -168,16 +168,16 @@ private slots:
     void aSecondFunnelWithTheSameArchiveNameIsRefused() {
         TestAppFolder app;
         app.write("a.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], "
-                            "\"plugin\": {\"identifier\": \"pFirst\", \"name\": \"Same Name\"}}");
+                            "\"plugin\": {\"identifier\": \"pfirst\", \"name\": \"Same Name\"}}");
         app.write("b.json", "{\"items\": [{\"slot\": 0, \"product\": \"SEO Rank Booster\"}], "
-                            "\"plugin\": {\"identifier\": \"pSecond\", \"name\": \"samename\"}}");
+                            "\"plugin\": {\"identifier\": \"psecond\", \"name\": \"samename\"}}");
         const Run result = run(app, {"build", app.file("a.json"), app.file("b.json")});
         QCOMPARE(result.code, 1);
         QCOMPARE(result.out, app.file("output/samename.zip") + "\n");
         QVERIFY2(result.err.contains(app.file("b.json") + ": Not built") &&
                      result.err.contains(app.file("a.json")),
                  qPrintable(result.err));
-        QVERIFY(ReadZip(app.file("output/samename.zip")).contains("pFirst/plugin.php"));
+        QVERIFY(ReadZip(app.file("output/samename.zip")).contains("pfirst/plugin.php"));
         // The same file twice is the same plugin: also refused, nothing lost.
         QCOMPARE(run(app, {"build", app.file("a.json"), app.file("a.json")}).code, 1);
     }

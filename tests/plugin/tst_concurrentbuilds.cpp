@@ -31,8 +31,8 @@ struct Plugin {
     QString product;
     QString downloadPage; // the product's download address ends so
 };
-const Plugin kAlpha{"pAlpha", "Traffic Magnet Pro", "trafficmagnetpro.html"};
-const Plugin kBeta{"pBeta", "Webinar Wealth", "webinarwealth.html"};
+const Plugin kAlpha{"palpha", "Traffic Magnet Pro", "trafficmagnetpro.html"};
+const Plugin kBeta{"pbeta", "Webinar Wealth", "webinarwealth.html"};
 const QString kName = "Shared Name";
 
 PluginDetails detailsOf(const Plugin& plugin) {
@@ -225,7 +225,7 @@ private slots:
         PluginBuilder builder(app.path(), tools, messages);
         builder.Build(funnel, detailsOf(kAlpha));
         app.write("output/sharedname.zip.part.Ab12Cd", "what a running build writes");
-        app.write("output/pAlpha/plugin.php", "a running build's plugin folder");
+        app.write("output/palpha/plugin.php", "a running build's plugin folder");
         const BuildLock other(builder.LockPath());
         const auto before = snapshot(app.path());
         try {

@@ -92,16 +92,18 @@ private slots:
     void createPluginThroughToDone() {
         Fixture f;
         frmConvert* form = f.open();
-        form->txtPluginID->setText("pWidget");
+        form->txtPluginID->setText("pwidget");
         form->txtPlugin_Name->setText("Widget Plugin");
         QPointer<frmConvert> watch(form);
         QTest::mouseClick(form->Command3, Qt::LeftButton);
         QCOMPARE(f.messages.lastTitle(), QString("Done"));
         QCOMPARE(f.messages.lastText(),
-                 QString("Done! Your plugin is ready. The software will now open the output window."));
+                 QString("Done! Your plugin is ready. The software will now open the output window.\n\n"
+                         "The plugin is widgetplugin.zip in the folder %1.")
+                     .arg(f.app.path() + "/output"));
         QCOMPARE(f.shell.opened, QStringList{f.app.path() + "/output"});
         QVERIFY(QFileInfo(f.app.file("output/widgetplugin.zip")).isFile());
-        QVERIFY(!QFileInfo::exists(f.app.file("output/pWidget")));
+        QVERIFY(!QFileInfo::exists(f.app.file("output/pwidget")));
         QTRY_VERIFY(!watch);
     }
 

@@ -23,7 +23,7 @@ namespace {
 // and read under another cannot pass.
 PluginDetails distinctDetails() {
     PluginDetails details;
-    details.identifier = QStringLiteral("pRound7");
+    details.identifier = QStringLiteral("pround7");
     details.name = QStringLiteral("Round Trip \"Plugin\"");
     details.uri = QStringLiteral("https://uri.example.com/p?a=1&b=2");
     details.description = QStringLiteral("Line one\nline two with ünïcödé");
@@ -145,7 +145,7 @@ private slots:
                   "\"https://d.example.com/0\",\n"
                   "                         \"tokens\": { \"sales\": \"sp0123456789abcdefghij\", "
                   "\"download\": \"dldklmnopqrstuvwxyz0123\" } } ],\n"
-                  "            \"plugin\": { \"identifier\": \"pKeys\", \"name\": \"N\", \"uri\": \"U\", "
+                  "            \"plugin\": { \"identifier\": \"pkeys\", \"name\": \"N\", \"uri\": \"U\", "
                   "\"description\": \"D\",\n"
                   "                        \"version\": \"V\", \"author\": \"A\", \"authorUrl\": \"AU\", "
                   "\"license\": \"L\" } }");
@@ -153,7 +153,7 @@ private slots:
         const PluginDetails& d = loaded.content.details;
         QCOMPARE(QStringList({d.identifier, d.name, d.uri, d.description, d.version, d.author, d.authorUrl,
                               d.license}),
-                 QStringList({"pKeys", "N", "U", "D", "V", "A", "AU", "L"}));
+                 QStringList({"pkeys", "N", "U", "D", "V", "A", "AU", "L"}));
         QCOMPARE(loaded.content.items[0].download, QString("https://d.example.com/0"));
         QVERIFY(loaded.content.items[0].hasDownload);
         QCOMPARE(loaded.content.tokens.sales[0], QString("sp0123456789abcdefghij"));
@@ -163,7 +163,7 @@ private slots:
     void fieldsLeftOutKeepTheDefaults() {
         PluginDetails defaults;
         defaults.author = "Remembered Author";
-        defaults.identifier = "pNotFromDefaults";
+        defaults.identifier = "pnotfromdefaults";
         FunnelFileContent content;
         QCOMPARE(
             FunnelFile::Parse(withFrontEnd(", \"plugin\": {\"name\": \"Only Name\"}"), defaults, content),

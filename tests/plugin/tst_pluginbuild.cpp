@@ -8,6 +8,7 @@
 #include "platform/KelvrinTools.h"
 #include "plugin/PluginBuilder.h"
 #include "plugin/PluginDetails.h"
+#include "plugin/PluginNames.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -18,10 +19,11 @@
 
 namespace {
 
-const QStringList kTokens{"#prefix#",      "#SWITCHENTRIES#", "#FUNNELMETABOXES#", "#header#",
-                          "#menuname#",    "#PLUGINID#",      "#IMAGE#",           "#DOWNLOAD_LINKS#",
-                          "#FUNNELITEM",   "#DOWNLOADCODE#",  "#FUNNELCODE#",      "#PRODUCT_NAME#",
-                          "#IMAGE_WIDTH#", "#IMAGE_HEIGHT#"};
+const QStringList kTokens{
+    "#prefix#",          "#fn#",          "#posttype#",     "#slug#",       "#SWITCHENTRIES#",
+    "#FUNNELMETABOXES#", "#header#",      "#menuname#",     "#PLUGINID#",   "#IMAGE#",
+    "#DOWNLOAD_LINKS#",  "#FUNNELITEM",   "#DOWNLOADCODE#", "#FUNNELCODE#", "#PRODUCT_NAME#",
+    "#IMAGE_WIDTH#",     "#IMAGE_HEIGHT#"};
 
 FunnelModel* makeFunnel(const TestAppFolder& app, int items) {
     auto* model = new FunnelModel;
@@ -55,6 +57,16 @@ PluginDetails details(const QString& identifier, const QString& name = "My Plugi
     return d;
 }
 
+// What PHP's command line prints for `arguments`, its errors included.
+QString runPhp(const QStringList& arguments) {
+    QProcess php;
+    php.setProcessChannelMode(QProcess::MergedChannels);
+    php.start("php", arguments);
+    if (!php.waitForFinished(30000))
+        return "php did not run: install php-cli (scripts/install-deps)";
+    return QString::fromUtf8(php.readAll());
+}
+
 QStringList files(const QString& folder) {
     QStringList result;
     QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
@@ -75,7 +87,7 @@ private slots:
         QTest::addColumn<int>("items");
         QTest::addColumn<QString>("identifier");
         QTest::newRow("one item") << 1 << "p4127";
-        QTest::newRow("five items, longest identifier") << 5 << "pMaxLenIdentifier_20";
+        QTest::newRow("five items, longest identifier") << 5 << "pmaxlenidentifier_20";
     }
     void buildEndToEnd() {
         QFETCH(int, items);
@@ -146,15 +158,36 @@ private slots:
         QVERIFY(messages.shown.isEmpty());
     }
 
+    // Every text field holds the text; the addresses hold it after a query mark.
+    void everyPhpFileParses_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("quotes and PHP") << "Bob's \"Best\" $Funnel {$x} ?> <b>";
+        QTest::newRow("escaped quote") << "end\\' . touch('x') . '";
+        QTest::newRow("trailing backslash") << "name\\";
+        QTest::newRow("old heredoc end") << "  VELTRANO_MENU_NAME_7Q2X_END . touch('x'); if (0) #";
+        QTest::newRow("old heredoc end alone") << "VELTRANO_MENU_NAME_7Q2X_END;";
+        QTest::newRow("open and close tags") << "<?php echo 1; ?><?= 2 ?><% 3 %>";
+        QTest::newRow("heredoc start") << "<<<EOT\nEOT;";
+        QTest::newRow("comment starts") << "# // /* /** --";
+        QTest::newRow("interpolation") << "${x} {$y->z} \\x41 \\u{41}";
+    }
     void everyPhpFileParses() {
+        QFETCH(QString, text);
+        const QString line = QString(text).replace('\n', ' ');
         TestAppFolder app;
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 5));
         KelvrinTools tools;
         RecordingMessages messages;
-        const QString archive =
-            PluginBuilder(app.path(), tools, messages)
-                .Build(*funnel, details("Fancy_ID9", "Bob's \"Best\" $Funnel {$x} ?> <b>"));
-        const auto entries = ReadZip(archive);
+        PluginDetails d = details("fancy_id9", line);
+        d.description = text;
+        d.version = d.author = d.license = line;
+        d.uri = "https://www.example.com/?q=" + QUrl::toPercentEncoding(line);
+        d.authorUrl = d.uri;
+        // A text that can't name an archive stays in the other fields.
+        if (!d.SafetyProblem().isEmpty())
+            d.name = "Plain";
+        QCOMPARE(d.SafetyProblem(), QString());
+        const auto entries = ReadZip(PluginBuilder(app.path(), tools, messages).Build(*funnel, d));
         int checked = 0;
         QTemporaryDir scratch;
         for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
@@ -165,19 +198,55 @@ private slots:
             QVERIFY(out.open(QIODevice::WriteOnly));
             out.write(it.value().content);
             out.close();
-            QProcess php;
-            php.start("php", {"-l", path});
-            QVERIFY2(php.waitForFinished(30000),
-                     "php -l did not run: install php-cli (scripts/install-deps)");
-            QVERIFY2(php.exitCode() == 0, qPrintable(it.key() + ": " + php.readAllStandardOutput()));
+            const QString lint = runPhp({"-l", path});
+            QVERIFY2(lint.startsWith("No syntax errors"), qPrintable(it.key() + ": " + lint));
         }
         QVERIFY(checked >= 4 + 10);
+
+        // The menu name's function, run alone, gives the name back unchanged and does nothing else.
+        const QString plugin = QString::fromUtf8(entries["fancy_id9/plugin.php"].content);
+        const QRegularExpression nameFunction("function veltrano_fancy_id9__plugin_name\\(\\) \\{.*?\\n\\}",
+                                              QRegularExpression::DotMatchesEverythingOption);
+        const QString function = nameFunction.match(plugin).captured();
+        QVERIFY2(!function.isEmpty(), qPrintable(plugin));
+        QCOMPARE(runPhp({"-r", "function __($t, $d) { return $t; } " + function +
+                                   " echo veltrano_fancy_id9__plugin_name();"}),
+                 d.name.trimmed());
+    }
+
+    // Earlier builds' funnels stay reachable: the post type and slug of an identifier never change.
+    void namesOfAnIdentifier() {
+        const PluginNames names = PluginNames::For("cc_register");
+        QCOMPARE(names.functionPrefix, QString("veltrano_cc_register__"));
+        QCOMPARE(names.postType, QString("funnel_edd9eea683c5"));
+        QCOMPARE(names.slug, QString("cc-register"));
+    }
+
+    // The prefixes of "x" and "x_register" can't nest only while no name that follows a prefix
+    // starts with "_" or holds "__".
+    void skeletonNamesNeverNest() {
+        const QRegularExpression name("#fn#([A-Za-z0-9_]*)");
+        QStringList offending;
+        int seen = 0;
+        QDirIterator it(VELTRANO_DATA_DIR, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            for (const auto& match : name.globalMatch(QString::fromUtf8(file.readAll()))) {
+                ++seen;
+                const QString rest = match.captured(1);
+                if (rest.isEmpty() || rest.startsWith('_') || rest.contains("__"))
+                    offending << it.fileName() + ": #fn#" + rest;
+            }
+        }
+        QVERIFY(seen > 100);
+        QVERIFY2(offending.isEmpty(), qPrintable(offending.join(", ")));
     }
 
     void sameNameTwiceKeepsOnlyTheLastPlugin_data() {
         QTest::addColumn<QString>("second");
-        QTest::newRow("new identifier") << "pNew";
-        QTest::newRow("same identifier") << "pOld";
+        QTest::newRow("new identifier") << "pnew";
+        QTest::newRow("same identifier") << "pold";
     }
     void sameNameTwiceKeepsOnlyTheLastPlugin() {
         QFETCH(QString, second);
@@ -187,7 +256,7 @@ private slots:
         KelvrinTools tools;
         RecordingMessages messages;
         PluginBuilder builder(app.path(), tools, messages);
-        builder.Build(*five, details("pOld"));
+        builder.Build(*five, details("pold"));
         builder.Build(*one, details(second));
         const auto entries = ReadZip(app.file("output/myplugin.zip"));
         QVERIFY(entries.contains(second + "/plugin.php"));
@@ -212,21 +281,21 @@ private slots:
         QVERIFY(precious.open(QIODevice::WriteOnly));
         precious.close();
         if (earlier == "folder") {
-            app.write("output/pSame/notes-from-before.txt", "stale");
-            app.write("output/pSame/modules/template/salespage-funnelitem-4.php", "stale page");
+            app.write("output/psame/notes-from-before.txt", "stale");
+            app.write("output/psame/modules/template/salespage-funnelitem-4.php", "stale page");
         } else if (earlier == "link") {
-            QVERIFY(QFile::link(elsewhere.path(), app.file("output/pSame")));
+            QVERIFY(QFile::link(elsewhere.path(), app.file("output/psame")));
         } else {
-            app.write("output/pSame", "a file");
+            app.write("output/psame", "a file");
         }
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
         KelvrinTools tools;
         RecordingMessages messages;
-        PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pSame"));
+        PluginBuilder(app.path(), tools, messages).Build(*funnel, details("psame"));
         const auto entries = ReadZip(app.file("output/myplugin.zip"));
-        QVERIFY(entries.contains("pSame/plugin.php"));
-        QVERIFY(!entries.contains("pSame/notes-from-before.txt"));
-        QVERIFY(!entries.contains("pSame/modules/template/salespage-funnelitem-4.php"));
+        QVERIFY(entries.contains("psame/plugin.php"));
+        QVERIFY(!entries.contains("psame/notes-from-before.txt"));
+        QVERIFY(!entries.contains("psame/modules/template/salespage-funnelitem-4.php"));
         QCOMPARE(files(app.file("output")), QStringList{"myplugin.zip"});
         QCOMPARE(files(elsewhere.path()), QStringList{"precious.txt"});
     }
@@ -238,7 +307,7 @@ private slots:
         KelvrinTools tools;
         RecordingMessages messages;
         QVERIFY_THROWS_EXCEPTION(BuildError,
-                                 PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pX")));
+                                 PluginBuilder(app.path(), tools, messages).Build(*funnel, details("px")));
         QCOMPARE(files(app.file("output")), (QStringList{"myplugin.zip", "myplugin.zip/mine.txt"}));
     }
 
@@ -256,7 +325,7 @@ private slots:
         KelvrinTools tools;
         RecordingMessages messages;
         PluginBuilder builder(app.path(), tools, messages);
-        builder.Build(*funnel, details("pOld"));
+        builder.Build(*funnel, details("pold"));
         const QByteArray before = app.read("output/myplugin.zip");
 
         FunnelTokens tokens, seen;
@@ -266,10 +335,10 @@ private slots:
                 throw BuildError(BuildError::PathFileAccess, "the funnel file is read-only");
         };
         try {
-            builder.Build(*funnel, details("pNew"), &tokens, publish);
+            builder.Build(*funnel, details("pnew"), &tokens, publish);
             QVERIFY(!fails);
             QCOMPARE(seen, tokens);
-            QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pNew/plugin.php"));
+            QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pnew/plugin.php"));
         } catch (const BuildError& error) {
             QVERIFY(fails);
             QCOMPARE(error.description(), QString("the funnel file is read-only"));
@@ -289,7 +358,7 @@ private slots:
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
         KelvrinTools tools;
         RecordingMessages messages;
-        PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pX"));
+        PluginBuilder(app.path(), tools, messages).Build(*funnel, details("px"));
         QCOMPARE(files(app.file("output")), (QStringList{"myplugin.zip", "otherplugin.zip"}));
     }
 
@@ -306,12 +375,12 @@ private slots:
         KelvrinTools tools;
         RecordingMessages messages;
         PluginBuilder builder(app.path(), tools, messages);
-        builder.Build(*funnel, details("pFirst"));
+        builder.Build(*funnel, details("pfirst"));
         const QByteArray before = app.read("output/myplugin.zip");
         QDir(app.file(missing)).removeRecursively();
 
         try {
-            builder.Build(*funnel, details("pSecond"));
+            builder.Build(*funnel, details("psecond"));
             QFAIL("the build went on");
         } catch (const BuildError& error) {
             QVERIFY2(error.description().contains(missing), qPrintable(error.description()));

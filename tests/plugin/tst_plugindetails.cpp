@@ -44,15 +44,15 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("refusal");
-        const QString identifierRule = "may hold only letters";
+        const QString identifierRule = "may hold only small letters";
         QTest::newRow("identifier: plain") << "identifier"
                                            << "p1"
                                            << "";
         QTest::newRow("identifier: 20 characters") << "identifier"
-                                                   << "pMaxLenIdentifier_20"
+                                                   << "pmaxlenidentifier_20"
                                                    << "";
         QTest::newRow("identifier: 21 characters") << "identifier"
-                                                   << "pMaxLenIdentifier_201" << identifierRule;
+                                                   << "pmaxlenidentifier_201" << identifierRule;
         QTest::newRow("identifier: final newline") << "identifier"
                                                    << "p1\n"
                                                    << identifierRule;
@@ -62,9 +62,8 @@ private slots:
         QTest::newRow("identifier: query variable") << "identifier"
                                                     << "author"
                                                     << "WordPress uses";
-        QTest::newRow("identifier: query variable, other case") << "identifier"
-                                                                << "Search"
-                                                                << "WordPress uses";
+        QTest::newRow("identifier: capitals") << "identifier"
+                                              << "Dup" << identifierRule;
         QTest::newRow("identifier: one letter query variable") << "identifier"
                                                                << "p"
                                                                << "WordPress uses";
@@ -295,10 +294,14 @@ private slots:
                 "item were viewed in the last 7 days, the last 30 days and all time, and the conversion "
                 "rate (download page views, that is purchases, per sales page view).\n"
                 "\n"
-                "The plugin keeps one counter per funnel page and day in a table of its own, and nothing "
-                "else: no IP address, no cookie, no user agent, nothing that tells visitors apart. Views "
-                "by users who can edit the funnel, by bots and by browser prefetches are not counted. The "
-                "counters are removed with the funnel, or with the plugin when it is deleted.\n"));
+                "The plugin keeps one counter per funnel page and day in a table of its own. It stores no "
+                "IP address, no cookie and no user agent. A visitor's repeated views of a page on one day "
+                "count once: for that day only, the plugin keeps a keyed hash of the visitor's address and "
+                "the page, whose random key changes every day; the day's hashes are deleted the next day, "
+                "so no visitor can be recognised later. Views by users who can edit the funnel, by bots "
+                "and by browser prefetches are not counted. Purchases are views of a download page, where "
+                "the payment provider sends buyers; no payment is verified. The counters are removed with "
+                "the funnel, or with the plugin when it is deleted.\n"));
     }
 
     // The directory shows 150 characters of the short description: longer ones end in an ellipsis.

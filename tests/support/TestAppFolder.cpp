@@ -10,6 +10,8 @@ TestAppFolder::TestAppFolder() {
     KelvrinFile::CopyFolder(QStringLiteral(VELTRANO_DATA_DIR), m_dir.path());
     QDir(m_dir.path()).mkdir(QStringLiteral("temp"));
     QDir(m_dir.path()).mkdir(QStringLiteral("output"));
+    // A program copied in beside the data runs as the portable copy it is in the build folder.
+    write(QStringLiteral("portable.txt"), "portable");
 }
 
 void TestAppFolder::write(const QString& relative, const QByteArray& content) const {

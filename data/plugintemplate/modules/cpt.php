@@ -11,14 +11,14 @@ defined( 'ABSPATH' ) || exit;
  * 20 characters for any id, and never one of WordPress's own keys or query
  * variables.
  */
-function #prefix#_post_type() {
-	return 'funnel_' . substr( md5( strtolower( '#prefix#' ) ), 0, 12 );
+function #fn#post_type() {
+	return '#posttype#';
 }
 
 /**
  * Name of the query argument that carries a funnel page token.
  */
-function #prefix#_step_var() {
+function #fn#step_var() {
 	return 'step';
 }
 
@@ -28,14 +28,32 @@ function #prefix#_step_var() {
  * @param WP_Post|int $post  The funnel.
  * @param string      $token A sales or download token.
  */
-function #prefix#_page_url( $post, $token ) {
-	return add_query_arg( #prefix#_step_var(), $token, get_permalink( $post ) );
+function #fn#page_url( $post, $token ) {
+	return add_query_arg( #fn#step_var(), $token, get_permalink( $post ) );
 }
 
-function #prefix#_register_post_type() {
-	$name = #prefix#_plugin_name();
+/**
+ * A funnel's boxes show the tokens of every paid download page, so only users
+ * who may edit everyone's posts (editors and administrators) get the funnel
+ * screens; authors and contributors get none.
+ *
+ * @return string[] The post type's capabilities.
+ */
+function #fn#capabilities() {
+	$caps = array();
+	foreach ( array( 'edit_posts', 'edit_others_posts', 'edit_published_posts', 'edit_private_posts', 'publish_posts', 'read_private_posts', 'create_posts' ) as $cap ) {
+		$caps[ $cap ] = 'edit_others_posts';
+	}
+	foreach ( array( 'delete_posts', 'delete_others_posts', 'delete_published_posts', 'delete_private_posts' ) as $cap ) {
+		$caps[ $cap ] = 'delete_others_posts';
+	}
+	return $caps;
+}
+
+function #fn#register_post_type() {
+	$name = #fn#plugin_name();
 	register_post_type(
-		#prefix#_post_type(),
+		#fn#post_type(),
 		array(
 			'labels'              => array(
 				'name'               => $name,
@@ -59,15 +77,17 @@ function #prefix#_register_post_type() {
 			'exclude_from_search' => true,
 			'has_archive'         => false,
 			'supports'            => array( 'title' ),
+			'map_meta_cap'        => true,
+			'capabilities'        => #fn#capabilities(),
 			'menu_icon'           => 'dashicons-filter',
 			'rewrite'             => array(
-				'slug'       => str_replace( '_', '-', strtolower( '#prefix#' ) ),
+				'slug'       => '#slug#',
 				'with_front' => false,
 			),
 		)
 	);
 }
-add_action( 'init', '#prefix#_register_post_type' );
+add_action( 'init', '#fn#register_post_type' );
 
 /**
  * Funnels are reached through their own addresses only: the front end's lists,
@@ -75,22 +95,22 @@ add_action( 'init', '#prefix#_register_post_type' );
  *
  * @param WP_Query $query A query about to run.
  */
-function #prefix#_hide_from_lists( $query ) {
+function #fn#hide_from_lists( $query ) {
 	if ( is_admin() || ! $query->is_main_query() || $query->is_singular() ) {
 		return;
 	}
-	if ( in_array( #prefix#_post_type(), (array) $query->get( 'post_type' ), true ) ) {
+	if ( in_array( #fn#post_type(), (array) $query->get( 'post_type' ), true ) ) {
 		$query->set( 'post__in', array( 0 ) );
 	}
 }
-add_action( 'pre_get_posts', '#prefix#_hide_from_lists' );
+add_action( 'pre_get_posts', '#fn#hide_from_lists' );
 
 /**
  * Funnel pages are reached through their links only: keep them out of the
  * site map.
  */
-function #prefix#_sitemap_post_types( $post_types ) {
-	unset( $post_types[ #prefix#_post_type() ] );
+function #fn#sitemap_post_types( $post_types ) {
+	unset( $post_types[ #fn#post_type() ] );
 	return $post_types;
 }
-add_filter( 'wp_sitemaps_post_types', '#prefix#_sitemap_post_types' );
+add_filter( 'wp_sitemaps_post_types', '#fn#sitemap_post_types' );

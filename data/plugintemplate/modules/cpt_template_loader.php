@@ -6,10 +6,10 @@
 
 defined( 'ABSPATH' ) || exit;
 
-function #prefix#_template_include( $template ) {
-	if ( is_singular( #prefix#_post_type() ) ) {
+function #fn#template_include( $template ) {
+	if ( is_singular( #fn#post_type() ) ) {
 		return __DIR__ . '/template/template.php';
 	}
 	return $template;
 }
-add_filter( 'template_include', '#prefix#_template_include', 99 );
+add_filter( 'template_include', '#fn#template_include', 99 );

@@ -6,22 +6,22 @@
 
 defined( 'ABSPATH' ) || exit;
 
-function #prefix#_stats_reset_action() {
-	return '#prefix#_reset_stats';
+function #fn#stats_reset_action() {
+	return '#fn#reset_stats';
 }
 
-function #prefix#_stats_add_box() {
+function #fn#stats_add_box() {
 	add_meta_box(
-		'#prefix#_statistics',
+		'#fn#statistics',
 		__( 'Statistics', '#prefix#' ),
-		'#prefix#_stats_render_box',
-		#prefix#_post_type(),
+		'#fn#stats_render_box',
+		#fn#post_type(),
 		'normal',
 		'high'
 	);
 }
 // Before the item boxes, which are added at the same priority.
-add_action( 'add_meta_boxes_' . #prefix#_post_type(), '#prefix#_stats_add_box', 5 );
+add_action( 'add_meta_boxes_' . #fn#post_type(), '#fn#stats_add_box', 5 );
 
 /**
  * Purchases as a share of sales page views, as the site's language writes it, or a dash without views.
@@ -29,7 +29,7 @@ add_action( 'add_meta_boxes_' . #prefix#_post_type(), '#prefix#_stats_add_box', 
  * @param int $purchases Download page views.
  * @param int $views     Sales page views.
  */
-function #prefix#_stats_rate( $purchases, $views ) {
+function #fn#stats_rate( $purchases, $views ) {
 	if ( $views <= 0 ) {
 		return '&ndash;';
 	}
@@ -43,20 +43,20 @@ function #prefix#_stats_rate( $purchases, $views ) {
  *
  * @param WP_Post $post The funnel being edited.
  */
-function #prefix#_stats_render_box( $post ) {
-	$stats   = #prefix#_stats_for_funnel( $post->ID );
+function #fn#stats_render_box( $post ) {
+	$stats   = #fn#stats_for_funnel( $post->ID );
 	$periods = array(
 		'week'  => __( 'Last 7 days', '#prefix#' ),
 		'month' => __( 'Last 30 days', '#prefix#' ),
 		'all'   => __( 'All time', '#prefix#' ),
 	);
 
-	if ( isset( $_GET['#prefix#_stats_reset'] ) ) { // phpcs:ignore WordPress.Security.NonceVerification
+	if ( isset( $_GET['#fn#stats_reset'] ) ) { // phpcs:ignore WordPress.Security.NonceVerification
 		echo '<div class="notice notice-success inline"><p>' . esc_html__( 'The statistics of this funnel were reset.', '#prefix#' ) . '</p></div>';
 	}
-	echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted per day. A view of a download page counts as a purchase. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing about visitors is stored.', '#prefix#' ) . '</p>';
+	echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted once per visitor, page and day. Purchases are views of a download page, where your payment provider sends buyers: no payment is verified, so a download address that was shared counts too. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing that identifies visitors is kept.', '#prefix#' ) . '</p>';
 
-	foreach ( #prefix#_funnel_meta_boxes() as $box ) {
+	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		$slot = (int) substr( strrchr( $box['id'], '_' ), 1 );
 		echo '<table class="widefat striped #prefix#-stats" id="#prefix#-stats-' . (int) $slot . '">';
 		echo '<caption><strong>' . esc_html( $box['title'] ) . '</strong></caption>';
@@ -76,7 +76,7 @@ function #prefix#_stats_render_box( $post ) {
 				$figures = isset( $stats[ $slot ][ $period ] ) ? $stats[ $slot ][ $period ] : array();
 				$views   = isset( $figures['sales'] ) ? $figures['sales'] : 0;
 				$bought  = isset( $figures['download'] ) ? $figures['download'] : 0;
-				$cell    = 'rate' === $row ? #prefix#_stats_rate( $bought, $views ) : esc_html( number_format_i18n( 'sales' === $row ? $views : $bought ) );
+				$cell    = 'rate' === $row ? #fn#stats_rate( $bought, $views ) : esc_html( number_format_i18n( 'sales' === $row ? $views : $bought ) );
 				echo '<td class="' . esc_attr( "#prefix#-stats-$row-$period" ) . '">' . $cell . '</td>'; // phpcs:ignore WordPress.Security.EscapeOutput
 			}
 			echo '</tr>';
@@ -88,12 +88,12 @@ function #prefix#_stats_render_box( $post ) {
 		$url = wp_nonce_url(
 			add_query_arg(
 				array(
-					'action' => #prefix#_stats_reset_action(),
+					'action' => #fn#stats_reset_action(),
 					'post'   => $post->ID,
 				),
 				admin_url( 'admin-post.php' )
 			),
-			#prefix#_stats_reset_action() . '_' . $post->ID
+			#fn#stats_reset_action() . '_' . $post->ID
 		);
 		$ask = __( 'Reset the statistics of this funnel? Its counts are deleted for good.', '#prefix#' );
 		echo '<p><a class="button #prefix#-stats-reset" href="' . esc_url( $url ) . '" onclick="return window.confirm(' . esc_attr( wp_json_encode( $ask ) ) . ');">' . esc_html__( 'Reset statistics', '#prefix#' ) . '</a></p>';
@@ -104,42 +104,43 @@ function #prefix#_stats_render_box( $post ) {
  * Deletes one funnel's counters: only through the box's link (its nonce) and
  * only for a user who may edit that funnel.
  */
-function #prefix#_stats_reset() {
+function #fn#stats_reset() {
 	global $wpdb;
 	$post_id = isset( $_GET['post'] ) ? absint( $_GET['post'] ) : 0; // phpcs:ignore WordPress.Security.NonceVerification
-	check_admin_referer( #prefix#_stats_reset_action() . '_' . $post_id );
-	if ( #prefix#_post_type() !== get_post_type( $post_id ) ) {
+	check_admin_referer( #fn#stats_reset_action() . '_' . $post_id );
+	if ( #fn#post_type() !== get_post_type( $post_id ) ) {
 		wp_die( esc_html__( 'This funnel does not exist.', '#prefix#' ), '', array( 'response' => 404 ) );
 	}
 	if ( ! current_user_can( 'edit_post', $post_id ) ) {
 		wp_die( esc_html__( 'You are not allowed to reset the statistics of this funnel.', '#prefix#' ), '', array( 'response' => 403 ) );
 	}
-	#prefix#_stats_ensure_table();
-	$wpdb->delete( #prefix#_stats_table(), array( 'funnel_id' => $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
-	wp_safe_redirect( add_query_arg( '#prefix#_stats_reset', '1', get_edit_post_link( $post_id, 'url' ) ) );
+	if ( #fn#stats_ensure_table() ) {
+		$wpdb->delete( #fn#stats_table(), array( 'funnel_id' => $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	}
+	wp_safe_redirect( add_query_arg( '#fn#stats_reset', '1', get_edit_post_link( $post_id, 'url' ) ) );
 	exit;
 }
-add_action( 'admin_post_' . #prefix#_stats_reset_action(), '#prefix#_stats_reset' );
+add_action( 'admin_post_' . #fn#stats_reset_action(), '#fn#stats_reset' );
 
 /**
  * The funnel list's statistics column, after the title.
  *
  * @param string[] $columns The list's columns.
  */
-function #prefix#_stats_list_columns( $columns ) {
+function #fn#stats_list_columns( $columns ) {
 	$added = array();
 	foreach ( $columns as $key => $label ) {
 		$added[ $key ] = $label;
 		if ( 'title' === $key ) {
-			$added['#prefix#_statistics'] = __( 'Statistics', '#prefix#' );
+			$added['#fn#statistics'] = __( 'Statistics', '#prefix#' );
 		}
 	}
-	if ( ! isset( $added['#prefix#_statistics'] ) ) {
-		$added['#prefix#_statistics'] = __( 'Statistics', '#prefix#' );
+	if ( ! isset( $added['#fn#statistics'] ) ) {
+		$added['#fn#statistics'] = __( 'Statistics', '#prefix#' );
 	}
 	return $added;
 }
-add_filter( 'manage_' . #prefix#_post_type() . '_posts_columns', '#prefix#_stats_list_columns' );
+add_filter( 'manage_' . #fn#post_type() . '_posts_columns', '#fn#stats_list_columns' );
 
 /**
  * One funnel's cell: the front end offer's views and the funnel's purchases,
@@ -148,14 +149,14 @@ add_filter( 'manage_' . #prefix#_post_type() . '_posts_columns', '#prefix#_stats
  * @param string $column  The column being printed.
  * @param int    $post_id The funnel of the row.
  */
-function #prefix#_stats_list_cell( $column, $post_id ) {
+function #fn#stats_list_cell( $column, $post_id ) {
 	static $totals = null;
-	if ( '#prefix#_statistics' !== $column ) {
+	if ( '#fn#statistics' !== $column ) {
 		return;
 	}
 	if ( null === $totals ) {
 		global $wp_query;
-		$totals = #prefix#_stats_totals( $wp_query instanceof WP_Query ? wp_list_pluck( (array) $wp_query->posts, 'ID' ) : array( $post_id ) );
+		$totals = #fn#stats_totals( $wp_query instanceof WP_Query ? wp_list_pluck( (array) $wp_query->posts, 'ID' ) : array( $post_id ) );
 	}
 	if ( ! current_user_can( 'edit_post', $post_id ) ) {
 		echo '&ndash;';
@@ -173,4 +174,4 @@ function #prefix#_stats_list_cell( $column, $post_id ) {
 	echo esc_html( sprintf( __( 'Purchases: %s', '#prefix#' ), number_format_i18n( $figures['purchases'] ) ) );
 	echo '</span>';
 }
-add_action( 'manage_' . #prefix#_post_type() . '_posts_custom_column', '#prefix#_stats_list_cell', 10, 2 );
+add_action( 'manage_' . #fn#post_type() . '_posts_custom_column', '#fn#stats_list_cell', 10, 2 );

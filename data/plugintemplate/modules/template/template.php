@@ -14,7 +14,7 @@ defined( 'ABSPATH' ) || exit;
 	$headline       = '';
 	$token          = '';
 
-	$step_var = #prefix#_step_var();
+	$step_var = #fn#step_var();
 	if ( $post instanceof WP_Post && isset( $_GET[ $step_var ] ) && is_string( $_GET[ $step_var ] ) ) {
 		$token = sanitize_key( wp_unslash( $_GET[ $step_var ] ) );
 	}
