@@ -3,10 +3,12 @@
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
 #include "generate/FunnelGenerator.h"
+#include "generate/FunnelTokens.h"
 #include "platform/BuildError.h"
 #include "platform/KelvrinTools.h"
 #include "platform/Messages.h"
 #include "plugin/FunnelFile.h"
+#include "plugin/FunnelFileLock.h"
 #include "plugin/PluginBuilder.h"
 
 #include <QDir>
@@ -53,8 +55,9 @@ const char* kUsage =
     "                \"authorUrl\": \"...\", \"license\": \"GPL-2.0-or-later\" } }\n"
     "  Slots: 0 front end offer, 1 upsell #1, 2 upsell #2, 3 downsell for upsell #1,\n"
     "  4 downsell for upsell #2. Plugin fields are optional. A missing identifier is drawn\n"
-    "  and, with the pages' tokens, written back into the file, so a rebuild updates the\n"
-    "  same plugin at the same page addresses.\n";
+    "  and, with the pages' tokens, written back into the file before the archive is put\n"
+    "  in place, so a rebuild updates the same plugin at the same page addresses; a file\n"
+    "  that can't be written back then is not built.\n";
 
 // Moves the archive into `folder`, replacing an archive of the same name only once the new one
 // is complete there. Returns the new path; throws BuildError.
@@ -85,6 +88,13 @@ QString moveArchive(const QString& archive, const QString& folder) {
 bool build(const QString& funnelPath, const QString& outputFolder, const AppRoots& roots,
            QMap<QString, QString>& built, QTextStream& out, QTextStream& err) {
     const QString prefix = funnelPath + QStringLiteral(": ");
+    // Taken before the file is read, so that no build starts from a file another one is about to
+    // complete with its identifier and tokens.
+    const FunnelFileLock lock(funnelPath);
+    if (lock.isBusy()) {
+        err << lock.problem() << Qt::endl;
+        return false;
+    }
     QByteArray json;
     if (const QString problem = FunnelFile::ReadFile(funnelPath, json); !problem.isEmpty()) {
         err << problem << Qt::endl;
@@ -122,10 +132,34 @@ bool build(const QString& funnelPath, const QString& outputFolder, const AppRoot
             << Qt::endl;
         return false;
     }
+    // A drawn identifier and new tokens must go back into the file, so that the next build makes
+    // the same plugin with the same page addresses: a file that can't take them is not built.
+    FunnelTokens tokens = AssignTokens(funnel.PresentSlots(), content.tokens, tools);
+    const bool identifierDrawn = content.details.identifier.isEmpty();
+    if (identifierDrawn || tokens != content.tokens) {
+        const QString problem = lock.isHeld() ? FunnelFile::WriteProblem(funnelPath) : lock.problem();
+        if (!problem.isEmpty()) {
+            err << prefix << "Not built: its new plugin identifier and page tokens could not be kept in it, "
+                << "so the next build would make another plugin. " << problem << Qt::endl;
+            return false;
+        }
+    }
+    // The file is written once the archive is complete and before it takes its place: no archive
+    // is ever out with an identifier the file does not record.
+    const auto keepInFile = [&](const FunnelTokens& used) {
+        if (!identifierDrawn && used == content.tokens)
+            return;
+        const QString problem =
+            FunnelFile::WriteFile(funnelPath, FunnelFile::Write(funnel, details, used, content.source));
+        if (!problem.isEmpty())
+            throw BuildError(BuildError::PathFileAccess,
+                             QStringLiteral("The archive was not published: the plugin's identifier and page "
+                                            "tokens could not be kept in the funnel file. ") +
+                                 problem);
+    };
     QString archive;
-    FunnelTokens tokens = content.tokens;
     try {
-        archive = builder.Build(funnel, details, &tokens);
+        archive = builder.Build(funnel, details, &tokens, keepInFile);
         if (!outputFolder.isEmpty())
             archive = moveArchive(archive, outputFolder);
     } catch (const BuildError& error) {
@@ -135,17 +169,6 @@ bool build(const QString& funnelPath, const QString& outputFolder, const AppRoot
     }
     out << archive << Qt::endl;
     built.insert(archiveName, funnelPath);
-
-    // A drawn identifier and new tokens go back into the file, so the next build makes the same
-    // plugin with the same page addresses.
-    if (content.details.identifier.isEmpty() || tokens != content.tokens) {
-        const QString saveProblem =
-            FunnelFile::WriteFile(funnelPath, FunnelFile::Write(funnel, details, tokens, content.source));
-        if (!saveProblem.isEmpty())
-            err << prefix << "Warning: the plugin was built, but its identifier and page tokens could not be "
-                << "kept in the funnel file, so the next build makes a new plugin. " << saveProblem
-                << Qt::endl;
-    }
     return true;
 }
 

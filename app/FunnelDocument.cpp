@@ -1,6 +1,7 @@
 #include "app/FunnelDocument.h"
 
 #include "catalogue/ProductCatalogue.h"
+#include "plugin/FunnelFileLock.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -92,6 +93,10 @@ QString FunnelDocument::Open(const QString& path) {
 }
 
 QString FunnelDocument::SaveAs(const QString& path) {
+    // A build of this file from the command line may be about to write its identifier into it.
+    const FunnelFileLock lock(path);
+    if (lock.isBusy())
+        return lock.problem();
     const QString problem =
         FunnelFile::WriteFile(path, FunnelFile::Write(m_model, m_details, m_tokens, m_source));
     if (!problem.isEmpty())

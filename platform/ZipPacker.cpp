@@ -142,7 +142,8 @@ private:
 
 } // namespace
 
-void ZipPacker::PackFolder(const QString& folder, const QString& archivePath) {
+void ZipPacker::PackFolder(const QString& folder, const QString& archivePath,
+                           const std::function<void()>& beforePublish) {
     const QFileInfo folderInfo(folder);
     if (!folderInfo.isDir())
         throw BuildError(BuildError::PathNotFound, QStringLiteral("Folder not found: %1").arg(folder));
@@ -176,6 +177,8 @@ void ZipPacker::PackFolder(const QString& folder, const QString& archivePath) {
         }
         archive.close(archivePath);
         flushToDisk(partPath);
+        if (beforePublish)
+            beforePublish();
 
         std::error_code error;
         std::filesystem::rename(QFile::encodeName(partPath).toStdString(),

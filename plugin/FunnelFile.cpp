@@ -2,13 +2,13 @@
 
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
+#include "platform/UserFile.h"
+#include "plugin/JsonDuplicateKeys.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
-#include <QSet>
 
 namespace {
 
@@ -134,19 +134,6 @@ QString parsePlugin(const QJsonObject& document, PluginDetails& details) {
     return {};
 }
 
-QString duplicateToken(const FunnelTokens& tokens) {
-    QSet<QString> seen;
-    for (int n = 0; n < FunnelModel::SlotCount; ++n)
-        for (const QString& token : {tokens.sales[size_t(n)], tokens.download[size_t(n)]}) {
-            if (token.isEmpty())
-                continue;
-            if (seen.contains(token))
-                return QStringLiteral("Slot %1: the token \"%2\" is used twice.").arg(n).arg(token);
-            seen.insert(token);
-        }
-    return {};
-}
-
 bool addSlot(FunnelModel& funnel, int slot) {
     switch (slot) {
     case 1:
@@ -171,6 +158,8 @@ QString FunnelFile::Parse(const QByteArray& json, const PluginDetails& defaults,
         return QStringLiteral("The funnel file is not valid JSON (at character %1): %2")
             .arg(parseError.offset)
             .arg(parseError.errorString());
+    if (const QString key = FindDuplicateJsonKey(json); !key.isEmpty())
+        return QStringLiteral("The funnel file gives \"%1\" twice; keep only one of them.").arg(key);
     if (!document.isObject() || !document.object().contains(kItems))
         return QStringLiteral("The funnel file needs an object with an \"items\" list.");
 
@@ -208,8 +197,10 @@ QString FunnelFile::Parse(const QByteArray& json, const PluginDetails& defaults,
                 .arg(FunnelModel::Title(it.key()))
                 .arg(FunnelModel::Parent(it.key()))
                 .arg(FunnelModel::Title(FunnelModel::Parent(it.key())));
-    if (const QString problem = duplicateToken(result.tokens); !problem.isEmpty())
-        return problem;
+    if (const QString problem = TokenWeakness(result.tokens); !problem.isEmpty())
+        return problem +
+               QStringLiteral(" Delete that item's \"tokens\" to have new ones drawn (its pages then "
+                              "get new addresses).");
     if (const QString problem = parsePlugin(result.source, result.details); !problem.isEmpty())
         return problem;
 
@@ -298,10 +289,11 @@ QString FunnelFile::ReadFile(const QString& path, QByteArray& bytes) {
 }
 
 QString FunnelFile::WriteFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("Cannot save %1: %2").arg(path, file.errorString());
-    return {};
+    return UserFile::Write(path, bytes);
+}
+
+QString FunnelFile::WriteProblem(const QString& path) {
+    return UserFile::WriteProblem(path);
 }
 
 QString FunnelFile::Load(const QByteArray& json, const ProductCatalogue& catalogue,

@@ -59,8 +59,11 @@ public:
 
     // Reads a file from disk: a plain file of at most MaximumSize bytes. Returns an error message.
     static QString ReadFile(const QString& path, QByteArray& bytes);
-    // Replaces the file at `path` only once the new one is completely written.
+    // Replaces the file at `path` only once the new one is completely written, keeping its owner,
+    // permissions and other names (see UserFile). Returns an error message.
     static QString WriteFile(const QString& path, const QByteArray& bytes);
+    // Why WriteFile would fail for `path` (a read-only file or folder), or empty text.
+    static QString WriteProblem(const QString& path);
 
     // Parse and Apply in one for the command line; a missing identifier is generated.
     static QString Load(const QByteArray& json, const ProductCatalogue& catalogue,

@@ -140,7 +140,8 @@ QString PluginBuilder::LockPath() const {
     return QFileInfo(m_roots.WorkArea()).path() + QStringLiteral("/build.lock");
 }
 
-QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens) {
+QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens,
+                             const std::function<void(const FunnelTokens&)>& beforePublish) {
     const QString refusal = Refusal(funnel, details);
     if (!refusal.isEmpty())
         throw BuildError(BuildError::InvalidInput, refusal);
@@ -155,7 +156,10 @@ QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& det
         const GenerationResult generation =
             generator.ProcessFunnel(funnel, tokens ? *tokens : FunnelTokens());
         Assemble(details, generation);
-        ZipPacker::PackFolder(pluginFolder, archive);
+        ZipPacker::PackFolder(pluginFolder, archive, [&] {
+            if (beforePublish)
+                beforePublish(generation.tokens);
+        });
         used = generation.tokens;
     } catch (...) {
         removePluginFolder(pluginFolder, m_roots.WritableRoots());

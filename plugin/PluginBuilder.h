@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class FunnelModel;
 class KelvrinTools;
 class Messages;
@@ -30,8 +32,11 @@ public:
     // time runs in an application folder; another is refused before it writes anything. The
     // plugin folder is removed after packing, and after a failure too. `tokens`, when given,
     // holds the funnel's earlier tokens (kept where well-formed) and receives the tokens the
-    // plugin was built with.
-    QString Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens = nullptr);
+    // plugin was built with. `beforePublish`, when given, receives those tokens once the archive
+    // is complete and before it takes its place (see ZipPacker::PackFolder); when it throws, no
+    // archive is published and the error passes on.
+    QString Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens = nullptr,
+                  const std::function<void(const FunnelTokens&)>& beforePublish = {});
 
     // The first half: returns the assembled plugin folder, made anew (an earlier folder of the
     // same identifier is removed first).

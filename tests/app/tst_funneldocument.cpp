@@ -2,6 +2,8 @@
 #include "app/FunnelDocument.h"
 #include "app/RecentFiles.h"
 #include "catalogue/ProductCatalogue.h"
+#include "platform/KelvrinTools.h"
+#include "plugin/FunnelFileLock.h"
 
 #include <QFile>
 #include <QSettings>
@@ -31,15 +33,10 @@ struct Fixture {
 
 const QString kBase = QStringLiteral("Veltrano Pro 2.6 ");
 
+// Tokens as a build draws them, the same for the same tag.
 FunnelTokens tokensFor(const QList<int>& shown, char tag) {
-    FunnelTokens tokens;
-    for (int n : shown) {
-        tokens.sales[size_t(n)] =
-            QStringLiteral("sp%1").arg(QString(22, QLatin1Char(tag))) + QString::number(n);
-        tokens.download[size_t(n)] =
-            QStringLiteral("dld%1").arg(QString(22, QLatin1Char(tag))) + QString::number(n);
-    }
-    return tokens;
+    KelvrinTools tools{quint32(tag)};
+    return AssignTokens(shown, {}, tools);
 }
 
 } // namespace
@@ -117,6 +114,12 @@ private slots:
         QTest::newRow("unknown product")
             << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Nope\"}]}") << "unknown product";
         QTest::newRow("no file") << QByteArray() << "does not exist";
+        QTest::newRow("key twice") << QByteArray("{\"items\": [{\"slot\": 0, \"slot\": 1}]}")
+                                   << "\"items[0].slot\" twice";
+        QTest::newRow("weak token") << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": "
+                                                  "\"sp0000000000000000000000\", \"download\": "
+                                                  "\"dldabcdefghijklmnopqrstuvw\"}}]}")
+                                    << "too easy to guess";
     }
     void aFailedOpenChangesNothing() {
         QFETCH(QByteArray, content);
@@ -133,6 +136,28 @@ private slots:
         QVERIFY(f.document.isModified());
         QCOMPARE(f.document.model().Slot(0).cboProduct, QString("SEO Rank Booster"));
         QVERIFY(!f.document.recentFiles().Files().contains(f.app.file("bad.json")));
+    }
+
+    // A command-line build of the file may be about to record its plugin's identifier there.
+    void aSaveWaitsForABuildOfTheFile() {
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        QCOMPARE(f.document.SaveAs(f.app.file("f.json")), QString());
+        const QByteArray saved = f.app.read("f.json");
+        f.pick(0, "SEO Rank Booster");
+        {
+            const FunnelFileLock build(f.app.file("f.json"));
+            QVERIFY(build.isHeld());
+            QCOMPARE(f.document.SaveAs(f.app.file("f.json")),
+                     f.app.file("f.json") +
+                         " is being built or saved by another Veltrano. Wait until that is "
+                         "finished, then try again.");
+            QCOMPARE(f.app.read("f.json"), saved);
+            QVERIFY(f.document.isModified());
+        }
+        QCOMPARE(f.document.SaveAs(f.app.file("f.json")), QString());
+        QVERIFY(!f.document.isModified());
+        QVERIFY(!QFile::exists(f.app.file("f.json.lock")));
     }
 
     void aBuildIsKeptAndItsAuthorRemembered() {

@@ -51,6 +51,7 @@ private slots:
         QSet<QString> seen;
         for (int build = 0; build < 1000; ++build) {
             const FunnelTokens tokens = AssignTokens(kAllSlots, {}, tools);
+            QCOMPARE(TokenWeakness(tokens), QString());
             for (int n : kAllSlots) {
                 QVERIFY(IsWellFormedToken(tokens.sales[size_t(n)], "sp"));
                 QVERIFY(IsWellFormedToken(tokens.download[size_t(n)], "dld"));
@@ -91,16 +92,26 @@ private slots:
         QVERIFY(tokens.sales[3].isEmpty());
     }
 
-    // A fresh draw that hits a token already given out is drawn again.
+    // A fresh draw whose random part a token already given out has is drawn again, whatever the
+    // prefixes.
+    void aDrawThatCollidesIsDrawnAgain_data() {
+        QTest::addColumn<bool>("asDownload");
+        QTest::newRow("same token") << false;
+        QTest::newRow("same random part") << true;
+    }
     void aDrawThatCollidesIsDrawnAgain() {
+        QFETCH(bool, asDownload);
         KelvrinTools peek(5);
         const QString first = peek.RandomLetters(kTokenRandomLength);
         const QString second = peek.RandomLetters(kTokenRandomLength);
         FunnelTokens earlier;
-        earlier.sales[1] = "sp" + first;
+        if (asDownload)
+            earlier.download[1] = "dld" + first;
+        else
+            earlier.sales[1] = "sp" + first;
         KelvrinTools tools(5);
         const FunnelTokens tokens = AssignTokens({0, 1}, earlier, tools);
-        QCOMPARE(tokens.sales[1], "sp" + first);
+        QCOMPARE(asDownload ? tokens.download[1] : tokens.sales[1], (asDownload ? "dld" : "sp") + first);
         QCOMPARE(tokens.sales[0], "sp" + second);
     }
 };

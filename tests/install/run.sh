@@ -88,9 +88,13 @@ as_user() {
     LANG=C.UTF-8 "$@"
 }
 
+# Complete with its tokens, so the build writes nothing into this file, which is root's: the
+# written-files check below is measured against its time.
 cat >"$home/funnel.json" <<'JSON'
-{ "items": [ { "slot": 0, "product": "Traffic Magnet Pro" },
-             { "slot": 1, "product": "My Products: Demo Product" } ],
+{ "items": [ { "slot": 0, "product": "Traffic Magnet Pro",
+               "tokens": { "sales": "spnip46j8ez00m9untdctzrbv1", "download": "dld9206fzp4dnp0hd9w6cv2nd9e" } },
+             { "slot": 1, "product": "My Products: Demo Product",
+               "tokens": { "sales": "spex0ttpnimv5seoyy89js2e6z", "download": "dld3xd4oxj0s9usqmci9vmc8k7y" } } ],
   "plugin": { "identifier": "pinstalled", "name": "Installed Plugin", "author": "Ann" } }
 JSON
 archive=$(as_user "$prefix/bin/veltrano" build "$home/funnel.json") || fail "the command-line build failed"

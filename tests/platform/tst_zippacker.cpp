@@ -106,6 +106,7 @@ private slots:
         QTest::newRow("destination not writable") << "destination";
         QTest::newRow("unreadable file half-way") << "unreadable";
         QTest::newRow("write error half-way") << "write error";
+        QTest::newRow("publish step fails") << "publish";
     }
     void failureLeavesTheEarlierArchive() {
         QFETCH(QString, failure);
@@ -144,9 +145,19 @@ private slots:
             small.rlim_cur = 100 * 1024;
             QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         }
+        // The publish step sees the new archive complete and the earlier one still in place.
+        bool sawBothArchives = failure != "publish";
+        const auto publish = [&] {
+            sawBothArchives = readFile(archive) == before &&
+                              ReadZip(archive + ".part").contains("p1/modules/a-big-image.png");
+            throw BuildError(BuildError::PathFileAccess, "kept nowhere");
+        };
         bool threw = false;
         try {
-            ZipPacker::PackFolder(folder, destination);
+            if (failure == "publish")
+                ZipPacker::PackFolder(folder, destination, publish);
+            else
+                ZipPacker::PackFolder(folder, destination);
         } catch (const BuildError&) {
             threw = true;
         }
@@ -154,6 +165,7 @@ private slots:
             ::setrlimit(RLIMIT_FSIZE, &saved);
 
         QVERIFY(threw);
+        QVERIFY(sawBothArchives);
         QCOMPARE(readFile(archive), before);
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.zip"});
     }

@@ -1,8 +1,10 @@
+#include "NormalUser.h"
 #include "TestAppFolder.h"
 #include "ZipReader.h"
 #include "app/CommandLine.h"
 #include "plugin/FunnelFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -263,17 +265,85 @@ private slots:
         QCOMPARE(app.read("f.json"), savedOnce);
     }
 
-    void aFileThatCannotBeUpdatedStillBuildsWithAWarning() {
+    // A funnel that needs a new identifier or new tokens is built only where the file can keep
+    // them, and refused before anything is written; a complete one builds from a read-only place.
+    // Run as nobody: root may write into a read-only folder.
+    void aFileThatCannotBeWrittenBackIsNotBuilt_data() {
+        QTest::addColumn<QString>("readOnly");
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("read-only file, new funnel") << "file" << false;
+        QTest::newRow("read-only folder, new funnel") << "folder" << false;
+        QTest::newRow("read-only file, complete funnel") << "file" << true;
+        QTest::newRow("read-only folder, complete funnel") << "folder" << true;
+    }
+    void aFileThatCannotBeWrittenBackIsNotBuilt() {
+        QFETCH(QString, readOnly);
+        QFETCH(bool, complete);
         TestAppFolder app;
+        const QString funnel = app.file("ro/f.json");
         app.write("ro/f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
-        QFile(app.file("ro")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-        const Run result = run(app, {"build", app.file("ro/f.json")});
-        QFile(app.file("ro")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        if (!result.err.contains("Warning") && app.read("ro/f.json").contains("identifier"))
-            QSKIP("The folder stays writable (running as root?).");
-        QCOMPARE(result.code, 0);
-        QVERIFY2(result.err.contains("could not be kept"), qPrintable(result.err));
-        QVERIFY(QFile::exists(app.file("output/myplugin.zip")));
+        if (complete) {
+            QCOMPARE(run(app, {"build", funnel}).code, 0);
+            QVERIFY(QFile::remove(app.file("output/myplugin.zip")));
+        }
+        const QByteArray before = app.read("ro/f.json");
+        NormalUser::Own(app.path());
+        const QString locked = readOnly == "file" ? funnel : app.file("ro");
+        QVERIFY(QFile::setPermissions(locked, readOnly == "file" ? QFile::ReadOwner
+                                                                 : QFile::ReadOwner | QFile::ExeOwner));
+        const int code = NormalUser::Run([&] {
+            const Run result = run(app, {"build", funnel});
+            QFile err(app.file("err.txt"));
+            return err.open(QIODevice::WriteOnly) && err.write(result.err.toUtf8()) >= 0 ? result.code : 99;
+        });
+        QFile::setPermissions(app.file("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString err = QString::fromUtf8(app.read("err.txt"));
+
+        QCOMPARE(app.read("ro/f.json"), before);
+        QVERIFY(!QFile::exists(funnel + ".lock"));
+        if (complete) {
+            QVERIFY2(code == 0, qPrintable(err));
+            QVERIFY(ReadZip(app.file("output/myplugin.zip")).size() > 5);
+            return;
+        }
+        QCOMPARE(code, 1);
+        QVERIFY2(err.startsWith(funnel + ": Not built: its new plugin identifier and page tokens could not "
+                                         "be kept in it") &&
+                     err.contains(readOnly == "file" ? "the file is read-only" : "takes no new files"),
+                 qPrintable(err));
+        QVERIFY(QDir(app.file("output")).isEmpty());
+        QVERIFY(QDir(app.file("temp")).isEmpty());
+    }
+
+    // A lock file a killed build left beside the funnel file never keeps the next build out; one
+    // that a build may be making right now does.
+    void aLockLeftBehindIsTakenOver_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("built");
+        QTest::newRow("its process is gone") << QByteArray("2147483646\nveltrano\n\n") << 0 << true;
+        QTest::newRow("torn, two minutes old") << QByteArray() << 120 << true;
+        QTest::newRow("torn, just made") << QByteArray() << 0 << false;
+    }
+    void aLockLeftBehindIsTakenOver() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, built);
+        TestAppFolder app;
+        app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
+        app.write("f.json.lock", content);
+        QFile lock(app.file("f.json.lock"));
+        QVERIFY(lock.open(QIODevice::ReadWrite));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                 QFileDevice::FileModificationTime));
+        lock.close();
+        const Run result = run(app, {"build", app.file("f.json")});
+        QCOMPARE(result.code, built ? 0 : 1);
+        QCOMPARE(QFile::exists(app.file("f.json.lock")), !built);
+        if (!built)
+            QVERIFY2(
+                result.err.startsWith(app.file("f.json") + " is being built or saved by another Veltrano."),
+                qPrintable(result.err));
     }
 
     void onlySmallRegularFunnelFilesAreRead_data() {

@@ -8,6 +8,7 @@
 #include "platform/BuildError.h"
 #include "platform/BuildLock.h"
 #include "platform/KelvrinTools.h"
+#include "plugin/FunnelFile.h"
 #include "plugin/PluginBuilder.h"
 #include "plugin/PluginDetails.h"
 
@@ -164,6 +165,55 @@ private slots:
             built += (outcome[0] == "built") + (outcome[1] == "built");
         }
         QVERIFY(built >= 8);
+    }
+
+    // One new funnel file built from two application folders at once: their own locks never
+    // meet, so the funnel file's lock decides. Whatever the timing, every archive built is the
+    // plugin the file records, with the pages' tokens it records.
+    void oneFunnelFileFromTwoFoldersMakesOnePlugin() {
+        ProgramFolder folders[2];
+        QTemporaryDir shared;
+        const QString funnel = shared.filePath("new.json");
+        int refused = 0;
+        for (int round = 0; round < 10; ++round) {
+            QFile file(funnel);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(
+                R"({"items": [{"slot": 0, "product": "Traffic Magnet Pro"}], "plugin": {"name": "Shared"}})");
+            file.close();
+            QProcess builds[2];
+            for (int i = 0; i < 2; ++i)
+                builds[i].start(folders[i].program, {"build", funnel});
+            for (QProcess& build : builds)
+                QVERIFY(build.waitForFinished(60000));
+
+            QByteArray json;
+            QCOMPARE(FunnelFile::ReadFile(funnel, json), QString());
+            FunnelFileContent content;
+            QCOMPARE(FunnelFile::Parse(json, PluginDetails(), content), QString());
+            const QString identifier = content.details.identifier;
+            QVERIFY(!identifier.isEmpty());
+            int built = 0;
+            for (int i = 0; i < 2; ++i) {
+                const QString archive = folders[i].app.file("output/shared.zip");
+                if (builds[i].exitCode() != 0) {
+                    QVERIFY2(builds[i].readAllStandardError().contains("is being built or saved by another"),
+                             "a build failed for another reason");
+                    QVERIFY(!QFile::exists(archive));
+                    ++refused;
+                    continue;
+                }
+                const auto entries = ReadZip(archive);
+                QVERIFY2(entries.contains(identifier + "/plugin.php"), qPrintable(entries.firstKey()));
+                QVERIFY(entries.value(identifier + "/modules/template/template.php")
+                            .content.contains(content.tokens.sales[0].toUtf8()));
+                QVERIFY(QFile::remove(archive));
+                ++built;
+            }
+            QVERIFY(built >= 1);
+            QVERIFY(!QFile::exists(funnel + ".lock"));
+        }
+        qInfo("%d of 20 builds were refused while the other one ran", refused);
     }
 
     void aHeldLockRefusesTheBuildAndChangesNothing() {

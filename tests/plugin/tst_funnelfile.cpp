@@ -1,3 +1,4 @@
+#include "NormalUser.h"
 #include "TestAppFolder.h"
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
@@ -10,6 +11,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -41,6 +47,20 @@ Loaded parse(const QByteArray& json) {
 
 QByteArray withFrontEnd(const QByteArray& rest) {
     return "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]" + rest + "}";
+}
+
+// `length` letters and digits in a row from the alphabet's position `start`.
+QByteArray varied(int length, int start) {
+    static const QByteArray alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray body;
+    for (int i = 0; i < length; ++i)
+        body += alphabet[(start + i) % alphabet.size()];
+    return body;
+}
+
+QByteArray withTokens(const QByteArray& salesBody, const QByteArray& downloadBody) {
+    return "{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp" + salesBody + "\", \"download\": \"dld" +
+           downloadBody + "\"}}]}";
 }
 
 void compareSlots(const FunnelModel& actual, const FunnelModel& expected) {
@@ -95,7 +115,7 @@ private slots:
             funnel.SetProductText(n, products[n]);
             funnel.SelectProduct(n, catalogue);
             tokens.sales[size_t(n)] = QStringLiteral("sp%1abcdefghijklmnopqrstuvwxyz").arg(n);
-            tokens.download[size_t(n)] = QStringLiteral("dld%1abcdefghijklmnopqrstuvwxyz").arg(n);
+            tokens.download[size_t(n)] = QStringLiteral("dld%1zyxwvutsrqponmlkjihgfedcba").arg(n);
         }
         funnel.SetDownloadUrl(shown.last(), "https://typed.example.com/last.zip");
         const PluginDetails details = distinctDetails();
@@ -124,7 +144,7 @@ private slots:
                   "            \"items\": [ { \"slot\": 0, \"product\": \"Webinar Wealth\", \"download\": "
                   "\"https://d.example.com/0\",\n"
                   "                         \"tokens\": { \"sales\": \"sp0123456789abcdefghij\", "
-                  "\"download\": \"dld0123456789abcdefghij\" } } ],\n"
+                  "\"download\": \"dldklmnopqrstuvwxyz0123\" } } ],\n"
                   "            \"plugin\": { \"identifier\": \"pkeys\", \"name\": \"N\", \"uri\": \"U\", "
                   "\"description\": \"D\",\n"
                   "                        \"version\": \"V\", \"author\": \"A\", \"authorUrl\": \"AU\", "
@@ -137,7 +157,7 @@ private slots:
         QCOMPARE(loaded.content.items[0].download, QString("https://d.example.com/0"));
         QVERIFY(loaded.content.items[0].hasDownload);
         QCOMPARE(loaded.content.tokens.sales[0], QString("sp0123456789abcdefghij"));
-        QCOMPARE(loaded.content.tokens.download[0], QString("dld0123456789abcdefghij"));
+        QCOMPARE(loaded.content.tokens.download[0], QString("dldklmnopqrstuvwxyz0123"));
     }
 
     void fieldsLeftOutKeepTheDefaults() {
@@ -214,7 +234,7 @@ private slots:
             << "needs \"download\"";
         QTest::newRow("token twice")
             << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp11111111111111111111\", "
-                          "\"download\": \"dld11111111111111111111\"}},"
+                          "\"download\": \"dld33333333333333333333\"}},"
                           "{\"slot\": 1, \"tokens\": {\"sales\": \"sp11111111111111111111\", \"download\": "
                           "\"dld22222222222222222222\"}}]}")
             << "Slot 1: the token \"sp11111111111111111111\" is used twice.";
@@ -224,6 +244,48 @@ private slots:
         QFETCH(QString, message);
         const Loaded loaded = parse(json);
         QVERIFY2(loaded.problem.contains(message), qPrintable(loaded.problem));
+    }
+
+    // Each row holds its key twice, or, with an empty path, equal keys in different objects.
+    void duplicateKeysAreRefusedByPath_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("top level") << withFrontEnd(", \"items\": []") << "items";
+        QTest::newRow("plugin field") << withFrontEnd(", \"plugin\": {\"identifier\": \"pA\", \"name\": "
+                                                      "\"N\", \"identifier\": \"pB\"}")
+                                      << "plugin.identifier";
+        QTest::newRow("second item") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar "
+                                                   "Wealth\"}, {\"slot\": 1, \"product\": \"A\", "
+                                                   "\"product\": \"B\"}]}")
+                                     << "items[1].product";
+        QTest::newRow("inside tokens")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"x\", \"sales\": \"y\"}}]}")
+            << "items[0].tokens.sales";
+        QTest::newRow("spelt with an escape")
+            << withFrontEnd(", \"plugin\": {\"name\": \"A\", \"n\\u0061me\": \"B\"}") << "plugin.name";
+        QTest::newRow("after a nested list")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], \"x\": [[1, "
+                          "{\"a\": 1}], {\"a\": 2, \"a\": 3}]}")
+            << "x[1].a";
+        QTest::newRow("same key in two objects")
+            << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}, {\"slot\": 1, "
+                          "\"product\": \"Webinar Wealth\"}], \"plugin\": {\"name\": \"N\"}, \"name\": 1}")
+            << "";
+        QTest::newRow("key text inside a value")
+            << withFrontEnd(", \"plugin\": {\"description\": \"{\\\"items\\\": 1, \\\"x\\\": \\\"\", "
+                            "\"name\": \"\\\\\"}")
+            << "";
+        QTest::newRow("keys differing in case") << withFrontEnd(", \"Items\": 1") << "";
+    }
+    void duplicateKeysAreRefusedByPath() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, path);
+        const Loaded loaded = parse(json);
+        if (path.isEmpty())
+            QVERIFY2(loaded.problem.isEmpty(), qPrintable(loaded.problem));
+        else
+            QCOMPARE(loaded.problem,
+                     QStringLiteral("The funnel file gives \"%1\" twice; keep only one of them.").arg(path));
     }
 
     void tokenLengthLimit_data() {
@@ -237,10 +299,44 @@ private slots:
     void tokenLengthLimit() {
         QFETCH(int, digits);
         QFETCH(bool, accepted);
-        const QByteArray tail(digits, '7');
-        const Loaded loaded = parse("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp" + tail +
-                                    "\", \"download\": \"dld" + tail + "\"}}]}");
+        const Loaded loaded = parse(withTokens(varied(digits, 0), varied(digits, 1)));
         QCOMPARE(loaded.problem.isEmpty(), accepted);
+    }
+
+    // A message empty for a row means the tokens are accepted.
+    void weakTokensAreRefusedByName_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("strong") << withTokens(varied(24, 0), varied(24, 5)) << "";
+        QTest::newRow("one character")
+            << withTokens(QByteArray(24, 'a'), varied(24, 5))
+            << "Slot 0: the sales token \"spaaaaaaaaaaaaaaaaaaaaaaaa\" is too easy to guess: its random "
+               "part has 1 different characters, at least 7 are needed.";
+        QTest::newRow("six different") << withTokens(varied(24, 0), QByteArray("abcdef").repeated(4))
+                                       << "download token \"dldabcdefabcdefabcdefabcdef\" is too easy";
+        QTest::newRow("seven different")
+            << withTokens(varied(24, 0), QByteArray("abcdefg").repeated(3) + "abc") << "";
+        QTest::newRow("download repeats the sales body")
+            << withTokens(varied(24, 3), varied(24, 3))
+            << QString("Slot 0: the download token \"dld" + varied(24, 3) +
+                       "\" has the same random part as the sales token of slot 0; every token needs its own. "
+                       "Delete that item's \"tokens\"");
+        QTest::newRow("shared across slots")
+            << "{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp" + varied(24, 0) +
+                   "\", \"download\": \"dld" + varied(24, 1) +
+                   "\"}}, {\"slot\": 1, \"tokens\": {\"sales\": \"sp" + varied(24, 1) +
+                   "\", \"download\": \"dld" + varied(24, 2) + "\"}}]}"
+            << QString("Slot 1: the sales token \"sp" + varied(24, 1) +
+                       "\" has the same random part as the download token of slot 0");
+    }
+    void weakTokensAreRefusedByName() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, message);
+        const Loaded loaded = parse(json);
+        if (message.isEmpty())
+            QVERIFY2(loaded.problem.isEmpty(), qPrintable(loaded.problem));
+        else
+            QVERIFY2(loaded.problem.contains(message), qPrintable(loaded.problem));
     }
 
     void unknownFieldsAreKeptOnSaving() {
@@ -323,6 +419,90 @@ private slots:
         QCOMPARE(FunnelFile::ReadFile(path, bytes), QString());
         QCOMPARE(bytes, QByteArray("old"));
     }
+
+#ifdef Q_OS_UNIX
+    // What the user set on the file outlives a save: its owner, permissions, other names and the
+    // link it is reached by. "user" is the user the save runs as (nobody, when the test runs as
+    // root); "root" another user's file.
+    void savingKeepsWhatTheUserSet_data() {
+        QTest::addColumn<bool>("asRoot");
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("secondName");
+        QTest::addColumn<bool>("throughLink");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("own file") << false << "user" << 0640 << 0755 << false << false << "replaced";
+        QTest::newRow("own file with a second name")
+            << false << "user" << 0640 << 0755 << true << false << "in place";
+        QTest::newRow("through a symbolic link")
+            << false << "user" << 0600 << 0755 << false << true << "replaced";
+        QTest::newRow("another user's file in a shared folder")
+            << false << "root" << 0666 << 01777 << false << false << "in place";
+        QTest::newRow("read-only file") << false << "user" << 0444 << 0755 << false << false << "refused";
+        QTest::newRow("read-only folder") << false << "user" << 0644 << 0555 << false << false << "refused";
+        QTest::newRow("another user's file not writable")
+            << false << "root" << 0644 << 01777 << false << false << "refused";
+        QTest::newRow("root keeps the user's owner")
+            << true << "user" << 0640 << 0755 << false << false << "replaced";
+        QTest::newRow("root and a read-only file")
+            << true << "user" << 0444 << 0755 << false << false << "refused";
+    }
+    void savingKeepsWhatTheUserSet() {
+        QFETCH(bool, asRoot);
+        QFETCH(QString, owner);
+        QFETCH(int, fileMode);
+        QFETCH(int, folderMode);
+        QFETCH(bool, secondName);
+        QFETCH(bool, throughLink);
+        QFETCH(QString, outcome);
+        if ((asRoot || owner == "root") && !NormalUser::IsRoot())
+            QSKIP("needs root to set up");
+        QTemporaryDir base;
+        QVERIFY(QFile::setPermissions(base.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                       QFile::ReadOther | QFile::ExeOther));
+        const QString folder = base.filePath("f");
+        const QString file = folder + "/funnel.json";
+        QVERIFY(QDir().mkdir(folder));
+        QCOMPARE(FunnelFile::WriteFile(file, "old content"), QString());
+        const auto encoded = [](const QString& path) { return QFile::encodeName(path); };
+        if (secondName)
+            QCOMPARE(::link(encoded(file), encoded(folder + "/second.json")), 0);
+        const QString path = throughLink ? base.filePath("link.json") : file;
+        if (throughLink)
+            QVERIFY(QFile::link(file, path));
+        const uid_t uid = owner == "root" ? 0 : NormalUser::Uid();
+        const gid_t gid = owner == "root" ? 0 : NormalUser::Gid();
+        for (const QString& name : {file, folder})
+            QCOMPARE(::chown(encoded(name), uid, gid), 0);
+        QCOMPARE(::chmod(encoded(file), mode_t(fileMode)), 0);
+        QCOMPARE(::chmod(encoded(folder), mode_t(folderMode)), 0);
+        struct stat before {};
+        QCOMPARE(::stat(encoded(file), &before), 0);
+
+        const auto save = [&] { return FunnelFile::WriteFile(path, "new content").isEmpty() ? 0 : 1; };
+        const int result = asRoot ? save() : NormalUser::Run(save);
+        ::chmod(encoded(folder), 0755);
+
+        struct stat after {};
+        QCOMPARE(::stat(encoded(file), &after), 0);
+        QCOMPARE(result, outcome == "refused" ? 1 : 0);
+        QByteArray bytes;
+        QCOMPARE(FunnelFile::ReadFile(file, bytes), QString());
+        QCOMPARE(bytes, outcome == "refused" ? QByteArray("old content") : QByteArray("new content"));
+        QCOMPARE(after.st_ino == before.st_ino, outcome != "replaced");
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_nlink, before.st_nlink);
+        if (secondName) {
+            QCOMPARE(FunnelFile::ReadFile(folder + "/second.json", bytes), QString());
+            QCOMPARE(bytes, QByteArray("new content"));
+        }
+        QCOMPARE(QFileInfo(path).isSymLink(), throughLink);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), secondName ? 2 : 1);
+    }
+#endif
 };
 
 QTEST_APPLESS_MAIN(tst_FunnelFile)

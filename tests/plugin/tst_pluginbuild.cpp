@@ -3,6 +3,7 @@
 #include "ZipReader.h"
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
+#include "generate/FunnelTokens.h"
 #include "platform/BuildError.h"
 #include "platform/KelvrinTools.h"
 #include "plugin/PluginBuilder.h"
@@ -308,6 +309,44 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(BuildError,
                                  PluginBuilder(app.path(), tools, messages).Build(*funnel, details("px")));
         QCOMPARE(files(app.file("output")), (QStringList{"myplugin.zip", "myplugin.zip/mine.txt"}));
+    }
+
+    // The publish step gets the tokens the plugin was built with; when it fails, the earlier
+    // archive stays and nothing of the build is left.
+    void thePublishStepCanStopThePublishing_data() {
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("publish step succeeds") << false;
+        QTest::newRow("publish step fails") << true;
+    }
+    void thePublishStepCanStopThePublishing() {
+        QFETCH(bool, fails);
+        TestAppFolder app;
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 5));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        PluginBuilder builder(app.path(), tools, messages);
+        builder.Build(*funnel, details("pold"));
+        const QByteArray before = app.read("output/myplugin.zip");
+
+        FunnelTokens tokens, seen;
+        const auto publish = [&](const FunnelTokens& used) {
+            seen = used;
+            if (fails)
+                throw BuildError(BuildError::PathFileAccess, "the funnel file is read-only");
+        };
+        try {
+            builder.Build(*funnel, details("pnew"), &tokens, publish);
+            QVERIFY(!fails);
+            QCOMPARE(seen, tokens);
+            QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pnew/plugin.php"));
+        } catch (const BuildError& error) {
+            QVERIFY(fails);
+            QCOMPARE(error.description(), QString("the funnel file is read-only"));
+            QCOMPARE(app.read("output/myplugin.zip"), before);
+            QCOMPARE(tokens, FunnelTokens());
+        }
+        QVERIFY(!seen.sales[4].isEmpty());
+        QCOMPARE(files(app.file("output")), QStringList{"myplugin.zip"});
     }
 
     void leftoverTemporaryArchivesAreRemoved() {
