@@ -25,8 +25,9 @@ FunnelDocument::FunnelDocument(const ProductCatalogue& catalogue, QSettings* set
 }
 
 QString FunnelDocument::Caption(const QString& base) const {
+    // A new funnel that was changed is marked too: quitting asks to save it.
     if (m_filePath.isEmpty())
-        return base;
+        return m_modified ? QStringLiteral("*Untitled - ") + base : base;
     return (m_modified ? QStringLiteral("*") : QString()) + QFileInfo(m_filePath).fileName() +
            QStringLiteral(" - ") + base;
 }

@@ -1,6 +1,7 @@
 #include "platform/QtMessages.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 void QtMessages::Show(const QString& title, const QString& text, Icon icon) {
     const QMessageBox::Icon boxIcon = icon == Icon::Critical  ? QMessageBox::Critical
@@ -14,6 +15,10 @@ Messages::SaveAnswer QtMessages::AskToSave(const QString& title, const QString& 
     QMessageBox box(QMessageBox::Warning, title, text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_parent);
     box.setDefaultButton(QMessageBox::Save);
+    // Alt+S, Alt+D and Alt+C answer from the keyboard, as every other button of the program.
+    box.button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("&Discard"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("&Cancel"));
     switch (box.exec()) {
     case QMessageBox::Save:
         return SaveAnswer::Save;

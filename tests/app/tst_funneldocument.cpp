@@ -71,8 +71,8 @@ private slots:
         Fixture f;
         QCOMPARE(f.document.Caption(kBase), kBase);
         f.pick(0, "Webinar Wealth");
-        // No file: the caption stays exactly the program's.
-        QCOMPARE(f.document.Caption(kBase), kBase);
+        // No file yet: marked as changed all the same, since quitting asks to save it.
+        QCOMPARE(f.document.Caption(kBase), "*Untitled - " + kBase);
         QCOMPARE(f.document.SaveAs(f.app.file("my funnel.json")), QString());
         QCOMPARE(f.document.Caption(kBase), "my funnel.json - " + kBase);
         f.pick(0, "SEO Rank Booster");

@@ -5,6 +5,7 @@
 #include "funnel/FunnelItemPanel.h"
 #include "funnel/FunnelModel.h"
 #include "platform/KelvrinTools.h"
+#include "platform/QtMessages.h"
 #include "plugin/frmConvert.h"
 
 #include <QAbstractButton>
@@ -259,7 +260,8 @@ private slots:
         QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
         QVERIFY(model.Save() == filled);
         QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(model.Slot(1).txtProductDownloadUrl, QString("https://downloads.example.com/myproducts/demo-product.zip"));
+        QCOMPARE(model.Slot(1).txtProductDownloadUrl,
+                 QString("https://downloads.example.com/myproducts/demo-product.zip"));
         QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(model.Slot(1).cboProduct, QString());
         QTest::keyClick(&f.window, Qt::Key_Z, Qt::ControlModifier);
@@ -270,6 +272,33 @@ private slots:
         QVERIFY(!model.IsPresent(1));
         f.window.mnuUndo->trigger();
         QVERIFY(model.Save() == filled);
+    }
+
+    void saveQuestionAnswersToAltKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Messages::SaveAnswer>("answer");
+        QTest::newRow("Alt+S") << int(Qt::Key_S) << Messages::SaveAnswer::Save;
+        QTest::newRow("Alt+D") << int(Qt::Key_D) << Messages::SaveAnswer::Discard;
+        QTest::newRow("Alt+C") << int(Qt::Key_C) << Messages::SaveAnswer::Cancel;
+    }
+    void saveQuestionAnswersToAltKeys() {
+        QFETCH(int, key);
+        QFETCH(Messages::SaveAnswer, answer);
+        QTimer::singleShot(0, [key] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->activateWindow();
+                if (QTest::qWaitForWindowActive(modal))
+                    QTest::keyClick(modal, Qt::Key(key), Qt::AltModifier);
+            }
+        });
+        // Escape, should the letter do nothing, so that the test ends either way.
+        QTimer::singleShot(2000, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        QtMessages messages;
+        const Messages::SaveAnswer given = messages.AskToSave("Save Funnel", "Do you want to save?");
+        QCOMPARE(int(given), int(answer));
     }
 
     void ctrlQClosesEveryWindow() {
