@@ -3,13 +3,19 @@
 # user without a mouse would, then quits with Ctrl+Q.
 #   drive-window.sh PATH/TO/veltrano
 set -euo pipefail
+# Under load the display can come up after xvfb-run hands over: wait for it before the program.
+for _ in $(seq 1 100); do
+  xdotool getdisplaygeometry >/dev/null 2>&1 && break
+  sleep 0.1
+done
+xdotool getdisplaygeometry >/dev/null || { echo "the display $DISPLAY never came up" >&2; exit 1; }
 "$1" -style Fusion &
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 
 window_named() { # title regex -> window id, once the window is shown
   local id=""
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
