@@ -5,6 +5,7 @@
 #include "funnel/ConnectorPicture.h"
 #include "funnel/FunnelItemPanel.h"
 #include "funnel/frmProductViewer.h"
+#include "generate/FunnelChecks.h"
 #include "generate/FunnelGenerator.h"
 #include "platform/LinkButton.h"
 #include "platform/Messages.h"
@@ -408,8 +409,13 @@ void frmFunnels::FillProductLists() {
 }
 
 void frmFunnels::ShowModel() {
-    for (FunnelItemPanel* itemPanel : m_panels)
-        itemPanel->ShowState(model());
+    for (int n = 0; n < FunnelModel::SlotCount; ++n) {
+        m_panels[size_t(n)]->ShowState(model());
+        // A product's problem shows when it is picked, not only once the details are typed.
+        const bool picked = model().IsPresent(n) && !model().Slot(n).cboProduct.isEmpty();
+        m_panels[size_t(n)]->ShowProblem(
+            picked ? ItemRefusal(model(), n, m_catalogue, QStringLiteral("this product")) : QString());
+    }
     for (int c = 0; c < FunnelModel::ConnectorCount; ++c)
         m_connectors[size_t(c)]->setVisible(model().IsConnectorShown(c));
 }
@@ -433,6 +439,14 @@ void frmFunnels::cmdCreate_Click() {
             QStringLiteral("Missing Info"),
             QStringLiteral(
                 "Please verify that you've selected a product for each one of your funnel items."));
+        return;
+    }
+    QStringList problems;
+    for (int n : model().PresentSlots())
+        if (const QString problem = ItemRefusal(model(), n, m_catalogue); !problem.isEmpty())
+            problems << problem;
+    if (!problems.isEmpty()) {
+        m_messages.Show(QStringLiteral("Important"), problems.join(QStringLiteral("\n\n")));
         return;
     }
     if (!m_convert) {

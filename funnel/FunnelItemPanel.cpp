@@ -70,6 +70,15 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     caption(QStringLiteral("Product Download &Url:"), Twips(left, 1620, 2985, 330), txtProductDownloadUrl,
             this);
 
+    // Between the address and the buttons; the whole text is its tooltip and is read out with
+    // the fields it is about.
+    lblProblem = new QLabel(this);
+    lblProblem->setObjectName(QStringLiteral("lblProblem"));
+    lblProblem->setGeometry(Twips(left, 2415, 4110, 315));
+    lblProblem->setStyleSheet(QStringLiteral("color: #ffe14d; background: transparent;"));
+    lblProblem->setAccessibleName(QStringLiteral("Problem with %1").arg(FunnelModel::Title(slot)));
+    lblProblem->hide();
+
     QFont buttonFont = font();
     buttonFont.setPointSizeF(buttonFont.pointSizeF() * 8 / 9);
     if (slot == 0 || slot == 1) {
@@ -119,4 +128,14 @@ void FunnelItemPanel::ShowState(const FunnelModel& model) {
         cmdAddUpsell->setEnabled(model.IsAddUpsellEnabled(m_slot));
     if (cmdAddDownsell)
         cmdAddDownsell->setEnabled(model.IsAddDownsellEnabled(m_slot));
+}
+
+void FunnelItemPanel::ShowProblem(const QString& problem) {
+    lblProblem->setVisible(!problem.isEmpty());
+    lblProblem->setToolTip(problem);
+    lblProblem->setAccessibleDescription(problem);
+    lblProblem->setText(lblProblem->fontMetrics().elidedText(QChar(0x26A0) + QLatin1Char(' ') + problem,
+                                                             Qt::ElideRight, lblProblem->width()));
+    for (QWidget* field : std::initializer_list<QWidget*>{cboProduct, txtProductDownloadUrl})
+        field->setAccessibleDescription(problem);
 }

@@ -18,6 +18,8 @@ public:
     FunnelItemPanel(int slot, QWidget* parent = nullptr);
 
     void ShowState(const FunnelModel& model);
+    // Why the item's product can't be built, beside the product list; empty hides it.
+    void ShowProblem(const QString& problem);
 
     int slot() const { return m_slot; }
     QLabel* lblProductName = nullptr;
@@ -27,6 +29,7 @@ public:
     QLineEdit* txtProductDownloadUrl = nullptr;
     QPushButton* cmdAddUpsell = nullptr;
     QPushButton* cmdAddDownsell = nullptr;
+    QLabel* lblProblem = nullptr;
 
 signals:
     void productPicked(int slot, const QString& product);

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -278,6 +279,51 @@ private slots:
             QTRY_VERIFY(!form);
         else
             QVERIFY(form && form->isVisible());
+    }
+
+    // A product's problem shows in its panel as soon as it is picked, and Convert names it.
+    void productProblemsShowWhenPicked_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QByteArray>("download");
+        QTest::addColumn<QString>("problem");
+        const QByteArray web("https://d.example.com/a.zip");
+        QTest::newRow("blank in the folder name")
+            << "two words"
+            << "Two Words" << web << "its folder \"two words\" has a blank in its name";
+        QTest::newRow("no web address")
+            << "kit"
+            << "Kit" << QByteArray("ftp://d.example.com/a.zip") << "must be a web address";
+        QTest::newRow("no image") << "noimage"
+                                  << "Noimage" << web << "has no sales page image";
+        QTest::newRow("sound") << "good"
+                               << "Good" << web + "\n"
+                               << "";
+    }
+    void productProblemsShowWhenPicked() {
+        QFETCH(QString, folder);
+        QFETCH(QString, product);
+        QFETCH(QByteArray, download);
+        QFETCH(QString, problem);
+        Fixture f;
+        f.app.write("myproducts/" + folder + "/download.txt", download);
+        if (folder != "noimage")
+            f.app.write("myproducts/" + folder + "/salespage.jpg",
+                        f.app.read("myproducts/demo-product/salespage.jpg"));
+        f.window = f.open();
+        f.pick(0, "My Products: " + product);
+        QLabel* shown = f.window->panel(0)->lblProblem;
+        QCOMPARE(!shown->isHidden(), !problem.isEmpty());
+        QVERIFY2(shown->toolTip().contains(problem), qPrintable(shown->toolTip()));
+        QCOMPARE(f.window->panel(0)->cboProduct->accessibleDescription(), shown->toolTip());
+
+        f.messages.shown.clear();
+        QTest::mouseClick(f.window->cmdCreate, Qt::LeftButton);
+        QCOMPARE(f.window->convertWindow() == nullptr, !problem.isEmpty());
+        if (!problem.isEmpty())
+            QVERIFY2(f.messages.lastText().contains("(Front End Offer)") &&
+                         f.messages.lastText().contains(problem),
+                     qPrintable(f.messages.lastText()));
     }
 
     void openAndSaveProblemsAreShown() {
