@@ -184,3 +184,7 @@ void FunnelModel::Restore(const State& state) {
     txtMyProductDownloadUrl = state.txtMyProductDownloadUrl;
     emit changed();
 }
+
+QString FunnelModel::ItemName(int slot) {
+    return QStringLiteral("%1 (slot %2)").arg(Title(slot)).arg(slot);
+}

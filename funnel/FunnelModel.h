@@ -37,6 +37,8 @@ public:
     void Clear();
 
     static QString Title(int slot);
+    // How messages name an item: "Upsell #1 (slot 1)".
+    static QString ItemName(int slot);
     static int Parent(int slot);
 
     bool IsPresent(int slot) const;

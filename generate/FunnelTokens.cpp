@@ -1,5 +1,6 @@
 #include "generate/FunnelTokens.h"
 
+#include "funnel/FunnelModel.h"
 #include "platform/KelvrinTools.h"
 
 #include <QHash>
@@ -84,20 +85,19 @@ QString TokenWeakness(const FunnelTokens& tokens) {
             continue;
         }
         if (owner->token == t.token)
-            return QStringLiteral("Slot %1: the token \"%2\" is used twice.").arg(t.slot).arg(t.token);
-        return QStringLiteral("Slot %1: the %2 token \"%3\" has the same random part as the %4 token of "
-                              "slot %5; every token needs its own.")
-            .arg(t.slot)
-            .arg(QLatin1String(t.kind), t.token, QLatin1String(owner->kind))
-            .arg(owner->slot);
+            return QStringLiteral("%1: the token \"%2\" is used twice.")
+                .arg(FunnelModel::ItemName(t.slot), t.token);
+        return QStringLiteral("%1: the %2 token \"%3\" has the same random part as the %4 token of "
+                              "%5; every token needs its own.")
+            .arg(FunnelModel::ItemName(t.slot), QLatin1String(t.kind), t.token, QLatin1String(owner->kind),
+                 FunnelModel::ItemName(owner->slot));
     }
     for (const Named& t : all) {
         const int distinct = distinctCharacters(QStringView(t.token).mid(t.prefix.size()));
         if (distinct < kTokenMinimumDistinct)
-            return QStringLiteral("Slot %1: the %2 token \"%3\" is too easy to guess: its random part has "
+            return QStringLiteral("%1: the %2 token \"%3\" is too easy to guess: its random part has "
                                   "%4 different characters, at least %5 are needed.")
-                .arg(t.slot)
-                .arg(QLatin1String(t.kind), t.token)
+                .arg(FunnelModel::ItemName(t.slot), QLatin1String(t.kind), t.token)
                 .arg(distinct)
                 .arg(kTokenMinimumDistinct);
     }

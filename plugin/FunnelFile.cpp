@@ -46,7 +46,7 @@ QString wrongType(const QString& where, const QString& expected, const QJsonValu
 
 // A token becomes a PHP string and part of a page address: only well-formed ones are taken.
 QString parseTokens(int slot, const QJsonValue& value, FunnelTokens& tokens) {
-    const QString where = QStringLiteral("Slot %1: \"tokens\"").arg(slot);
+    const QString where = FunnelModel::ItemName(slot) + QStringLiteral(": \"tokens\"");
     if (!value.isObject())
         return wrongType(where, QStringLiteral("an object"), value);
     const QJsonObject object = value.toObject();
@@ -73,18 +73,19 @@ QString parseItem(const QJsonValue& value, int position, FunnelFileContent& cont
     if (!slotValue.isDouble() || slot < 0 || slot >= FunnelModel::SlotCount || slotValue.toDouble() != slot)
         return QStringLiteral("Every item needs a \"slot\" from 0 to 4.");
     if (content.items.contains(slot))
-        return QStringLiteral("Slot %1 is listed twice.").arg(slot);
+        return QStringLiteral("%1 is listed twice.").arg(FunnelModel::ItemName(slot));
 
     FunnelFileItem item;
     const QJsonValue product = object.value(kProduct);
     if (!product.isUndefined() && !product.isString())
-        return wrongType(QStringLiteral("Slot %1: \"product\"").arg(slot), QStringLiteral("text"), product);
+        return wrongType(FunnelModel::ItemName(slot) + QStringLiteral(": \"product\""),
+                         QStringLiteral("text"), product);
     item.product = product.toString();
     const QJsonValue download = object.value(kDownload);
     if (!download.isUndefined()) {
         if (!download.isString())
-            return wrongType(QStringLiteral("Slot %1: \"download\"").arg(slot), QStringLiteral("text"),
-                             download);
+            return wrongType(FunnelModel::ItemName(slot) + QStringLiteral(": \"download\""),
+                             QStringLiteral("text"), download);
         item.download = download.toString();
         item.hasDownload = true;
     }
@@ -212,7 +213,8 @@ QString FunnelFile::Apply(const FunnelFileContent& content, const ProductCatalog
                           const QStringList& productChoices, FunnelModel& funnel) {
     for (auto it = content.items.cbegin(); it != content.items.cend(); ++it)
         if (!it->product.isEmpty() && !productChoices.contains(it->product))
-            return QStringLiteral("Slot %1: unknown product \"%2\".").arg(it.key()).arg(it->product);
+            return QStringLiteral("%1: unknown product \"%2\".")
+                .arg(FunnelModel::ItemName(it.key()), it->product);
 
     funnel.Clear();
     funnel.SetProductChoices(productChoices);

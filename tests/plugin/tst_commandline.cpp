@@ -154,7 +154,7 @@ private slots:
         QCOMPARE(result.code, 1);
         QCOMPARE(result.out, app.file("output/first.zip") + "\n" + app.file("output/second.zip") + "\n");
         QVERIFY2(result.err.contains(app.file("broken.json") +
-                                     ": Slot 0: \"download\" must be text, not a number."),
+                                     ": Front End Offer (slot 0): \"download\" must be text, not a number."),
                  qPrintable(result.err));
         QVERIFY2(result.err.contains(app.file("missing.json") + " does not exist"), qPrintable(result.err));
         QVERIFY(ReadZip(app.file("output/first.zip")).contains("pfirst/plugin.php"));

@@ -182,7 +182,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("download number")
             << QByteArray("{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\", \"download\": 5}]}")
-            << "Slot 0: \"download\" must be text, not a number.";
+            << "Front End Offer (slot 0): \"download\" must be text, not a number.";
         QTest::newRow("identifier number") << withFrontEnd(", \"plugin\": {\"identifier\": 5}")
                                            << "\"identifier\" in \"plugin\" must be text, not a number.";
         QTest::newRow("author null") << withFrontEnd(", \"plugin\": {\"authorUrl\": null}")
@@ -190,7 +190,7 @@ private slots:
         QTest::newRow("plugin text") << withFrontEnd(", \"plugin\": \"x\"")
                                      << "\"plugin\" must be an object, not text.";
         QTest::newRow("product list") << QByteArray("{\"items\": [{\"slot\": 0, \"product\": [\"a\"]}]}")
-                                      << "Slot 0: \"product\" must be text, not a list.";
+                                      << "Front End Offer (slot 0): \"product\" must be text, not a list.";
         QTest::newRow("items object")
             << QByteArray("{\"items\": {}}") << "\"items\" must be a list, not an object.";
         QTest::newRow("item text") << QByteArray("{\"items\": [\"Webinar Wealth\"]}")
@@ -215,16 +215,16 @@ private slots:
         QTest::newRow("tokens text")
             << QByteArray(
                    "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\", \"tokens\": \"sp1\"}]}")
-            << "Slot 0: \"tokens\" must be an object, not text.";
+            << "Front End Offer (slot 0): \"tokens\" must be an object, not text.";
         QTest::newRow("token without prefix")
             << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"1111111111111111111111\", "
                           "\"download\": \"dld11111111111111111111\"}}]}")
-            << "Slot 0: \"tokens\" needs \"sales\"";
+            << "Front End Offer (slot 0): \"tokens\" needs \"sales\"";
         QTest::newRow("token with code")
             << QByteArray(
                    "{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": "
                    "\"sp11111111111111111111\", \"download\": \"dld11111111111111111111\\\"; exit;\"}}]}")
-            << "Slot 0: \"tokens\" needs \"download\"";
+            << "Front End Offer (slot 0): \"tokens\" needs \"download\"";
         QTest::newRow("token upper case")
             << QByteArray("{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"spAAAAAAAAAAAAAAAAAAAA\", "
                           "\"download\": \"dld11111111111111111111\"}}]}")
@@ -237,7 +237,7 @@ private slots:
                           "\"download\": \"dld33333333333333333333\"}},"
                           "{\"slot\": 1, \"tokens\": {\"sales\": \"sp11111111111111111111\", \"download\": "
                           "\"dld22222222222222222222\"}}]}")
-            << "Slot 1: the token \"sp11111111111111111111\" is used twice.";
+            << "Upsell #1 (slot 1): the token \"sp11111111111111111111\" is used twice.";
     }
     void wrongTypesAreRefusedByName() {
         QFETCH(QByteArray, json);
@@ -310,7 +310,7 @@ private slots:
         QTest::newRow("strong") << withTokens(varied(24, 0), varied(24, 5)) << "";
         QTest::newRow("one character")
             << withTokens(QByteArray(24, 'a'), varied(24, 5))
-            << "Slot 0: the sales token \"spaaaaaaaaaaaaaaaaaaaaaaaa\" is too easy to guess: its random "
+            << "Front End Offer (slot 0): the sales token \"spaaaaaaaaaaaaaaaaaaaaaaaa\" is too easy to guess: its random "
                "part has 1 different characters, at least 7 are needed.";
         QTest::newRow("six different") << withTokens(varied(24, 0), QByteArray("abcdef").repeated(4))
                                        << "download token \"dldabcdefabcdefabcdefabcdef\" is too easy";
@@ -318,16 +318,16 @@ private slots:
             << withTokens(varied(24, 0), QByteArray("abcdefg").repeated(3) + "abc") << "";
         QTest::newRow("download repeats the sales body")
             << withTokens(varied(24, 3), varied(24, 3))
-            << QString("Slot 0: the download token \"dld" + varied(24, 3) +
-                       "\" has the same random part as the sales token of slot 0; every token needs its own. "
+            << QString("Front End Offer (slot 0): the download token \"dld" + varied(24, 3) +
+                       "\" has the same random part as the sales token of Front End Offer (slot 0); every token needs its own. "
                        "Delete that item's \"tokens\"");
         QTest::newRow("shared across slots")
             << "{\"items\": [{\"slot\": 0, \"tokens\": {\"sales\": \"sp" + varied(24, 0) +
                    "\", \"download\": \"dld" + varied(24, 1) +
                    "\"}}, {\"slot\": 1, \"tokens\": {\"sales\": \"sp" + varied(24, 1) +
                    "\", \"download\": \"dld" + varied(24, 2) + "\"}}]}"
-            << QString("Slot 1: the sales token \"sp" + varied(24, 1) +
-                       "\" has the same random part as the download token of slot 0");
+            << QString("Upsell #1 (slot 1): the sales token \"sp" + varied(24, 1) +
+                       "\" has the same random part as the download token of Front End Offer (slot 0)");
     }
     void weakTokensAreRefusedByName() {
         QFETCH(QByteArray, json);
@@ -375,7 +375,7 @@ private slots:
                                     "{\"slot\": 1, \"product\": \"My Products: Gone\"}]}");
         QVERIFY(loaded.problem.isEmpty());
         QCOMPARE(FunnelFile::Apply(loaded.content, catalogue, choices, funnel),
-                 QString("Slot 1: unknown product \"My Products: Gone\"."));
+                 QString("Upsell #1 (slot 1): unknown product \"My Products: Gone\"."));
         QCOMPARE(funnel.PresentSlots(), QList<int>{0});
         QCOMPARE(funnel.Slot(0).cboProduct, QString("Webinar Wealth"));
     }
