@@ -41,10 +41,13 @@ int main(int argc, char* argv[]) {
     for (const char* size : {"32x32", "64x64", "256x256"})
         icon.addFile(QStringLiteral(":/veltrano/%1.png").arg(QLatin1String(size)));
     QApplication::setWindowIcon(icon);
-    QSettings settings;
+    const AppRoots roots = rootsOfThisProgram();
+    // A portable copy carries its settings along; every copy keeps its own recent files.
+    QSettings settings =
+        roots.SettingsFile().isEmpty() ? QSettings() : QSettings(roots.SettingsFile(), QSettings::IniFormat);
     QtMessages messages;
     DesktopShell shell;
-    frmFunnels window(rootsOfThisProgram(), messages, shell, &settings);
+    frmFunnels window(roots, messages, shell, &settings);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.FitInto(screen->availableGeometry());
     window.show();

@@ -104,6 +104,10 @@ AppRoots AppRoots::ForExecutable(const QString& executableFolder, const QString&
     return roots;
 }
 
+QString AppRoots::SettingsFile() const {
+    return m_single ? m_shipped + QStringLiteral("/settings.ini") : QString();
+}
+
 AppRoots AppRoots::WithStagedOutput() const {
     AppRoots roots = *this;
     if (!m_single) {

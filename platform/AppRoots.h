@@ -31,6 +31,9 @@ public:
     const QString& WorkArea() const { return m_workArea; }
     // Receives the plugin folders and the finished archives.
     const QString& Output() const { return m_output; }
+    // Where a portable copy keeps its settings, in its own folder; empty for an installed
+    // program, whose settings go where the system keeps the user's.
+    QString SettingsFile() const;
     // The folders the program writes below; nothing outside them is ever removed.
     const QStringList& WritableRoots() const { return m_writableRoots; }
 

@@ -74,6 +74,7 @@ private slots:
         QCOMPARE(roots.WorkArea(), QString("/opt/app/temp"));
         QCOMPARE(roots.Output(), QString("/opt/app/output"));
         QCOMPARE(roots.WritableRoots(), QStringList{"/opt/app"});
+        QCOMPARE(roots.SettingsFile(), QString("/opt/app/settings.ini"));
     }
 
     void executableFolderDecidesTheLayout_data() {
@@ -130,6 +131,7 @@ private slots:
             QCOMPARE(roots.PrepareUserFolders(), roots.Problem());
             QCOMPARE(snapshot(m_home.path()), before);
         }
+        QCOMPARE(roots.SettingsFile().isEmpty(), !single);
         if (single)
             return;
         QCOMPARE(roots.MyProducts(), m_home.path() + "/.local/share/veltrano/myproducts");
