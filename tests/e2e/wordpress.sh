@@ -9,7 +9,10 @@
 # the images, the editor boxes, saving through the edit form, the save guards
 # (nonce, capability, HTML filtering, autosave), the funnel statistics (counting
 # under parallel requests, who is counted, the edit screen, reset), the default page, pretty
-# addresses, and that nothing logs a PHP error from a plugin file.
+# addresses, that nothing logs a PHP error from a plugin file, and that the funnel pages and screens
+# log no PHP message at all beyond the same requests with the plugin inactive, in the default theme
+# and in a classic test theme of its own (themes/). E2E_WORDPRESS=DIR tests against another
+# WordPress tree than Debian's /usr/share/wordpress (see README.md).
 # Everything the checks need (identifier, name, tokens, links, images) is read
 # from the zip itself. All zips go into the same WordPress, side by side.
 #
@@ -170,12 +173,17 @@ mariadb --no-defaults --socket="$sock" -uroot -e "CREATE DATABASE wordpress;
 # --- WordPress ------------------------------------------------------------------
 log "setting up WordPress"
 wp="$work/wordpress"
-cp -a /usr/share/wordpress "$wp"
+wp_tree="${E2E_WORDPRESS:-/usr/share/wordpress}"
+[ -f "$wp_tree/wp-includes/version.php" ] || die "E2E_WORDPRESS=$wp_tree is no WordPress tree"
+cp -a "$wp_tree" "$wp"
 rm -rf "$wp/wp-content" "$wp/wp-config.php"
 mkdir -p "$wp/wp-content/plugins" "$wp/wp-content/themes" "$wp/wp-content/uploads"
-for t in /usr/share/wordpress/wp-content/themes/twentytwentythree /var/lib/wordpress/wp-content/themes/twentytwentythree; do
-  if [ -d "$t" ]; then cp -rL "$t" "$wp/wp-content/themes/"; break; fi
+# The tree's own themes (its default theme among them); Debian's package keeps them elsewhere.
+for t in "$wp_tree"/wp-content/themes/twenty* /usr/share/wordpress/wp-content/themes/twentytwentythree /var/lib/wordpress/wp-content/themes/twentytwentythree; do
+  [ -d "$t" ] && [ ! -e "$wp/wp-content/themes/$(basename "$t")" ] && cp -rL "$t" "$wp/wp-content/themes/"
 done
+cp -r "$here/themes/e2e-classic" "$wp/wp-content/themes/"
+log "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wp/wp-includes/version.php") from $wp_tree"
 port="$(php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);')"
 url="http://127.0.0.1:$port"
 salt() { php -r 'echo bin2hex(random_bytes(32));'; }
@@ -226,6 +234,29 @@ foreach ( array( 'wp_head', 'wp_body_open', 'wp_footer' ) as $e2e_hook ) {
 }
 EOF
 
+# The test site is offline: WordPress.org's update services answer "nothing new" here, so core's
+# update checks, which run whenever their time has come, log no warning of their own.
+cat >"$wp/wp-content/mu-plugins/e2e-offline.php" <<'EOF'
+<?php
+add_filter(
+	'pre_http_request',
+	static function ( $pre, $args, $url ) {
+		if ( 'api.wordpress.org' !== wp_parse_url( $url, PHP_URL_HOST ) ) {
+			return $pre;
+		}
+		return array(
+			'headers'  => array(),
+			'body'     => '{}',
+			'response' => array( 'code' => 200, 'message' => 'OK' ),
+			'cookies'  => array(),
+			'filename' => null,
+		);
+	},
+	10,
+	3
+);
+EOF
+
 # On request (header X-E2E-Queries), a page lists the database queries it ran, so the test can
 # tell what a page costs.
 cat >"$wp/wp-content/mu-plugins/e2e-queries.php" <<'EOF'
@@ -273,6 +304,41 @@ for i in "${!zips[@]}"; do
   wp_php stats "$dir"
   check_logs "$id pages and saving"
 done
+
+# --- every PHP message against the plugin-inactive baseline -------------------------------------
+# The same funnel pages and screens are requested with the plugin active and inactive, in the
+# site's default theme and in a classic theme without title support; every PHP message written
+# meanwhile counts, from any file, so a core notice the plugin causes shows too.
+log_lines() { # PHP messages written since log_mark, without their times, one a line
+  { tail -c +$((mark_debug + 1)) "$wp/wp-content/debug.log"; tail -c +$((mark_web + 1)) "$work/web.log" | grep -E 'PHP [A-Za-z ]+:' || true; } |
+    sed -E 's/^\[[^]]*\] //' | sort
+}
+log_mark() {
+  touch "$wp/wp-content/debug.log"
+  mark_debug=$(stat -c %s "$wp/wp-content/debug.log")
+  mark_web=$(stat -c %s "$work/web.log")
+}
+default_theme="$(E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" theme)"
+for i in "${!zips[@]}"; do
+  id="${idents[$i]}"
+  dir="$work/unpacked/$i/$id"
+  for theme in "$default_theme" e2e-classic; do
+    log "plugin $id: PHP messages in $theme against the plugin inactive"
+    wp_php theme "$theme"
+    log_mark
+    wp_php requests "$dir" "$work/requests-$id.txt"
+    log_lines >"$work/messages-active.txt"
+    wp_php set-active "$dir" 0
+    log_mark
+    wp_php requests "$dir" "$work/requests-$id.txt"
+    log_lines >"$work/messages-inactive.txt"
+    wp_php set-active "$dir" 1
+    extra="$(comm -23 "$work/messages-active.txt" "$work/messages-inactive.txt")"
+    check "$id: no PHP message in $theme's funnel pages and screens beyond the plugin-inactive baseline ($(wc -l <"$work/messages-inactive.txt") there)${extra:+: $(head -c 600 <<<"$extra")}" test -z "$extra"
+  done
+  wp_php theme "$default_theme"
+done
+log_mark
 
 # --- plugins that could meet ---------------------------------------------------------------------
 # E2E_NEIGHBOURS="A.zip B.zip ...": plugins whose identifiers nest or whose old table name is

@@ -16,6 +16,9 @@
  *   php wp-e2e.php metadata PLUGIN_DIR
  *   php wp-e2e.php translations PLUGIN_DIR
  *   php wp-e2e.php stats PLUGIN_DIR
+ *   php wp-e2e.php theme [STYLESHEET]
+ *   php wp-e2e.php set-active PLUGIN_DIR 0|1
+ *   php wp-e2e.php requests PLUGIN_DIR FILE
  *   php wp-e2e.php uninstall PLUGIN_DIR [NEXT_PLUGIN_DIR]
  *   php wp-e2e.php neighbours ZIP PLUGIN_DIR [ZIP PLUGIN_DIR ...]
  *
@@ -844,6 +847,80 @@ function cmd_translations( $dir ) {
 	wp_delete_post( $post, true );
 }
 
+// --- One set of requests, with the plugin active and inactive -------------------------------------
+
+/** Prints the active theme; with a theme given, switches to it first. */
+function cmd_theme( $stylesheet = '' ) {
+	load_wordpress();
+	if ( '' !== $stylesheet ) {
+		switch_theme( $stylesheet );
+		ok( get_stylesheet() === $stylesheet, "theme $stylesheet is active" );
+		return;
+	}
+	echo get_stylesheet();
+}
+
+function cmd_set_active( $dir, $active ) {
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/plugin.php';
+	$f = plugin_facts( $dir );
+	wp_set_current_user( user_id( 'admin' ) );
+	if ( $active ) {
+		ob_start();
+		activate_plugin( $f['file'] );
+		ob_end_clean();
+	} else {
+		deactivate_plugins( $f['file'] );
+	}
+	ok( (bool) $active === is_plugin_active( $f['file'] ), $f['id'] . ( $active ? ': active again' : ': inactive for the baseline' ) );
+}
+
+/**
+ * The funnel pages and screens a seller and visitors request, the same every time: the first call
+ * makes a funnel and keeps its addresses in FILE, the next ones request them again, with the
+ * plugin active or not. With the plugin active, every funnel page has exactly one <title>, the
+ * seller's page title, whatever the theme.
+ */
+function cmd_requests( $dir, $file ) {
+	load_wordpress();
+	require_once ABSPATH . 'wp-admin/includes/plugin.php';
+	$f  = plugin_facts( $dir );
+	$id = $f['id'];
+	if ( ! is_file( $file ) ) {
+		$post  = create_funnel( $f, user_id( 'admin' ), 'publish', "E2E requests $id" );
+		$link  = get_permalink( $post );
+		$pages = array( $link => esc_html( get_bloginfo( 'name' ) ) );
+		foreach ( $f['slots'] as $n => $t ) {
+			$title = "Requests $n: Ann's <Deal> & \"more\"";
+			update_post_meta( $post, meta_key( $f, $n, 'pagetitle' ), wp_slash( $title ) );
+			update_post_meta( $post, meta_key( $f, $n, 'code' ), '<form action="https://pay.example.com/r"><input type="submit" value="Buy"></form>' );
+			$pages[ add_query_arg( 'step', $t['sales'], $link ) ]    = esc_html( $title );
+			$pages[ add_query_arg( 'step', $t['download'], $link ) ] = 'Your downloads';
+		}
+		$type    = funnel_type( $f );
+		$screens = array( 'index.php', 'plugins.php', "edit.php?post_type=$type", "post.php?post=$post&action=edit", "post-new.php?post_type=$type" );
+		file_put_contents( $file, wp_json_encode( array( 'pages' => $pages, 'screens' => array_map( 'admin_url', $screens ) ) ) );
+	}
+	$plan    = json_decode( file_get_contents( $file ), true );
+	$active  = is_plugin_active( $f['file'] );
+	$theme   = get_stylesheet();
+	$cookies = auth_cookies( user_id( 'admin' ) );
+	$titles  = array();
+	foreach ( $plan['pages'] as $url => $title ) {
+		$r = http( 'GET', $url );
+		preg_match_all( '#<title>(.*?)</title>#s', $r['body'], $m );
+		if ( $active && array( $title ) !== $m[1] ) {
+			$titles[] = "$url: " . wp_json_encode( $m[1] );
+		}
+	}
+	foreach ( $plan['screens'] as $url ) {
+		http( 'GET', $url, null, $cookies );
+	}
+	if ( $active ) {
+		ok( array() === $titles, "$id: every funnel page in $theme has one <title>, its page title", implode( ' | ', $titles ) );
+	}
+}
+
 // --- Funnel statistics ---------------------------------------------------------------------------
 
 const E2E_BROWSER = 'Mozilla/5.0 (X11; Linux x86_64; rv:115.0) Gecko/20100101 Firefox/115.0';
@@ -1506,6 +1583,15 @@ switch ( $cmd ) {
 		break;
 	case 'stats':
 		cmd_stats( $args[0] );
+		break;
+	case 'theme':
+		cmd_theme( isset( $args[0] ) ? $args[0] : '' );
+		break;
+	case 'set-active':
+		cmd_set_active( $args[0], '1' === $args[1] );
+		break;
+	case 'requests':
+		cmd_requests( $args[0], $args[1] );
 		break;
 	case 'uninstall':
 		cmd_uninstall( $args[0], isset( $args[1] ) ? $args[1] : '' );
