@@ -220,7 +220,8 @@ require_once ABSPATH . 'wp-settings.php';
 EOF
 
 # A must-use plugin that marks every page where WordPress's page hooks run, as
-# analytics and consent plugins hook in.
+# analytics and consent plugins hook in; last of each hook, after core's own
+# footer scripts, whichever release prints which of them there.
 mkdir -p "$wp/wp-content/mu-plugins"
 cat >"$wp/wp-content/mu-plugins/e2e-markers.php" <<'EOF'
 <?php
@@ -229,7 +230,8 @@ foreach ( array( 'wp_head', 'wp_body_open', 'wp_footer' ) as $e2e_hook ) {
 		$e2e_hook,
 		static function () use ( $e2e_hook ) {
 			echo "<!-- e2e-marker:$e2e_hook -->\n";
-		}
+		},
+		PHP_INT_MAX
 	);
 }
 EOF
@@ -275,11 +277,13 @@ if ( isset( $_SERVER['HTTP_X_E2E_QUERIES'] ) ) {
 EOF
 
 log "serving $url"
-# Several workers, so that parallel requests really run side by side.
+# Several workers, so that parallel requests really run side by side. The plugins are replaced by
+# the test's own PHP processes, which can't clear the server's opcode cache as WordPress does in
+# the process that uploads: the server looks at every file's time on every request instead.
 export PHP_CLI_SERVER_WORKERS=8
 : >"$work/web.log"
 setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$web_pidfile" \
-  php -S "127.0.0.1:$port" -t "$wp" >>"$work/web.log" 2>&1 &
+  php -d opcache.revalidate_freq=0 -S "127.0.0.1:$port" -t "$wp" >>"$work/web.log" 2>&1 &
 for _ in $(seq 100); do
   curl -s -o /dev/null "$url/wp-includes/images/blank.gif" && break
   sleep 0.1
@@ -340,6 +344,7 @@ for i in "${!zips[@]}"; do
 done
 log_mark
 
+
 # --- plugins that could meet ---------------------------------------------------------------------
 # E2E_NEIGHBOURS="A.zip B.zip ...": plugins whose identifiers nest or whose old table name is
 # another plugin's; active together, then deleted one by one.
@@ -390,6 +395,7 @@ for i in "${!zips[@]}"; do
   id="${idents[$i]}"
   log "plugin $id: header, readme and translations"
   wp_php metadata "$work/unpacked/$i/$id"
+  wp_php translations-setup "$work/unpacked/$i/$id"
   wp_php translations "$work/unpacked/$i/$id"
   check_logs "$id header, readme and translations"
 done

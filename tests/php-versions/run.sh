@@ -31,3 +31,11 @@ unzip -q "$zip" -d "$work/plugin"
 mapfile -t files < <(find "$work/plugin" -name '*.php' | sort)
 [ ${#files[@]} -ge 15 ] || { echo "not ok - only ${#files[@]} PHP files in the plugin"; exit 1; }
 node "$modules/lint.mjs" "${files[@]}" | sed "s|$work/plugin/||"
+# The plugin claims the oldest PHP linted here, no newer one.
+requires="$(sed -n 's/^ \* Requires PHP: *//p' "$work/plugin/plint/plugin.php")"
+if [ "$requires" = 7.4 ] && grep -qx 'Requires PHP: 7.4' "$work/plugin/plint/readme.txt"; then
+  echo "ok - the header and readme.txt require PHP 7.4, the oldest linted"
+else
+  echo "not ok - the plugin requires PHP '$requires', not 7.4, the oldest linted"
+  exit 1
+fi

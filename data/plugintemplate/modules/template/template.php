@@ -56,7 +56,7 @@ defined( 'ABSPATH' ) || exit;
 <?php wp_body_open(); ?>
 <main class="#prefix#-wrap">
 <div class="#prefix#-card">
-<p><?php esc_html_e( 'This funnel page is not available.', '#prefix#' ); ?></p>
+<h1 class="#prefix#-title"><?php esc_html_e( 'This funnel page is not available.', '#prefix#' ); ?></h1>
 </div>
 </main>
 <?php wp_footer(); ?>
