@@ -259,6 +259,22 @@ add_filter(
 );
 EOF
 
+# On request (?e2e-colours=ID), a page ends in a list of the computed colours of plugin ID's buy
+# buttons, which a headless browser then reads from the page.
+cat >"$wp/wp-content/mu-plugins/e2e-colours.php" <<'EOF'
+<?php
+if ( isset( $_GET['e2e-colours'] ) ) {
+	add_action(
+		'wp_footer',
+		static function () {
+			$buy = '.' . sanitize_key( $_GET['e2e-colours'] ) . '-buy';
+			$sel = wp_json_encode( "$buy a, $buy button, $buy input[type=\"submit\"]" );
+			echo "<script>(function () { var out = []; document.querySelectorAll($sel).forEach(function (e) { var s = getComputedStyle(e); out.push([e.tagName.toLowerCase(), s.backgroundColor, s.color]); }); var p = document.createElement('pre'); p.id = 'e2e-colours'; p.textContent = JSON.stringify(out); document.body.appendChild(p); })();</script>\n";
+		}
+	);
+}
+EOF
+
 # On request (header X-E2E-Queries), a page lists the database queries it ran, so the test can
 # tell what a page costs.
 cat >"$wp/wp-content/mu-plugins/e2e-queries.php" <<'EOF'
@@ -344,6 +360,14 @@ for i in "${!zips[@]}"; do
 done
 log_mark
 
+# The buy button's colours are the plugin's, as a browser computes them, in both themes (the
+# classic one styles buttons and links with rules more specific than a plugin's classes).
+for theme in "$default_theme" e2e-classic; do
+  log "plugin ${idents[0]}: buy button colours in $theme"
+  wp_php theme "$theme"
+  wp_php colours "$work/unpacked/0/${idents[0]}" "$work"
+done
+wp_php theme "$default_theme"
 
 # --- plugins that could meet ---------------------------------------------------------------------
 # E2E_NEIGHBOURS="A.zip B.zip ...": plugins whose identifiers nest or whose old table name is

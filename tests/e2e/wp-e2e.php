@@ -20,6 +20,7 @@
  *   php wp-e2e.php theme [STYLESHEET]
  *   php wp-e2e.php set-active PLUGIN_DIR 0|1
  *   php wp-e2e.php requests PLUGIN_DIR FILE
+ *   php wp-e2e.php colours PLUGIN_DIR WORK_DIR
  *   php wp-e2e.php uninstall PLUGIN_DIR [NEXT_PLUGIN_DIR]
  *   php wp-e2e.php neighbours ZIP PLUGIN_DIR [ZIP PLUGIN_DIR ...]
  *
@@ -944,6 +945,26 @@ function cmd_requests( $dir, $file ) {
 	}
 }
 
+/**
+ * A payment button of each kind (a form's submit input, a button, a link) keeps the plugin's green
+ * and white, as headless Chromium computes them on the sales page in the active theme.
+ */
+function cmd_colours( $dir, $work ) {
+	load_wordpress();
+	$f    = plugin_facts( $dir );
+	$id   = $f['id'];
+	$post = create_funnel( $f, user_id( 'admin' ), 'publish', "E2E colours $id " . get_stylesheet() );
+	update_post_meta( $post, meta_key( $f, 0, 'code' ), '<form action="https://pay.example.com/c" method="post"><input type="submit" value="Buy now"></form><button type="button">Buy</button> <a href="https://pay.example.com/c">Buy</a>' );
+	$url = add_query_arg( array( 'step' => $f['slots'][0]['sales'], 'e2e-colours' => $id ), get_permalink( $post ) );
+	$cmd = 'chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking --disable-component-update --disable-sync'
+		. ' --user-data-dir=' . escapeshellarg( "$work/chromium-colours" ) . ' --virtual-time-budget=5000 --dump-dom ' . escapeshellarg( $url ) . ' 2>/dev/null';
+	$dom     = (string) shell_exec( $cmd );
+	$colours = preg_match( '#<pre id="e2e-colours">(.*?)</pre>#s', $dom, $m ) ? json_decode( html_entity_decode( $m[1] ), true ) : null;
+	$want    = array( array( 'input', 'rgb(46, 125, 50)', 'rgb(255, 255, 255)' ), array( 'button', 'rgb(46, 125, 50)', 'rgb(255, 255, 255)' ), array( 'a', 'rgb(46, 125, 50)', 'rgb(255, 255, 255)' ) );
+	ok( $want === $colours, "$id: in " . get_stylesheet() . ", the buy button keeps the plugin's colours as a submit input, a button and a link", wp_json_encode( $colours ) . ' ' . substr( strip_tags( $dom ), 0, 200 ) );
+	wp_delete_post( $post, true );
+}
+
 // --- Funnel statistics ---------------------------------------------------------------------------
 
 const E2E_BROWSER = 'Mozilla/5.0 (X11; Linux x86_64; rv:115.0) Gecko/20100101 Firefox/115.0';
@@ -1615,6 +1636,9 @@ switch ( $cmd ) {
 		break;
 	case 'set-active':
 		cmd_set_active( $args[0], '1' === $args[1] );
+		break;
+	case 'colours':
+		cmd_colours( $args[0], $args[1] );
 		break;
 	case 'requests':
 		cmd_requests( $args[0], $args[1] );
