@@ -9,7 +9,8 @@ class KelvrinTools;
 struct PluginDetails {
     QString identifier;
     QString name = QStringLiteral("My Plugin");
-    QString uri = QStringLiteral("https://www.example.com/my-plugin");
+    // No site of the plugin's own unless the seller gives one: WordPress links it as "Visit plugin site".
+    QString uri;
     QString description;
     QString version = QStringLiteral("1.0");
     QString author;

@@ -49,6 +49,17 @@ QString PluginMetadata::HeaderDescription(const QString& description) {
     return text.replace(lineBreak, QStringLiteral(" "));
 }
 
+QString PluginMetadata::Contributor(const QString& author) {
+    // wordpress.org user names are at most 50 characters (the profile's address) of a-z and 0-9.
+    constexpr qsizetype kLength = 50;
+    QString name;
+    for (const QChar c : author.normalized(QString::NormalizationForm_KD).toLower())
+        if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+            (c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+            name += c;
+    return name.left(kLength);
+}
+
 QString PluginMetadata::BuildPluginHeader(const PluginDetails& details) {
     const QList<QPair<QString, QString>> fields = {
         {QStringLiteral("Plugin Name"), details.name},
@@ -74,6 +85,7 @@ QString PluginMetadata::BuildPluginHeader(const PluginDetails& details) {
 
 QString PluginMetadata::BuildReadme(const PluginDetails& details) {
     const QList<QPair<QString, QString>> fields = {
+        {QStringLiteral("Contributors"), Contributor(details.author)},
         {QStringLiteral("Requires at least"), RequiresWordPress},
         {QStringLiteral("Tested up to"), TestedUpTo},
         {QStringLiteral("Requires PHP"), RequiresPhp},

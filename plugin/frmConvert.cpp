@@ -128,6 +128,7 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     txtPlugin_Description->setPlaceholderText(QStringLiteral("Enter your description..."));
     txtPlugin_Author->setPlaceholderText(QStringLiteral("Enter Your Name..."));
     txtPlugin_AuthorUrl->setPlaceholderText(QStringLiteral("Enter Your Url ..."));
+    txtPlugin_Uri->setPlaceholderText(QStringLiteral("The plugin's web page, if it has one..."));
     txtPlugin_License =
         field<QLineEdit>(QStringLiteral("txtPlugin_License"), details.license, 960, frameContents);
     form->addRow(caption(QStringLiteral("&License:"), txtPlugin_License), txtPlugin_License);

@@ -214,13 +214,13 @@ function #fn#render_meta_box( $post, $metabox ) {
 	foreach ( $box['fields'] as $field ) {
 		$value = get_post_meta( $post->ID, $field['id'], true );
 		$value = is_scalar( $value ) ? (string) $value : '';
-		$id    = esc_attr( $field['id'] );
+		$id    = $field['id'];
 
-		echo '<tr><th scope="row"><label for="' . $id . '">' . esc_html( $field['label'] ) . '</label></th><td>';
+		echo '<tr><th scope="row"><label for="' . esc_attr( $id ) . '">' . esc_html( $field['label'] ) . '</label></th><td>';
 		if ( 'code' === $field['type'] ) {
-			echo '<textarea class="large-text code" rows="5" id="' . $id . '" name="' . $id . '">' . esc_textarea( $value ) . '</textarea>';
+			echo '<textarea class="large-text code" rows="5" id="' . esc_attr( $id ) . '" name="' . esc_attr( $id ) . '">' . esc_textarea( $value ) . '</textarea>';
 		} else {
-			echo '<input type="text" class="large-text" id="' . $id . '" name="' . $id . '" value="' . esc_attr( $value ) . '">';
+			echo '<input type="text" class="large-text" id="' . esc_attr( $id ) . '" name="' . esc_attr( $id ) . '" value="' . esc_attr( $value ) . '">';
 		}
 		echo '<p class="description">' . esc_html( $field['desc'] ) . '</p></td></tr>';
 	}
@@ -232,7 +232,8 @@ function #fn#render_meta_box( $post, $metabox ) {
 	);
 	$published = 'publish' === get_post_status( $post );
 
-	echo '<h4>' . esc_html__( 'Page addresses', '#prefix#' ) . '</h4>';
+	// The box's own title is an <h2>.
+	echo '<h3>' . esc_html__( 'Page addresses', '#prefix#' ) . '</h3>';
 	if ( ! $published ) {
 		echo '<p class="description">' . esc_html__( 'Publish this funnel to get the full addresses of its pages.', '#prefix#' ) . '</p>';
 	}

@@ -26,7 +26,7 @@ $has_headline = '' !== (string) $headline;
 </head>
 <body <?php body_class( array( '#PLUGINID#-page', '#PLUGINID#-sales' ) ); ?>>
 <?php wp_body_open(); ?>
-<main class="#PLUGINID#-wrap">
+<main class="#PLUGINID#-wrap" id="#PLUGINID#-main">
 <div class="#PLUGINID#-card">
 <?php if ( '' !== (string) $page_title ) : ?>
 <?php if ( $has_headline ) : ?>

@@ -9,7 +9,10 @@
 # the images, the editor boxes, saving through the edit form, the save guards
 # (nonce, capability, HTML filtering, autosave), the funnel statistics (counting
 # under parallel requests, who is counted, the edit screen, reset), the default page, pretty
-# addresses, and that nothing logs a PHP error from a plugin file.
+# addresses, that nothing logs a PHP error from a plugin file, and that the funnel pages and screens
+# log no PHP message at all beyond the same requests with the plugin inactive, in the default theme
+# and in a classic test theme of its own (themes/). E2E_WORDPRESS=DIR tests against another
+# WordPress tree than Debian's /usr/share/wordpress (see README.md).
 # Everything the checks need (identifier, name, tokens, links, images) is read
 # from the zip itself. All zips go into the same WordPress, side by side.
 #
@@ -170,12 +173,17 @@ mariadb --no-defaults --socket="$sock" -uroot -e "CREATE DATABASE wordpress;
 # --- WordPress ------------------------------------------------------------------
 log "setting up WordPress"
 wp="$work/wordpress"
-cp -a /usr/share/wordpress "$wp"
+wp_tree="${E2E_WORDPRESS:-/usr/share/wordpress}"
+[ -f "$wp_tree/wp-includes/version.php" ] || die "E2E_WORDPRESS=$wp_tree is no WordPress tree"
+cp -a "$wp_tree" "$wp"
 rm -rf "$wp/wp-content" "$wp/wp-config.php"
 mkdir -p "$wp/wp-content/plugins" "$wp/wp-content/themes" "$wp/wp-content/uploads"
-for t in /usr/share/wordpress/wp-content/themes/twentytwentythree /var/lib/wordpress/wp-content/themes/twentytwentythree; do
-  if [ -d "$t" ]; then cp -rL "$t" "$wp/wp-content/themes/"; break; fi
+# The tree's own themes (its default theme among them); Debian's package keeps them elsewhere.
+for t in "$wp_tree"/wp-content/themes/twenty* /usr/share/wordpress/wp-content/themes/twentytwentythree /var/lib/wordpress/wp-content/themes/twentytwentythree; do
+  [ -d "$t" ] && [ ! -e "$wp/wp-content/themes/$(basename "$t")" ] && cp -rL "$t" "$wp/wp-content/themes/"
 done
+cp -r "$here/themes/e2e-classic" "$wp/wp-content/themes/"
+log "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wp/wp-includes/version.php") from $wp_tree"
 port="$(php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);')"
 url="http://127.0.0.1:$port"
 salt() { php -r 'echo bin2hex(random_bytes(32));'; }
@@ -212,7 +220,8 @@ require_once ABSPATH . 'wp-settings.php';
 EOF
 
 # A must-use plugin that marks every page where WordPress's page hooks run, as
-# analytics and consent plugins hook in.
+# analytics and consent plugins hook in; last of each hook, after core's own
+# footer scripts, whichever release prints which of them there.
 mkdir -p "$wp/wp-content/mu-plugins"
 cat >"$wp/wp-content/mu-plugins/e2e-markers.php" <<'EOF'
 <?php
@@ -221,6 +230,46 @@ foreach ( array( 'wp_head', 'wp_body_open', 'wp_footer' ) as $e2e_hook ) {
 		$e2e_hook,
 		static function () use ( $e2e_hook ) {
 			echo "<!-- e2e-marker:$e2e_hook -->\n";
+		},
+		PHP_INT_MAX
+	);
+}
+EOF
+
+# The test site is offline: WordPress.org's update services answer "nothing new" here, so core's
+# update checks, which run whenever their time has come, log no warning of their own.
+cat >"$wp/wp-content/mu-plugins/e2e-offline.php" <<'EOF'
+<?php
+add_filter(
+	'pre_http_request',
+	static function ( $pre, $args, $url ) {
+		if ( 'api.wordpress.org' !== wp_parse_url( $url, PHP_URL_HOST ) ) {
+			return $pre;
+		}
+		return array(
+			'headers'  => array(),
+			'body'     => '{}',
+			'response' => array( 'code' => 200, 'message' => 'OK' ),
+			'cookies'  => array(),
+			'filename' => null,
+		);
+	},
+	10,
+	3
+);
+EOF
+
+# On request (?e2e-colours=ID), a page ends in a list of the computed colours of plugin ID's buy
+# buttons, which a headless browser then reads from the page.
+cat >"$wp/wp-content/mu-plugins/e2e-colours.php" <<'EOF'
+<?php
+if ( isset( $_GET['e2e-colours'] ) ) {
+	add_action(
+		'wp_footer',
+		static function () {
+			$buy = '.' . sanitize_key( $_GET['e2e-colours'] ) . '-buy';
+			$sel = wp_json_encode( "$buy a, $buy button, $buy input[type=\"submit\"]" );
+			echo "<script>(function () { var out = []; document.querySelectorAll($sel).forEach(function (e) { var s = getComputedStyle(e); out.push([e.tagName.toLowerCase(), s.backgroundColor, s.color]); }); var p = document.createElement('pre'); p.id = 'e2e-colours'; p.textContent = JSON.stringify(out); document.body.appendChild(p); })();</script>\n";
 		}
 	);
 }
@@ -244,11 +293,13 @@ if ( isset( $_SERVER['HTTP_X_E2E_QUERIES'] ) ) {
 EOF
 
 log "serving $url"
-# Several workers, so that parallel requests really run side by side.
+# Several workers, so that parallel requests really run side by side. The plugins are replaced by
+# the test's own PHP processes, which can't clear the server's opcode cache as WordPress does in
+# the process that uploads: the server looks at every file's time on every request instead.
 export PHP_CLI_SERVER_WORKERS=8
 : >"$work/web.log"
 setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$web_pidfile" \
-  php -S "127.0.0.1:$port" -t "$wp" >>"$work/web.log" 2>&1 &
+  php -d opcache.revalidate_freq=0 -S "127.0.0.1:$port" -t "$wp" >>"$work/web.log" 2>&1 &
 for _ in $(seq 100); do
   curl -s -o /dev/null "$url/wp-includes/images/blank.gif" && break
   sleep 0.1
@@ -273,6 +324,50 @@ for i in "${!zips[@]}"; do
   wp_php stats "$dir"
   check_logs "$id pages and saving"
 done
+
+# --- every PHP message against the plugin-inactive baseline -------------------------------------
+# The same funnel pages and screens are requested with the plugin active and inactive, in the
+# site's default theme and in a classic theme without title support; every PHP message written
+# meanwhile counts, from any file, so a core notice the plugin causes shows too.
+log_lines() { # PHP messages written since log_mark, without their times, one a line
+  { tail -c +$((mark_debug + 1)) "$wp/wp-content/debug.log"; tail -c +$((mark_web + 1)) "$work/web.log" | grep -E 'PHP [A-Za-z ]+:' || true; } |
+    sed -E 's/^\[[^]]*\] //' | sort
+}
+log_mark() {
+  touch "$wp/wp-content/debug.log"
+  mark_debug=$(stat -c %s "$wp/wp-content/debug.log")
+  mark_web=$(stat -c %s "$work/web.log")
+}
+default_theme="$(E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" theme)"
+for i in "${!zips[@]}"; do
+  id="${idents[$i]}"
+  dir="$work/unpacked/$i/$id"
+  for theme in "$default_theme" e2e-classic; do
+    log "plugin $id: PHP messages in $theme against the plugin inactive"
+    wp_php theme "$theme"
+    log_mark
+    wp_php requests "$dir" "$work/requests-$id.txt"
+    log_lines >"$work/messages-active.txt"
+    wp_php set-active "$dir" 0
+    log_mark
+    wp_php requests "$dir" "$work/requests-$id.txt"
+    log_lines >"$work/messages-inactive.txt"
+    wp_php set-active "$dir" 1
+    extra="$(comm -23 "$work/messages-active.txt" "$work/messages-inactive.txt")"
+    check "$id: no PHP message in $theme's funnel pages and screens beyond the plugin-inactive baseline ($(wc -l <"$work/messages-inactive.txt") there)${extra:+: $(head -c 600 <<<"$extra")}" test -z "$extra"
+  done
+  wp_php theme "$default_theme"
+done
+log_mark
+
+# The buy button's colours are the plugin's, as a browser computes them, in both themes (the
+# classic one styles buttons and links with rules more specific than a plugin's classes).
+for theme in "$default_theme" e2e-classic; do
+  log "plugin ${idents[0]}: buy button colours in $theme"
+  wp_php theme "$theme"
+  wp_php colours "$work/unpacked/0/${idents[0]}" "$work"
+done
+wp_php theme "$default_theme"
 
 # --- plugins that could meet ---------------------------------------------------------------------
 # E2E_NEIGHBOURS="A.zip B.zip ...": plugins whose identifiers nest or whose old table name is
@@ -324,6 +419,7 @@ for i in "${!zips[@]}"; do
   id="${idents[$i]}"
   log "plugin $id: header, readme and translations"
   wp_php metadata "$work/unpacked/$i/$id"
+  wp_php translations-setup "$work/unpacked/$i/$id"
   wp_php translations "$work/unpacked/$i/$id"
   check_logs "$id header, readme and translations"
 done

@@ -140,7 +140,7 @@ private slots:
                                   " * Description:       Sells things\n"
                                   " * Version:           1.2\n"
                                   " * Requires at least: 6.1\n"
-                                  " * Requires PHP:      8.2\n"
+                                  " * Requires PHP:      7.4\n"
                                   " * Author:            Ann Author\n"
                                   " * Author URI:        https://ann.example.com\n"
                                   " * License:           GPL-3.0-or-later\n"

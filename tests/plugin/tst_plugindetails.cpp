@@ -11,6 +11,7 @@ PluginDetails sound() {
     d.description = "Sells things";
     d.author = "Ann Author";
     d.authorUrl = "https://ann.example.com";
+    d.uri = "https://shop.example.com/plugin";
     return d;
 }
 
@@ -182,10 +183,9 @@ private slots:
                  QString("<?php\n"
                          "/**\n"
                          " * Plugin Name:       My Plugin\n"
-                         " * Plugin URI:        https://www.example.com/my-plugin\n"
                          " * Version:           1.0\n"
                          " * Requires at least: 6.1\n"
-                         " * Requires PHP:      8.2\n"
+                         " * Requires PHP:      7.4\n"
                          " * License:           GPL-2.0-or-later\n"
                          " * License URI:       https://www.gnu.org/licenses/gpl-2.0.html\n"
                          " * Text Domain:       p4127\n"
@@ -239,6 +239,32 @@ private slots:
         QVERIFY(d.RequiredFieldsFilled());
     }
 
+    void contributors_data() {
+        QTest::addColumn<QString>("author");
+        QTest::addColumn<QString>("contributor");
+        QTest::newRow("name and surname") << "Ann Author"
+                                          << "annauthor";
+        QTest::newRow("accents dropped") << "Jos\u00e9 M\u00fcller-\u00c5s"
+                                         << "josemulleras";
+        QTest::newRow("quotes and markup") << "Bob's <b>\"Best\"</b> #1"
+                                           << "bobsbbestb1";
+        QTest::newRow("no latin letter") << "\u674e\u5a1c"
+                                         << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("longest") << QString(60, 'x') << QString(50, 'x');
+    }
+    void contributors() {
+        QFETCH(QString, author);
+        QFETCH(QString, contributor);
+        QCOMPARE(PluginMetadata::Contributor(author), contributor);
+        PluginDetails d = sound();
+        d.author = author;
+        const QString readme = PluginMetadata::BuildReadme(d);
+        QCOMPARE(readme.contains("\nContributors: " + contributor + "\n"), !contributor.isEmpty());
+        QCOMPARE(readme.contains("Contributors:"), !contributor.isEmpty());
+    }
+
     void licenceAddresses_data() {
         QTest::addColumn<QString>("license");
         QTest::addColumn<QString>("uri");
@@ -274,9 +300,10 @@ private slots:
             PluginMetadata::BuildReadme(d),
             QString(
                 "=== Tom's Shop ===\n"
+                "Contributors: annauthor\n"
                 "Requires at least: 6.1\n"
-                "Tested up to: 6.1\n"
-                "Requires PHP: 8.2\n"
+                "Tested up to: 7.1\n"
+                "Requires PHP: 7.4\n"
                 "Stable tag: 2.1\n"
                 "License: GPL-2.0-or-later\n"
                 "License URI: https://www.gnu.org/licenses/gpl-2.0.html\n"
@@ -318,7 +345,7 @@ private slots:
         QFETCH(bool, cut);
         PluginDetails d = sound();
         d.description = QString("word ").repeated(length / 5 + 1).left(length - 1) + "z";
-        const QString shortDescription = PluginMetadata::BuildReadme(d).split("\n").at(8);
+        const QString shortDescription = PluginMetadata::BuildReadme(d).split("\n\n").at(1);
         QVERIFY(shortDescription.size() <= 150);
         QCOMPARE(shortDescription.endsWith(QChar(0x2026)), cut);
         if (!cut)

@@ -13,3 +13,11 @@ function #fn#template_include( $template ) {
 	return $template;
 }
 add_filter( 'template_include', '#fn#template_include', 99 );
+
+/**
+ * The funnel page's <title>, as WordPress makes it: the page's filter of pre_get_document_title
+ * gives the seller's page title, and other plugins' title filters still apply.
+ */
+function #fn#print_title_tag() {
+	echo '<title>' . wp_get_document_title() . "</title>\n";
+}

@@ -21,12 +21,15 @@ defined( 'ABSPATH' ) || exit;
 
 	nocache_headers();
 
-	// The pages print their title through wp_head(), which needs the theme to leave it to WordPress.
-	if ( ! current_theme_supports( 'title-tag' ) ) {
-		add_theme_support( 'title-tag' );
-	}
+	// One title in every theme: a block theme's template and a theme with title support would have
+	// WordPress print it, a classic theme without prints its own in a header these pages don't use.
+	// Theme support can't be added now: WordPress takes it only while the theme sets up.
+	remove_action( 'wp_head', '_wp_render_title_tag', 1 );
+	remove_action( 'wp_head', '_block_template_render_title_tag', 1 );
+	add_action( 'wp_head', '#fn#print_title_tag', 1 );
 	// These pages replace a block theme's template: its skip link and the duotone filters of its
 	// blocks have nothing to act on here.
+	remove_action( 'wp_enqueue_scripts', 'wp_enqueue_block_template_skip_link' );
 	remove_action( 'wp_footer', 'the_block_template_skip_link' );
 	remove_action( 'wp_body_open', 'wp_global_styles_render_svg_filters' );
 
@@ -53,7 +56,7 @@ defined( 'ABSPATH' ) || exit;
 <?php wp_body_open(); ?>
 <main class="#prefix#-wrap">
 <div class="#prefix#-card">
-<p><?php esc_html_e( 'This funnel page is not available.', '#prefix#' ); ?></p>
+<h1 class="#prefix#-title"><?php esc_html_e( 'This funnel page is not available.', '#prefix#' ); ?></h1>
 </div>
 </main>
 <?php wp_footer(); ?>
