@@ -1,8 +1,21 @@
 #include "plugin/FunnelFileLock.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QThread>
+
+namespace {
+
+bool holderKnown(const QLockFile& lock) {
+    for (int look = 0; look < 5; ++look) {
+        if (lock.getLockInfo(nullptr, nullptr, nullptr))
+            return true;
+        QThread::msleep(60);
+    }
+    return false;
+}
+
+} // namespace
 
 FunnelFileLock::FunnelFileLock(const QString& funnelPath) {
     // Every name of the file that resolves alike shares one lock.
@@ -16,9 +29,8 @@ FunnelFileLock::FunnelFileLock(const QString& funnelPath) {
     if (m_lock->tryLock(0))
         return;
     // A lock file without a holder's id is one a build was killed in the middle of making; one
-    // being made right now gets its id within microseconds.
-    if (m_lock->error() == QLockFile::LockFailedError && !m_lock->getLockInfo(nullptr, nullptr, nullptr) &&
-        QFileInfo(lockPath).lastModified().secsTo(QDateTime::currentDateTime()) > 60 &&
+    // being made right now gets its id within microseconds, so a few tenths of a second tell.
+    if (m_lock->error() == QLockFile::LockFailedError && !holderKnown(*m_lock) &&
         m_lock->removeStaleLockFile() && m_lock->tryLock(0))
         return;
     m_busy = m_lock->error() == QLockFile::LockFailedError;

@@ -4,11 +4,13 @@
 #include "app/CommandLine.h"
 #include "plugin/FunnelFile.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -84,7 +86,8 @@ private slots:
         QVERIFY(downsellPage.contains("webinarwealth.html"));
         QVERIFY(!downsellPage.contains("override.example.com"));
         QVERIFY(entries["pbatch1/modules/template/download-funnelitem-1.php"].content.contains(
-            "<a href=\"https://override.example.com/x.zip\" target=\"_blank\" rel=\"noopener noreferrer\">Demo Product</a>"));
+            "<a href=\"https://override.example.com/x.zip\" target=\"_blank\" rel=\"noopener "
+            "noreferrer\">Demo Product</a>"));
         QVERIFY(!entries.contains("pbatch1/modules/template/download-funnelitem-2.php"));
     }
 
@@ -316,14 +319,19 @@ private slots:
     }
 
     // A lock file a killed build left beside the funnel file never keeps the next build out; one
-    // that a build may be making right now does.
+    // that a running build holds does.
     void aLockLeftBehindIsTakenOver_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("ageSeconds");
         QTest::addColumn<bool>("built");
         QTest::newRow("its process is gone") << QByteArray("2147483646\nveltrano\n\n") << 0 << true;
         QTest::newRow("torn, two minutes old") << QByteArray() << 120 << true;
-        QTest::newRow("torn, just made") << QByteArray() << 0 << false;
+        QTest::newRow("torn, just left") << QByteArray() << 0 << true;
+        QTest::newRow("held by a running program") << QString("%1\ntst_commandline\n%2\n")
+                                                          .arg(QCoreApplication::applicationPid())
+                                                          .arg(QSysInfo::machineHostName())
+                                                          .toUtf8()
+                                                   << 0 << false;
     }
     void aLockLeftBehindIsTakenOver() {
         QFETCH(QByteArray, content);
