@@ -17,10 +17,10 @@ BuildLock::BuildLock(const QString& path) {
         throw BuildError(BuildError::PermissionDenied,
                          QStringLiteral("Cannot open the build lock %1: %2")
                              .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-    if (::flock(m_handle, LOCK_EX | LOCK_NB) == 0)
+    if (::flock(int(m_handle), LOCK_EX | LOCK_NB) == 0)
         return;
     const int error = errno;
-    ::close(m_handle);
+    ::close(int(m_handle));
     m_handle = -1;
     if (error == EWOULDBLOCK)
         throw BuildError(BuildError::FileAlreadyOpen, BusyMessage());
@@ -32,10 +32,5 @@ BuildLock::BuildLock(const QString& path) {
 BuildLock::~BuildLock() {
     // Closing the file releases the lock.
     if (m_handle >= 0)
-        ::close(m_handle);
-}
-
-QString BuildLock::BusyMessage() {
-    return QStringLiteral("Another plugin is being built in this application folder. Wait until it is "
-                          "finished, then try again.");
+        ::close(int(m_handle));
 }
