@@ -17,8 +17,10 @@ bool PathRules::IsSeparator(QChar c) const {
 QString PathRules::Normalised(const QString& path) const {
     QString slashes = path;
     if (backslashSeparates)
-        slashes.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return QDir::cleanPath(slashes);
+        return QDir::cleanPath(slashes.replace(QLatin1Char('\\'), QLatin1Char('/')));
+    // cleanPath takes "\\" for a separator on Windows: keep it a character of the name there too.
+    const QChar standIn(0xFFFF);
+    return QDir::cleanPath(slashes.replace(QLatin1Char('\\'), standIn)).replace(standIn, QLatin1Char('\\'));
 }
 
 bool PathRules::IsSameOrBelow(const QString& path, const QString& folder) const {
