@@ -4,6 +4,8 @@
 ; features. SOURCE holds no portable marker and no work folders: an installed program keeps the
 ; user's data in the user's folders.
 Unicode true
+; A 64-bit installer for a 64-bit program: it runs where the program runs (also under wine64 alone).
+Target amd64-unicode
 !define APP "Veltrano"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"
 
