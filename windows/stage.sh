@@ -13,6 +13,8 @@ rm -rf "$out"
 mkdir -p "$out/installed"
 (cd "$app" && tar --exclude=./temp --exclude=./output --exclude=./portable.txt --exclude=./build.lock \
   --exclude=./veltrano.ini -cf - .) | tar -xf - -C "$out/installed"
+# Debug information stays in the build folder; the packages get a third of the size.
+find "$out/installed" -name '*.dll' -o -name '*.exe' | xargs x86_64-w64-mingw32-strip --strip-unneeded
 cp -a "$out/installed" "$out/$portable"
 mkdir "$out/$portable/temp" "$out/$portable/output"
 : >"$out/$portable/portable.txt"
