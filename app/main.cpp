@@ -12,6 +12,8 @@
 #include <QSettings>
 #include <QTextStream>
 
+#include <memory>
+
 namespace {
 
 // The shipped data of an installed program: share/veltrano beside the bin folder.
@@ -43,10 +45,17 @@ int main(int argc, char* argv[]) {
     for (const char* size : {"32x32", "64x64", "256x256"})
         icon.addFile(QStringLiteral(":/veltrano/%1.png").arg(QLatin1String(size)));
     QApplication::setWindowIcon(icon);
-    QSettings settings;
+    // A portable copy carries its settings in its own folder; an installed program keeps them in
+    // the user's profile (the registry on Windows, ~/.config elsewhere).
+    const AppRoots roots = rootsOfThisProgram();
+    const std::unique_ptr<QSettings> settings =
+        roots.IsSingleFolder() ? std::make_unique<QSettings>(QCoreApplication::applicationDirPath() +
+                                                                 QStringLiteral("/veltrano.ini"),
+                                                             QSettings::IniFormat)
+                               : std::make_unique<QSettings>();
     QtMessages messages;
     DesktopShell shell;
-    frmFunnels window(rootsOfThisProgram(), messages, shell, &settings);
+    frmFunnels window(roots, messages, shell, settings.get());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.FitInto(screen->availableGeometry());
     window.show();
