@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tests the Windows build under Wine, each part in a scratch Wine prefix of its own:
 #   1. the core and window test programs (ctest of the Windows build, every test under Wine with
-#      the offscreen platform);
+#      the offscreen platform; Wine itself needs a display for the windows Qt makes internally);
 #   2. `veltrano.exe build` on funnel files whose identifier and tokens are fixed: the archives
 #      hold the same files with the same bytes as the Linux program's builds of the same files,
 #      and they pass the WordPress end-to-end test (tests/e2e/wordpress.sh);
@@ -40,7 +40,7 @@ if [ "${WINDOWS_UNIT:-1}" != 0 ]; then
 new_prefix tests
 if (cd "$win_build" &&
   WINEPATH="$(winpath "$sdk/bin");$(winpath "$win_build/app")" QT_PLUGIN_PATH="$(winpath "$sdk/plugins")" \
-    ctest --output-on-failure --timeout 300 -j 2 >"$work/ctest.log" 2>&1); then
+    xvfb-run -a ctest --output-on-failure --timeout 300 -j 2 >"$work/ctest.log" 2>&1); then
   ok "core and window tests under Wine: $(grep -E 'tests passed' "$work/ctest.log")"
 else
   grep -E "tests passed|\*\*\*Failed|Failed|Timeout" "$work/ctest.log" | head -20
