@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test-deps configure build run test bench package screenshot clean
+.PHONY: deps test-deps configure build run test bench package screenshot clean windows test-windows
 
 # What building and running need; the tests add the WordPress stack.
 deps:
@@ -34,5 +34,21 @@ package: build
 screenshot: test-deps build
 	bash scripts/screenshot
 
+# Windows x64, cross-built with MinGW-w64 against the SDK that scripts/build-windows-sdk builds
+# once into the user's cache folder; the tests run under Wine.
+WIN_BUILD_DIR ?= build-win
+WIN_SDK = $(shell bash scripts/build-windows-sdk --path)
+
+windows:
+	bash scripts/install-deps --windows
+	bash scripts/build-windows-sdk
+	cmake -S . -B $(WIN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(WIN_SDK)/lib/cmake/Qt6/qt.toolchain.cmake -DCMAKE_CROSSCOMPILING_EMULATOR=wine
+	cmake --build $(WIN_BUILD_DIR) -j $(JOBS) --target veltrano windows_package
+
+test-windows: windows test-deps build
+	cmake --build $(WIN_BUILD_DIR) -j $(JOBS)
+	bash tests/windows/run.sh $(WIN_BUILD_DIR) $(BUILD_DIR) $(WIN_SDK)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(WIN_BUILD_DIR)

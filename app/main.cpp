@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/frmFunnels.h"
 #include "platform/AppRoots.h"
+#include "platform/Console.h"
 #include "platform/DesktopShell.h"
 #include "platform/QtMessages.h"
 
@@ -10,6 +11,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTextStream>
+
+#include <memory>
 
 namespace {
 
@@ -25,6 +28,7 @@ AppRoots rootsOfThisProgram() {
 int main(int argc, char* argv[]) {
     if (argc > 1 && IsCommand(QString::fromLocal8Bit(argv[1]))) {
         // Commands need no display.
+        UseParentConsole();
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);

@@ -105,7 +105,7 @@ AppRoots AppRoots::ForExecutable(const QString& executableFolder, const QString&
 }
 
 QString AppRoots::SettingsFile() const {
-    return m_single ? m_shipped + QStringLiteral("/settings.ini") : QString();
+    return m_single ? m_shipped + QStringLiteral("/veltrano.ini") : QString();
 }
 
 AppRoots AppRoots::WithStagedOutput() const {

@@ -6,9 +6,10 @@
 // two instances never share the work area or the output folder. A second build, in this process
 // or another, is refused at once.
 //
-// The lock is the system's lock on an open file (flock), not the file's existence: the system
-// releases it when its process ends in any way, so a build that was killed never keeps the next
-// one out, and no stale lock needs telling from a live one. The file itself stays in place.
+// The lock is the system's lock on an open file (flock, or LockFileEx on Windows), not the file's
+// existence: the system releases it when its process ends in any way, so a build that was killed
+// never keeps the next one out, and no stale lock needs telling from a live one. The file itself
+// stays in place.
 class BuildLock {
 public:
     // Takes the lock on `path` (made when missing); throws BuildError when another build holds
@@ -21,5 +22,6 @@ public:
     static QString BusyMessage();
 
 private:
-    int m_handle = -1;
+    // A file descriptor, or a Windows HANDLE.
+    qintptr m_handle = -1;
 };

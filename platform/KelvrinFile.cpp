@@ -1,5 +1,7 @@
 #include "platform/KelvrinFile.h"
 
+#include "platform/PathRules.h"
+
 #include "platform/BuildError.h"
 
 #include <QDir>
@@ -76,8 +78,7 @@ void KelvrinFile::CopyFile(const QString& source, const QString& destination) {
     }
     // The standard library's copy, unlike QFile::copy, does not sync the copy to disk.
     std::error_code error;
-    std::filesystem::copy_file(QFile::encodeName(source).toStdString(),
-                               QFile::encodeName(destination).toStdString(), error);
+    std::filesystem::copy_file(FileSystemPath(source), FileSystemPath(destination), error);
     if (error)
         throw BuildError(BuildError::PathFileAccess,
                          QStringLiteral("Cannot copy %1 to %2: %3")

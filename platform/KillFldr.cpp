@@ -1,5 +1,7 @@
 #include "platform/KillFldr.h"
 
+#include "platform/PathRules.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,11 +9,7 @@
 namespace {
 
 bool isSeparator(QChar c) {
-#ifdef Q_OS_WIN
-    return c == QLatin1Char('/') || c == QLatin1Char('\\');
-#else
-    return c == QLatin1Char('/');
-#endif
+    return PathRules::Native().IsSeparator(c);
 }
 
 bool isHiddenName(const QString& name) {
@@ -31,7 +29,8 @@ bool isStrictlyBelow(const QString& path, const QString& folder) {
     const QString parent = QFileInfo(target.path()).canonicalFilePath();
     if (parent.isEmpty())
         return false;
-    return parent == root || parent.startsWith(root + QLatin1Char('/'));
+    // Compared as the system compares names: on Windows "C:/App" and "c:\\app" are one folder.
+    return PathRules::Native().IsSameOrBelow(parent, root);
 }
 
 bool removeFile(const QString& filePath) {

@@ -1,12 +1,14 @@
 #include "platform/ZipPacker.h"
 
 #include "platform/BuildError.h"
+#include "platform/PathRules.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <filesystem>
 #include <mutex>
@@ -71,11 +73,36 @@ void keepPackingMemoryInTheHeap() {
 #endif
 }
 
+// Replaces `archivePath` by the finished part file in one step. Windows refuses to replace a file
+// that another program holds open (a preview, a virus scan): such a hold is usually short, so
+// the move is tried again for a few seconds before the build is refused with the earlier
+// archive as it was.
+void moveIntoPlace(const QString& partPath, const QString& archivePath) {
+    std::error_code error;
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        std::filesystem::rename(FileSystemPath(partPath), FileSystemPath(archivePath), error);
+        if (!error)
+            return;
+        if (!QFileInfo::exists(archivePath))
+            break;
+        QThread::msleep(100);
+    }
+    if (QFileInfo::exists(archivePath))
+        throw BuildError(BuildError::FileAlreadyOpen,
+                         QStringLiteral("The archive %1 cannot be replaced: another program may have it "
+                                        "open. Close it there and build again; the earlier archive is "
+                                        "unchanged. (%2)")
+                             .arg(archivePath, QString::fromStdString(error.message())));
+    throw BuildError(BuildError::PathFileAccess,
+                     QStringLiteral("Cannot move the archive into place at %1: %2")
+                         .arg(archivePath, QString::fromStdString(error.message())));
+}
+
 class Archive {
 public:
     explicit Archive(const QString& path) {
         int error = 0;
-        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        m_zip = zip_open(path.toUtf8().constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
         if (!m_zip) {
             zip_error_t zipError;
             zip_error_init_with_code(&zipError, error);
@@ -103,7 +130,7 @@ public:
     }
 
     void addFile(const QString& entryName, const QString& filePath) {
-        zip_source_t* source = zip_source_file(m_zip, QFile::encodeName(filePath).constData(), 0, -1);
+        zip_source_t* source = zip_source_file(m_zip, filePath.toUtf8().constData(), 0, -1);
         if (!source)
             fail(filePath);
         const QByteArray name = entryName.toUtf8();
@@ -180,13 +207,7 @@ void ZipPacker::PackFolder(const QString& folder, const QString& archivePath,
         if (beforePublish)
             beforePublish();
 
-        std::error_code error;
-        std::filesystem::rename(QFile::encodeName(partPath).toStdString(),
-                                QFile::encodeName(archivePath).toStdString(), error);
-        if (error)
-            throw BuildError(BuildError::PathFileAccess,
-                             QStringLiteral("Cannot move the archive into place at %1: %2")
-                                 .arg(archivePath, QString::fromStdString(error.message())));
+        moveIntoPlace(partPath, archivePath);
     } catch (...) {
         QFile::remove(partPath);
         throw;

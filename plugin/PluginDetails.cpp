@@ -65,6 +65,15 @@ bool hasVisibleCharacter(const QString& text) {
     return false;
 }
 
+// Windows keeps these names for devices, whatever follows the first dot, and no file or folder
+// can have them.
+bool isWindowsDeviceName(const QString& fileName) {
+    static const QRegularExpression device(
+        QRegularExpression::anchoredPattern(QStringLiteral("(con|prn|aux|nul|com[1-9]|lpt[1-9])(\\..*)?")),
+        QRegularExpression::CaseInsensitiveOption);
+    return device.match(fileName).hasMatch();
+}
+
 struct Field {
     const QString* text;
     const char* label;
@@ -87,6 +96,11 @@ QString PluginDetails::SafetyProblem() const {
         return QStringLiteral(
             "The unique identifier may hold only small letters, digits and underscores, must start "
             "with a letter and may be at most 20 characters long.");
+    if (isWindowsDeviceName(identifier))
+        return QStringLiteral("The unique identifier \"%1\" names the plugin folder, and it is a name "
+                              "that Windows keeps for a device. Please choose another one, or press "
+                              "\"Generate New\".")
+            .arg(identifier);
     if (IsWordPressReservedName(identifier))
         return QStringLiteral("The unique identifier \"%1\" is a name that WordPress uses for its own "
                               "addresses. Please choose another one, or press \"Generate New\".")
@@ -119,12 +133,11 @@ QString PluginDetails::SafetyProblem() const {
                                   "https://, or left empty.")
                 .arg(QLatin1String(field.label));
 
-    const QString archive = ArchiveName(name);
-    if (archive.isEmpty() || archive == QLatin1String(".") || archive == QLatin1String("..") ||
-        archive.contains(QLatin1Char('/')) || archive.contains(QLatin1Char('\\')))
-        return QStringLiteral(
-            "The plugin name also names the archive, so it must hold more than blanks and must "
-            "not contain \"/\", \"\\\" or control characters, nor be \".\" or \"..\".");
+    if (name.size() > kMaxNameLength)
+        return QStringLiteral("The plugin name may be at most %1 characters long.").arg(kMaxNameLength);
+    const QString archiveProblem = ArchiveNameProblem(ArchiveName(name));
+    if (!archiveProblem.isEmpty())
+        return archiveProblem;
     if (!hasVisibleCharacter(name))
         return QStringLiteral("The plugin name must show at least one visible character.");
     return {};
@@ -136,6 +149,30 @@ QString GenerateIdentifier(KelvrinTools& tools) {
     return QStringLiteral("p") + QString::number(first) + QString::number(second);
 }
 
+QString ArchiveNameProblem(const QString& archive) {
+    if (archive.isEmpty())
+        return QStringLiteral("The plugin name also names the archive, so it must hold more than blanks "
+                              "and dots.");
+    if (archive.contains(QLatin1Char('/')) || archive.contains(QLatin1Char('\\')))
+        return QStringLiteral("The plugin name also names the archive, so it must not contain \"/\" or "
+                              "\"\\\".");
+    if (isWindowsDeviceName(archive))
+        return QStringLiteral("The plugin name also names the archive, and \"%1\" is a name that "
+                              "Windows keeps for a device. Please choose another name.")
+            .arg(archive);
+    return {};
+}
+
 QString ArchiveName(const QString& pluginName) {
-    return KelvrinParser::ReplaceText(pluginName, QStringLiteral(" "), QString()).toLower();
+    QString archive = KelvrinParser::ReplaceText(pluginName, QStringLiteral(" "), QString()).toLower();
+    // Characters no Windows file name may hold; the name shows in the plugin list as typed.
+    for (QChar& c : archive)
+        if (QStringView(u"<>:\"|?*").contains(c))
+            c = QLatin1Char('_');
+    // A leading dot hides the file on POSIX systems; Windows drops trailing ones.
+    while (archive.startsWith(QLatin1Char('.')))
+        archive.remove(0, 1);
+    while (archive.endsWith(QLatin1Char('.')))
+        archive.chop(1);
+    return archive;
 }

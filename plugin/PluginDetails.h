@@ -7,6 +7,10 @@ class KelvrinTools;
 // What the user enters in the plugin details window; nothing is trimmed. Only the identifier and
 // the name are required: an optional field left empty is left out of the plugin header.
 struct PluginDetails {
+    // The name also names the archive: at 64 UTF-16 units its file name stays far below the 255
+    // bytes (UTF-8) and 255 units that file systems allow, and its path below Windows' 260.
+    static constexpr int kMaxNameLength = 64;
+
     QString identifier;
     QString name = QStringLiteral("My Plugin");
     // No site of the plugin's own unless the seller gives one: WordPress links it as "Visit plugin site".
@@ -26,5 +30,10 @@ struct PluginDetails {
 // "p" followed by two draws of RandomNumber(999).
 QString GenerateIdentifier(KelvrinTools& tools);
 
-// The plugin name without any blank, in lower case.
+// The archive's name (before ".zip"): the plugin name without any blank, in lower case, with "_"
+// for each character that Windows refuses in a file name and without leading or trailing dots.
+// The same on every system, so one funnel file gives one archive name everywhere.
 QString ArchiveName(const QString& pluginName);
+
+// Empty when ArchiveName's result names a file that every system can create, else why not.
+QString ArchiveNameProblem(const QString& archive);

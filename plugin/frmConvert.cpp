@@ -134,6 +134,8 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     form->addRow(caption(QStringLiteral("&License:"), txtPlugin_License), txtPlugin_License);
     for (QLineEdit* shortField : {txtPlugin_Name, txtPlugin_Version, txtPlugin_License})
         shortField->setMaximumWidth(shortField->minimumWidth() * 2);
+    // Refused at the keyboard rather than after the whole build.
+    txtPlugin_Name->setMaxLength(PluginDetails::kMaxNameLength);
 
     Command3 = new QPushButton(QStringLiteral("&Create Plugin"), this);
     Command3->setObjectName(QStringLiteral("Command3"));

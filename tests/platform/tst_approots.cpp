@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(roots.WorkArea(), QString("/opt/app/temp"));
         QCOMPARE(roots.Output(), QString("/opt/app/output"));
         QCOMPARE(roots.WritableRoots(), QStringList{"/opt/app"});
-        QCOMPARE(roots.SettingsFile(), QString("/opt/app/settings.ini"));
+        QCOMPARE(roots.SettingsFile(), QString("/opt/app/veltrano.ini"));
     }
 
     void executableFolderDecidesTheLayout_data() {

@@ -1,4 +1,5 @@
 #include "platform/KillFldr.h"
+#include "platform/PathRules.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,6 +94,49 @@ private slots:
         QVERIFY(QFileInfo::exists(app + "/temp"));
         QVERIFY(QFileInfo::exists(parent.path() + "/elsewhere/marker"));
         QVERIFY(QFileInfo::exists(parent.path() + "/app2/victim/marker"));
+    }
+
+    // The guard's comparison under each system's rules, whatever system runs the test.
+    void pathRules_data() {
+        QTest::addColumn<bool>("windows");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("below");
+        QTest::newRow("windows: other case, backslashes") << true << "c:\\APP\\temp"
+                                                          << "C:/App" << true;
+        QTest::newRow("windows: the folder itself, other spelling") << true << "C:\\app\\"
+                                                                    << "c:/App" << true;
+        QTest::newRow("windows: sibling starting with the name") << true << "C:\\App2\\x"
+                                                                 << "C:/app" << false;
+        QTest::newRow("windows: climbs out") << true << "C:\\App\\..\\Other"
+                                             << "C:/App" << false;
+        QTest::newRow("windows: other drive") << true << "D:/App/temp"
+                                              << "C:/App" << false;
+        QTest::newRow("windows: below a drive's root") << true << "c:\\x"
+                                                       << "C:/" << true;
+        QTest::newRow("posix: other case") << false << "/App/temp"
+                                           << "/app" << false;
+        QTest::newRow("posix: backslash is part of a name") << false << "/app\\temp"
+                                                            << "/app" << false;
+        QTest::newRow("posix: below") << false << "/app/./temp"
+                                      << "/app/" << true;
+    }
+    void pathRules() {
+        QFETCH(bool, windows);
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QFETCH(bool, below);
+        QCOMPARE((windows ? PathRules::Windows() : PathRules::Posix()).IsSameOrBelow(path, folder), below);
+    }
+
+    // On a system that folds case, a differently spelled application folder is still the one.
+    void removesBelowAFolderSpelledDifferently() {
+        if (PathRules::Native().caseSensitivity == Qt::CaseSensitive)
+            QSKIP("the file system tells case");
+        make("temp/a.txt");
+        const QString spelling = QDir::toNativeSeparators(m_app.path().toUpper());
+        QVERIFY(KillFolder(m_app.path() + "/temp", spelling));
+        QVERIFY(!QFileInfo::exists(m_app.path() + "/temp"));
     }
 
     void refusesLinkedFolderThatLeadsOutside() {

@@ -172,6 +172,16 @@ private slots:
                                                    << "single line";
     }
 
+    // A name too long for an archive name cannot be typed in the first place.
+    void nameLengthIsLimitedAtEntry() {
+        Fixture f;
+        frmConvert* form = f.open();
+        auto* name = form->findChild<QLineEdit*>("txtPlugin_Name");
+        name->clear();
+        QTest::keyClicks(name, QString(250, 'n'));
+        QCOMPARE(name->text().size(), PluginDetails::kMaxNameLength);
+    }
+
     // A product that would be unsafe in the plugin is refused before anything is written.
     void unsafeProductIsRefused() {
         Fixture f;

@@ -267,6 +267,50 @@ private slots:
         QCOMPARE(files(app.file("output")), QStringList{"myplugin.zip"});
     }
 
+    // The longest names the details allow make archives on every system.
+    void namesAtTheLimitsBuild_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("longest") << QString(PluginDetails::kMaxNameLength, 'n');
+        QTest::newRow("longest in three-byte characters")
+            << QString(PluginDetails::kMaxNameLength, QChar(0x6F22));
+        QTest::newRow("dot inside") << "Shop.Pro";
+    }
+    void namesAtTheLimitsBuild() {
+        QFETCH(QString, name);
+        TestAppFolder app;
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        QVERIFY(details("pX", name).SafetyProblem().isEmpty());
+        PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pX", name));
+        QCOMPARE(files(app.file("output")), QStringList{ArchiveName(name) + ".zip"});
+    }
+
+    // Windows refuses to replace a file another program holds open; the archive is then either
+    // replaced whole or kept whole, never half-written, and the next build replaces it.
+    void anArchiveHeldOpenIsReplacedWholeOrKept() {
+        TestAppFolder app;
+        std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+        KelvrinTools tools;
+        RecordingMessages messages;
+        PluginBuilder builder(app.path(), tools, messages);
+        builder.Build(*funnel, details("pOld"));
+        {
+            QFile holder(app.file("output/myplugin.zip"));
+            QVERIFY(holder.open(QIODevice::ReadOnly));
+            try {
+                builder.Build(*funnel, details("pNew"));
+                QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pNew/plugin.php"));
+            } catch (const BuildError& error) {
+                QVERIFY2(error.description().contains("another program"), qPrintable(error.description()));
+                QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pOld/plugin.php"));
+            }
+            QCOMPARE(files(app.file("output")), QStringList{"myplugin.zip"});
+        }
+        builder.Build(*funnel, details("pNew"));
+        QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pNew/plugin.php"));
+    }
+
     void whatStandsInThePluginFoldersPlaceIsNotPacked_data() {
         QTest::addColumn<QString>("earlier");
         QTest::newRow("folder of a failed build") << "folder";

@@ -152,6 +152,40 @@ private slots:
         QTest::newRow("description: bidi") << "description"
                                            << "abc\u202Edef"
                                            << "direction";
+        // The name names the archive: names Windows cannot create are refused on every system.
+        QTest::newRow("name: device") << "name"
+                                      << "Con"
+                                      << "device";
+        QTest::newRow("name: device, blanks taken out") << "name"
+                                                        << "COM 1"
+                                                        << "device";
+        QTest::newRow("name: device with an extension") << "name"
+                                                        << "lpt9.shop"
+                                                        << "device";
+        QTest::newRow("name: device name inside a word") << "name"
+                                                         << "Conference"
+                                                         << "";
+        QTest::newRow("name: no such device") << "name"
+                                              << "com0"
+                                              << "";
+        QTest::newRow("identifier: device") << "identifier"
+                                            << "aux"
+                                            << "device";
+        QTest::newRow("identifier: device, other case") << "identifier"
+                                                        << "NUL"
+                                                        << "device";
+        QTest::newRow("name: dots only") << "name"
+                                         << ". . ."
+                                         << "blanks and dots";
+        QTest::newRow("name: quotes and brackets") << "name"
+                                                   << "Tom's <b>\"Shop\"?"
+                                                   << "";
+        QTest::newRow("name: longest") << "name" << QString(PluginDetails::kMaxNameLength, 'n') << "";
+        QTest::newRow("name: one too long")
+            << "name" << QString(PluginDetails::kMaxNameLength + 1, 'n') << "at most 64";
+        QTest::newRow("name: 250 characters") << "name" << QString(250, 'n') << "at most 64";
+        QTest::newRow("name: longest in three-byte characters")
+            << "name" << QString(PluginDetails::kMaxNameLength, QChar(0x6F22)) << "";
     }
     void refusals() {
         QFETCH(QString, field);
@@ -164,6 +198,33 @@ private slots:
             QVERIFY2(problem.isEmpty(), qPrintable(problem));
         else
             QVERIFY2(problem.contains(refusal), qPrintable(problem));
+    }
+
+    // Windows' file name rules, applied on every system so that a funnel file gives one name.
+    void archiveNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("archive");
+        QTest::newRow("blanks out, lower case") << "My  Big Plugin"
+                                                << "mybigplugin";
+        QTest::newRow("quotes") << "Bob's \"Best\" Funnel"
+                                << "bob's_best_funnel";
+        QTest::newRow("each refused character") << "a<b>c:d\"e|f?g*h"
+                                                << "a_b_c_d_e_f_g_h";
+        QTest::newRow("leading dots") << "..Shop"
+                                      << "shop";
+        QTest::newRow("trailing dot and blank") << "Shop. "
+                                                << "shop";
+        QTest::newRow("dots inside stay") << "Shop...Pro"
+                                          << "shop...pro";
+        QTest::newRow("a device mapped away") << "Con?"
+                                              << "con_";
+        QTest::newRow("accents stay") << "Café"
+                                      << "café";
+    }
+    void archiveNames() {
+        QFETCH(QString, name);
+        QFETCH(QString, archive);
+        QCOMPARE(ArchiveName(name), archive);
     }
 
     void descriptionLinesBecomeOneHeaderLine() {

@@ -1,0 +1,5 @@
+#include "platform/PathRules.h"
+
+PathRules PathRules::Native() {
+    return Windows();
+}
