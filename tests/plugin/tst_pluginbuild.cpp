@@ -281,8 +281,8 @@ private slots:
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
         KelvrinTools tools;
         RecordingMessages messages;
-        QVERIFY(details("pX", name).SafetyProblem().isEmpty());
-        PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pX", name));
+        QVERIFY(details("px", name).SafetyProblem().isEmpty());
+        PluginBuilder(app.path(), tools, messages).Build(*funnel, details("px", name));
         QCOMPARE(files(app.file("output")), QStringList{ArchiveName(name) + ".zip"});
     }
 
@@ -294,21 +294,21 @@ private slots:
         KelvrinTools tools;
         RecordingMessages messages;
         PluginBuilder builder(app.path(), tools, messages);
-        builder.Build(*funnel, details("pOld"));
+        builder.Build(*funnel, details("pold"));
         {
             QFile holder(app.file("output/myplugin.zip"));
             QVERIFY(holder.open(QIODevice::ReadOnly));
             try {
-                builder.Build(*funnel, details("pNew"));
-                QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pNew/plugin.php"));
+                builder.Build(*funnel, details("pnew"));
+                QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pnew/plugin.php"));
             } catch (const BuildError& error) {
                 QVERIFY2(error.description().contains("another program"), qPrintable(error.description()));
-                QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pOld/plugin.php"));
+                QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pold/plugin.php"));
             }
             QCOMPARE(files(app.file("output")), QStringList{"myplugin.zip"});
         }
-        builder.Build(*funnel, details("pNew"));
-        QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pNew/plugin.php"));
+        builder.Build(*funnel, details("pnew"));
+        QVERIFY(ReadZip(app.file("output/myplugin.zip")).contains("pnew/plugin.php"));
     }
 
     void whatStandsInThePluginFoldersPlaceIsNotPacked_data() {

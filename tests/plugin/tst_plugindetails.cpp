@@ -171,9 +171,9 @@ private slots:
         QTest::newRow("identifier: device") << "identifier"
                                             << "aux"
                                             << "device";
-        QTest::newRow("identifier: device, other case") << "identifier"
-                                                        << "NUL"
-                                                        << "device";
+        QTest::newRow("identifier: numbered device") << "identifier"
+                                                     << "lpt9"
+                                                     << "device";
         QTest::newRow("name: dots only") << "name"
                                          << ". . ."
                                          << "blanks and dots";
