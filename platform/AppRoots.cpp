@@ -2,6 +2,7 @@
 
 #include "platform/BuildError.h"
 #include "platform/KelvrinFile.h"
+#include "platform/PathRules.h"
 #include "platform/UserAccount.h"
 
 #include <QDir>
@@ -57,10 +58,9 @@ QString resolved(const QString& path) {
     return rest.isEmpty() ? base : QDir::cleanPath(base + QLatin1Char('/') + rest);
 }
 
+// Compared as the system compares paths (on Windows without regard to case), links resolved.
 bool isSameOrInside(const QString& path, const QString& folder) {
-    const QString a = resolved(path);
-    const QString b = resolved(folder);
-    return a == b || a.startsWith(b.endsWith(QLatin1Char('/')) ? b : b + QLatin1Char('/'));
+    return PathRules::Native().IsSameOrBelow(resolved(path), resolved(folder));
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "plugin/JsonDuplicateKeys.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QList>
 #include <QSet>
-
-#include <algorithm>
 
 namespace {
 
@@ -32,58 +32,15 @@ QString pathOf(const QList<Level>& levels, const QString& lastKey) {
     return path;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads the string whose opening quote is at `i`; returns the position after its closing quote.
+// Qt's own reader decodes it, escapes included, so keys compare as the file means them.
 qsizetype readString(const QByteArray& json, qsizetype i, QString& text) {
-    QByteArray run;
-    for (++i; i < json.size() && json[i] != '"'; ++i) {
-        if (json[i] != '\\') {
-            run += json[i];
-            continue;
-        }
-        text += QString::fromUtf8(run);
-        run.clear();
-        if (++i >= json.size())
-            break;
-        switch (json[i]) {
-        case 'b':
-            text += QLatin1Char('\b');
-            break;
-        case 'f':
-            text += QLatin1Char('\f');
-            break;
-        case 'n':
-            text += QLatin1Char('\n');
-            break;
-        case 'r':
-            text += QLatin1Char('\r');
-            break;
-        case 't':
-            text += QLatin1Char('\t');
-            break;
-        case 'u': {
-            // A surrogate pair arrives as two escapes and joins up in the text.
-            int code = 0;
-            for (int digit = 0; digit < 4 && i + 1 < json.size(); ++digit)
-                code = code * 16 + std::max(0, hexValue(json[++i]));
-            text += QChar(char16_t(code));
-            break;
-        }
-        default: // '"', '\\', '/'
-            text += QLatin1Char(json[i]);
-        }
-    }
-    text += QString::fromUtf8(run);
-    return i + 1;
+    qsizetype end = i + 1;
+    while (end < json.size() && json[end] != '"')
+        end += json[end] == '\\' ? 2 : 1;
+    const QByteArray literal = json.mid(i, end + 1 - i);
+    text = QJsonDocument::fromJson('[' + literal + ']').array().at(0).toString();
+    return end + 1;
 }
 
 } // namespace
