@@ -94,6 +94,7 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
                              .arg(m_roots.Shipped() + QStringLiteral("/plugintemplate")));
     KelvrinFile::CopyFolder(m_roots.WorkArea() + QStringLiteral("/images"), templateFolder);
 
+    const auto names = PluginNames::For(details.identifier).Tokens();
     const QString pages = m_roots.WorkArea() + QStringLiteral("/php");
     if (!KelvrinTools::PathExists(pages, true))
         throw BuildError(BuildError::PathNotFound, QStringLiteral("Folder not found: %1").arg(pages));
@@ -101,18 +102,20 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
         const QString path = pages + QLatin1Char('/') + name;
         QString text;
         KelvrinFile::LoadTextFile(text, path);
-        KelvrinFile::SaveTextFile(FillTokens(text, {{QStringLiteral("#PLUGINID#"), details.identifier}}),
-                                  path);
+        KelvrinFile::SaveTextFile(
+            FillTokens(text, QList<QPair<QString, QString>>{{QStringLiteral("#PLUGINID#"), details.identifier}} +
+                                 names),
+            path);
     }
     KelvrinFile::CopyFolder(pages, templateFolder);
 
-    const auto names = PluginNames::For(details.identifier).Tokens();
     FillPluginFile(
         templateFolder + QStringLiteral("/template.php"),
         QList<QPair<QString, QString>>{{QStringLiteral("#SWITCHENTRIES#"), generation.switchEntries}} +
             names);
     for (const QString& file :
          {QStringLiteral("/modules/cpt.php"), QStringLiteral("/modules/cpt_template_loader.php"),
+          QStringLiteral("/modules/page_layout.php"),
           QStringLiteral("/modules/stats.php"), QStringLiteral("/modules/stats_screens.php"),
           QStringLiteral("/uninstall.php"), QStringLiteral("/assets/funnel-pages.css")})
         FillPluginFile(pluginFolder + file, names);

@@ -9,6 +9,7 @@ defined( 'ABSPATH' ) || exit;
 
 require_once __DIR__ . '/modules/cpt.php';
 require_once __DIR__ . '/modules/cpt_template_loader.php';
+require_once __DIR__ . '/modules/page_layout.php';
 require_once __DIR__ . '/modules/stats.php';
 if ( is_admin() ) {
 	require_once __DIR__ . '/modules/stats_screens.php';
@@ -68,7 +69,7 @@ function #fn#funnel_meta_boxes() {
  * @param string $meta_type The kind of object it belongs to.
  */
 function #fn#is_protected_meta( $protected, $meta_key, $meta_type ) {
-	if ( 'post' === $meta_type && is_string( $meta_key ) && 0 === strpos( $meta_key, '#prefix#_funnelitem_' ) ) {
+	if ( 'post' === $meta_type && is_string( $meta_key ) && ( 0 === strpos( $meta_key, '#prefix#_funnelitem_' ) || #fn#page_layout_key() === $meta_key ) ) {
 		return true;
 	}
 	return $protected;
@@ -76,19 +77,23 @@ function #fn#is_protected_meta( $protected, $meta_key, $meta_type ) {
 add_filter( 'is_protected_meta', '#fn#is_protected_meta', 10, 3 );
 
 function #fn#register_meta() {
+	$keys = array( #fn#page_layout_key() );
 	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		foreach ( $box['fields'] as $field ) {
-			register_post_meta(
-				#fn#post_type(),
-				$field['id'],
-				array(
-					'type'          => 'string',
-					'single'        => true,
-					'show_in_rest'  => false,
-					'auth_callback' => '__return_false',
-				)
-			);
+			$keys[] = $field['id'];
 		}
+	}
+	foreach ( $keys as $key ) {
+		register_post_meta(
+			#fn#post_type(),
+			$key,
+			array(
+				'type'          => 'string',
+				'single'        => true,
+				'show_in_rest'  => false,
+				'auth_callback' => '__return_false',
+			)
+		);
 	}
 }
 add_action( 'init', '#fn#register_meta' );
@@ -181,6 +186,7 @@ add_action( 'add_meta_boxes_' . #fn#post_type(), '#fn#add_meta_boxes' );
 add_action( 'save_post_' . #fn#post_type(), '#fn#save_funnel' );
 
 function #fn#add_meta_boxes() {
+	add_meta_box( '#prefix#_page_layout', esc_html__( 'Page layout', '#prefix#' ), '#fn#render_page_layout_box', #fn#post_type(), 'side' );
 	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		add_meta_box(
 			$box['id'],
@@ -195,6 +201,17 @@ function #fn#add_meta_boxes() {
 }
 
 /**
+ * The nonce that saving the funnel's boxes checks, printed once by whichever box comes first.
+ */
+function #fn#print_funnel_nonce() {
+	static $printed = false;
+	if ( ! $printed ) {
+		wp_nonce_field( '#fn#save_funnel', '#fn#funnel_nonce' );
+		$printed = true;
+	}
+}
+
+/**
  * Prints one funnel page's box: its fields, then its two tokens and the
  * addresses they open.
  *
@@ -202,13 +219,8 @@ function #fn#add_meta_boxes() {
  * @param array   $metabox The box as registered; args.box is its declaration.
  */
 function #fn#render_meta_box( $post, $metabox ) {
-	static $nonce_printed = false;
-
 	$box = $metabox['args']['box'];
-	if ( ! $nonce_printed ) {
-		wp_nonce_field( '#fn#save_funnel', '#fn#funnel_nonce' );
-		$nonce_printed = true;
-	}
+	#fn#print_funnel_nonce();
 
 	echo '<table class="form-table" role="presentation"><tbody>';
 	foreach ( $box['fields'] as $field ) {
@@ -292,4 +304,5 @@ function #fn#save_funnel( $post_id ) {
 			update_post_meta( $post_id, $key, wp_slash( $value ) );
 		}
 	}
+	#fn#save_page_layout( $post_id );
 }

@@ -37,16 +37,8 @@ add_filter(
 );
 
 $download_links = '#DOWNLOAD_LINKS#';
+#fn#page_open( $layout, array( '#PLUGINID#-page', '#PLUGINID#-download' ) );
 ?>
-<!DOCTYPE html>
-<html <?php language_attributes(); ?>>
-<head>
-<meta charset="<?php bloginfo( 'charset' ); ?>">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<?php wp_head(); ?>
-</head>
-<body <?php body_class( array( '#PLUGINID#-page', '#PLUGINID#-download' ) ); ?>>
-<?php wp_body_open(); ?>
 <main class="#PLUGINID#-wrap">
 <div class="#PLUGINID#-card">
 <h1 class="#PLUGINID#-title"><?php esc_html_e( 'Thank you for your purchase!', '#PLUGINID#' ); ?></h1>
@@ -73,6 +65,4 @@ echo wp_kses(
 <?php endif; ?>
 </div>
 </main>
-<?php wp_footer(); ?>
-</body>
-</html>
+<?php #fn#page_close( $layout ); ?>

@@ -1,8 +1,9 @@
 <?php
 /**
  * One sales page of the funnel. Included by template.php with $page_title,
- * $headline and $payment_button set. A full page of the site: the title,
- * the style and whatever other plugins add come through wp_head().
+ * $headline, $payment_button and the funnel's $layout set. A full page of the
+ * site: the title, the style and whatever other plugins add come through
+ * wp_head().
  */
 
 defined( 'ABSPATH' ) || exit;
@@ -16,16 +17,8 @@ add_filter(
 
 // The headline is the page's main heading; the page title stands above it, smaller.
 $has_headline = '' !== (string) $headline;
+#fn#page_open( $layout, array( '#PLUGINID#-page', '#PLUGINID#-sales' ) );
 ?>
-<!DOCTYPE html>
-<html <?php language_attributes(); ?>>
-<head>
-<meta charset="<?php bloginfo( 'charset' ); ?>">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<?php wp_head(); ?>
-</head>
-<body <?php body_class( array( '#PLUGINID#-page', '#PLUGINID#-sales' ) ); ?>>
-<?php wp_body_open(); ?>
 <main class="#PLUGINID#-wrap" id="#PLUGINID#-main">
 <div class="#PLUGINID#-card">
 <?php if ( '' !== (string) $page_title ) : ?>
@@ -47,6 +40,4 @@ echo $payment_button; // phpcs:ignore WordPress.Security.EscapeOutput.OutputNotE
 </div>
 </div>
 </main>
-<?php wp_footer(); ?>
-</body>
-</html>
+<?php #fn#page_close( $layout ); ?>

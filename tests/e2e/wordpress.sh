@@ -259,16 +259,17 @@ add_filter(
 );
 EOF
 
-# On request (?e2e-colours=ID), a page ends in a list of the computed colours of plugin ID's buy
-# buttons, which a headless browser then reads from the page.
+# On request (?e2e-colours=ID), a page ends in a list of the computed colours of plugin ID's card
+# and buy buttons, which a headless browser then reads from the page.
 cat >"$wp/wp-content/mu-plugins/e2e-colours.php" <<'EOF'
 <?php
 if ( isset( $_GET['e2e-colours'] ) ) {
 	add_action(
 		'wp_footer',
 		static function () {
-			$buy = '.' . sanitize_key( $_GET['e2e-colours'] ) . '-buy';
-			$sel = wp_json_encode( "$buy a, $buy button, $buy input[type=\"submit\"]" );
+			$id  = sanitize_key( $_GET['e2e-colours'] );
+			$buy = ".$id-buy";
+			$sel = wp_json_encode( ".$id-card, $buy a, $buy button, $buy input[type=\"submit\"]" );
 			echo "<script>(function () { var out = []; document.querySelectorAll($sel).forEach(function (e) { var s = getComputedStyle(e); out.push([e.tagName.toLowerCase(), s.backgroundColor, s.color]); }); var p = document.createElement('pre'); p.id = 'e2e-colours'; p.textContent = JSON.stringify(out); document.body.appendChild(p); })();</script>\n";
 		}
 	);

@@ -512,6 +512,8 @@ function cmd_check( $dir ) {
 	ok( count( $f['slots'] ) === substr_count( $b, '<h3>Page addresses</h3>' ) && false === strpos( $b, '<h4>Page addresses' ), "$id: each box heads its addresses one level below its own <h2> title" );
 	ok( false !== strpos( $b, 'value="' . esc_attr( $headline ) . '"' ), "$id: headline field shows the stored headline, escaped" );
 	ok( false === strpos( $b, '<Deal>' ) && false === strpos( $b, '<today>' ), "$id: edit screen prints no stored value unescaped" );
+	$layout_key = "{$id}_page_layout";
+	ok( 1 === preg_match( '#value="canvas" checked#', $b ) && false !== strpos( $b, 'value="theme">' ), "$id: the Page layout box offers both layouts, the canvas chosen" );
 
 	// Saving through the edit form, as a browser sends it.
 	$fields = form_fields( $b, 'post' );
@@ -522,6 +524,7 @@ function cmd_check( $dir ) {
 			set_field( $fields, meta_key( $f, $n, 'pagetitle' ), "Saved title $n: it's \"quoted\" \\ <i>x</i>" );
 			set_field( $fields, meta_key( $f, $n, 'code' ), "<form action=\"https://pay.example.com/s$n\"><input type=\"submit\" value='Buy \"$n\"'></form><script>var n = '$n\\n';</script>" );
 		}
+		set_field( $fields, $layout_key, 'theme' );
 		set_field( $fields, meta_key( $f, 9, 'code' ), 'not declared' );
 		set_field( $fields, $id . '_injected', 'not declared' );
 		set_field( $fields, 'save', 'Update' );
@@ -535,6 +538,11 @@ function cmd_check( $dir ) {
 		wp_cache_flush();
 		$all = get_post_meta( $post_id );
 		ok( ! isset( $all[ meta_key( $f, 9, 'code' ) ] ) && ! isset( $all[ $id . '_injected' ] ), "$id: fields that no box declares are not saved" );
+		ok( 'theme' === fresh_meta( $post_id, $layout_key ), "$id: the edit form saves the page layout", fresh_meta( $post_id, $layout_key ) );
+		save_as( $f, $admin, $post_id, array( $layout_key => 'sidebar' ), plugin_name( $id, 'save_funnel' ) );
+		ok( 'theme' === fresh_meta( $post_id, $layout_key ), "$id: a layout that is none of the choices is not saved", fresh_meta( $post_id, $layout_key ) );
+		save_as( $f, $admin, $post_id, array( $layout_key => 'canvas' ), plugin_name( $id, 'save_funnel' ) );
+		ok( 'canvas' === fresh_meta( $post_id, $layout_key ), "$id: the canvas can be chosen again", fresh_meta( $post_id, $layout_key ) );
 
 		$r = http( 'GET', add_query_arg( 'step', $first['sales'], $permalink ) );
 		ok( false !== strpos( $r['body'], fresh_meta( $post_id, meta_key( $f, 0, 'code' ) ) ), "$id: sales page shows the saved button" );
@@ -903,7 +911,7 @@ function cmd_set_active( $dir, $active ) {
  * The funnel pages and screens a seller and visitors request, the same every time: the first call
  * makes a funnel and keeps its addresses in FILE, the next ones request them again, with the
  * plugin active or not. With the plugin active, every funnel page has exactly one <title>, the
- * seller's page title, whatever the theme.
+ * seller's page title, whatever the theme and layout.
  */
 function cmd_requests( $dir, $file ) {
 	load_wordpress();
@@ -911,15 +919,19 @@ function cmd_requests( $dir, $file ) {
 	$f  = plugin_facts( $dir );
 	$id = $f['id'];
 	if ( ! is_file( $file ) ) {
-		$post  = create_funnel( $f, user_id( 'admin' ), 'publish', "E2E requests $id" );
-		$link  = get_permalink( $post );
-		$pages = array( $link => esc_html( get_bloginfo( 'name' ) ) );
-		foreach ( $f['slots'] as $n => $t ) {
-			$title = "Requests $n: Ann's <Deal> & \"more\"";
-			update_post_meta( $post, meta_key( $f, $n, 'pagetitle' ), wp_slash( $title ) );
-			update_post_meta( $post, meta_key( $f, $n, 'code' ), '<form action="https://pay.example.com/r"><input type="submit" value="Buy"></form>' );
-			$pages[ add_query_arg( 'step', $t['sales'], $link ) ]    = esc_html( $title );
-			$pages[ add_query_arg( 'step', $t['download'], $link ) ] = 'Your downloads';
+		$pages = array();
+		foreach ( array( 'canvas', 'theme' ) as $layout ) {
+			$post = create_funnel( $f, user_id( 'admin' ), 'publish', "E2E requests $id $layout" );
+			update_post_meta( $post, "{$id}_page_layout", $layout );
+			$link           = get_permalink( $post );
+			$pages[ $link ] = array( esc_html( get_bloginfo( 'name' ) ), $layout );
+			foreach ( $f['slots'] as $n => $t ) {
+				$title = "Requests $n: Ann's <Deal> & \"more\"";
+				update_post_meta( $post, meta_key( $f, $n, 'pagetitle' ), wp_slash( $title ) );
+				update_post_meta( $post, meta_key( $f, $n, 'code' ), '<form action="https://pay.example.com/r"><input type="submit" value="Buy"></form>' );
+				$pages[ add_query_arg( 'step', $t['sales'], $link ) ]    = array( esc_html( $title ), $layout );
+				$pages[ add_query_arg( 'step', $t['download'], $link ) ] = array( 'Your downloads', $layout );
+			}
 		}
 		$type    = funnel_type( $f );
 		$screens = array( 'index.php', 'plugins.php', "edit.php?post_type=$type", "post.php?post=$post&action=edit", "post-new.php?post_type=$type" );
@@ -930,11 +942,22 @@ function cmd_requests( $dir, $file ) {
 	$theme   = get_stylesheet();
 	$cookies = auth_cookies( user_id( 'admin' ) );
 	$titles  = array();
-	foreach ( $plan['pages'] as $url => $title ) {
+	$layouts = array();
+	foreach ( $plan['pages'] as $url => $expected ) {
+		list( $title, $layout ) = $expected;
 		$r = http( 'GET', $url );
 		preg_match_all( '#<title>(.*?)</title>#s', $r['body'], $m );
-		if ( $active && array( $title ) !== $m[1] ) {
+		// A classic theme's own header adds to the title what it adds on every page of the site.
+		$own_header = 'theme' === $layout && ! wp_is_block_theme();
+		if ( $active && array( $title ) !== $m[1] && ! ( $own_header && 1 === count( $m[1] ) && 0 === strpos( $m[1][0], "$title | " ) ) ) {
 			$titles[] = "$url: " . wp_json_encode( $m[1] );
+		}
+		// The theme's header and footer, a block theme's template parts or the classic theme's own.
+		$framed = 1 === preg_match( '#<header\b[^>]*class="[^"]*(wp-block-template-part|e2e-classic-header)#', $r['body'] )
+			&& 1 === preg_match( '#<footer\b[^>]*class="[^"]*(wp-block-template-part|e2e-classic-footer)#', $r['body'] );
+		$inside = 1 === preg_match( '#<div class="' . $id . '-page( ' . $id . '-(sales|download))?">\s*<main class="' . $id . '-wrap"#', $r['body'] );
+		if ( $active && ( ( 'theme' === $layout ) !== $framed || ( 'theme' === $layout ) !== $inside || 1 !== substr_count( $r['body'], '<html' ) ) ) {
+			$layouts[] = "$url ($layout): " . ( $framed ? 'framed' : 'bare' ) . ( $inside ? ', in a box' : '' ) . ', ' . substr_count( $r['body'], '<html' ) . ' <html>';
 		}
 	}
 	foreach ( $plan['screens'] as $url ) {
@@ -942,6 +965,7 @@ function cmd_requests( $dir, $file ) {
 	}
 	if ( $active ) {
 		ok( array() === $titles, "$id: every funnel page in $theme has one <title>, its page title", implode( ' | ', $titles ) );
+		ok( array() === $layouts, "$id: in $theme, funnel pages inside the site's header and footer show the theme's, canvas pages don't", implode( ' | ', $layouts ) );
 	}
 }
 
@@ -951,18 +975,22 @@ function cmd_requests( $dir, $file ) {
  */
 function cmd_colours( $dir, $work ) {
 	load_wordpress();
-	$f    = plugin_facts( $dir );
-	$id   = $f['id'];
-	$post = create_funnel( $f, user_id( 'admin' ), 'publish', "E2E colours $id " . get_stylesheet() );
-	update_post_meta( $post, meta_key( $f, 0, 'code' ), '<form action="https://pay.example.com/c" method="post"><input type="submit" value="Buy now"></form><button type="button">Buy</button> <a href="https://pay.example.com/c">Buy</a>' );
-	$url = add_query_arg( array( 'step' => $f['slots'][0]['sales'], 'e2e-colours' => $id ), get_permalink( $post ) );
-	$cmd = 'chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking --disable-component-update --disable-sync'
-		. ' --user-data-dir=' . escapeshellarg( "$work/chromium-colours" ) . ' --virtual-time-budget=5000 --dump-dom ' . escapeshellarg( $url ) . ' 2>/dev/null';
-	$dom     = (string) shell_exec( $cmd );
-	$colours = preg_match( '#<pre id="e2e-colours">(.*?)</pre>#s', $dom, $m ) ? json_decode( html_entity_decode( $m[1] ), true ) : null;
-	$want    = array( array( 'input', 'rgb(46, 125, 50)', 'rgb(255, 255, 255)' ), array( 'button', 'rgb(46, 125, 50)', 'rgb(255, 255, 255)' ), array( 'a', 'rgb(46, 125, 50)', 'rgb(255, 255, 255)' ) );
-	ok( $want === $colours, "$id: in " . get_stylesheet() . ", the buy button keeps the plugin's colours as a submit input, a button and a link", wp_json_encode( $colours ) . ' ' . substr( strip_tags( $dom ), 0, 200 ) );
-	wp_delete_post( $post, true );
+	$f  = plugin_facts( $dir );
+	$id = $f['id'];
+	foreach ( array( 'canvas', 'theme' ) as $layout ) {
+		$post = create_funnel( $f, user_id( 'admin' ), 'publish', "E2E colours $id " . get_stylesheet() . " $layout" );
+		update_post_meta( $post, "{$id}_page_layout", $layout );
+		update_post_meta( $post, meta_key( $f, 0, 'code' ), '<form action="https://pay.example.com/c" method="post"><input type="submit" value="Buy now"></form><button type="button">Buy</button> <a href="https://pay.example.com/c">Buy</a>' );
+		$url = add_query_arg( array( 'step' => $f['slots'][0]['sales'], 'e2e-colours' => $id ), get_permalink( $post ) );
+		$cmd = 'chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking --disable-component-update --disable-sync'
+			. ' --user-data-dir=' . escapeshellarg( "$work/chromium-colours" ) . ' --virtual-time-budget=5000 --dump-dom ' . escapeshellarg( $url ) . ' 2>/dev/null';
+		$dom     = (string) shell_exec( $cmd );
+		$colours = preg_match( '#<pre id="e2e-colours">(.*?)</pre>#s', $dom, $m ) ? json_decode( html_entity_decode( $m[1] ), true ) : null;
+		// The card first: white, with the page's text colour, in both layouts.
+		$want = array( array( 'div', 'rgb(255, 255, 255)', 'rgb(34, 34, 34)' ), array( 'input', 'rgb(46, 125, 50)', 'rgb(255, 255, 255)' ), array( 'button', 'rgb(46, 125, 50)', 'rgb(255, 255, 255)' ), array( 'a', 'rgb(46, 125, 50)', 'rgb(255, 255, 255)' ) );
+		ok( $want === $colours, "$id: in " . get_stylesheet() . " ($layout), the card keeps its look and the buy button the plugin's colours as a submit input, a button and a link", wp_json_encode( $colours ) . ' ' . substr( strip_tags( $dom ), 0, 200 ) );
+		wp_delete_post( $post, true );
+	}
 }
 
 // --- Funnel statistics ---------------------------------------------------------------------------

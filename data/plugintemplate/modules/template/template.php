@@ -20,13 +20,18 @@ defined( 'ABSPATH' ) || exit;
 	}
 
 	nocache_headers();
+	$layout = #fn#page_layout( $post );
 
-	// One title in every theme: a block theme's template and a theme with title support would have
-	// WordPress print it, a classic theme without prints its own in a header these pages don't use.
-	// Theme support can't be added now: WordPress takes it only while the theme sets up.
-	remove_action( 'wp_head', '_wp_render_title_tag', 1 );
-	remove_action( 'wp_head', '_block_template_render_title_tag', 1 );
-	add_action( 'wp_head', '#fn#print_title_tag', 1 );
+	// One title in every theme. The page prints it, unless it sits in a classic theme's own header,
+	// which prints one itself (with wp_title() where the theme has no title support). Theme support
+	// can't be added now: WordPress takes it only while the theme sets up.
+	if ( #fn#theme_prints_title( $layout ) ) {
+		add_filter( 'wp_title', '#fn#wp_title', 10, 3 );
+	} else {
+		remove_action( 'wp_head', '_wp_render_title_tag', 1 );
+		remove_action( 'wp_head', '_block_template_render_title_tag', 1 );
+		add_action( 'wp_head', '#fn#print_title_tag', 1 );
+	}
 	// These pages replace a block theme's template: its skip link and the duotone filters of its
 	// blocks have nothing to act on here.
 	remove_action( 'wp_enqueue_scripts', 'wp_enqueue_block_template_skip_link' );
@@ -44,25 +49,15 @@ defined( 'ABSPATH' ) || exit;
 					return esc_html( get_bloginfo( 'name' ) );
 				}
 			);
+			#fn#page_open( $layout, array( '#prefix#-page' ) );
 			?>
-<!DOCTYPE html>
-<html <?php language_attributes(); ?>>
-<head>
-<meta charset="<?php bloginfo( 'charset' ); ?>">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<?php wp_head(); ?>
-</head>
-<body <?php body_class( '#prefix#-page' ); ?>>
-<?php wp_body_open(); ?>
 <main class="#prefix#-wrap">
 <div class="#prefix#-card">
 <h1 class="#prefix#-title"><?php esc_html_e( 'This funnel page is not available.', '#prefix#' ); ?></h1>
 </div>
 </main>
-<?php wp_footer(); ?>
-</body>
-</html>
-			<?php
+<?php
+			#fn#page_close( $layout );
 			break;
 	}
 } )();

@@ -1,0 +1,4 @@
+<footer class="e2e-classic-footer"><?php bloginfo( 'name' ); ?></footer>
+<?php wp_footer(); ?>
+</body>
+</html>
