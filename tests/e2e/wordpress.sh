@@ -438,6 +438,7 @@ if [ -n "${E2E_SCREENSHOTS:-}" ]; then
   }
   shot "$(sed -n 1p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page.png"
   shot "$(sed -n 2p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/download-page.png"
+  shot "$(sed -n 3p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page-in-theme.png" 1000,1000
   E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" stats-showcase "$work/unpacked/0/${idents[0]}" "$work/statistics.html"
   shot "file://$work/statistics.html" "$(realpath "$E2E_SCREENSHOTS")/funnel-statistics.png" 1000,1240
 fi

@@ -1377,6 +1377,13 @@ function cmd_showcase( $dir ) {
 	echo add_query_arg( 'step', $facts['slots'][0]['sales'], $permalink ), "\n";
 	$last = max( array_keys( $facts['slots'] ) );
 	echo add_query_arg( 'step', $facts['slots'][ $last ]['download'], $permalink ), "\n";
+	// The same sales page inside the site's header and footer.
+	$framed = create_funnel( $facts, $admin, 'publish', 'Spring Launch framed' );
+	foreach ( get_post_meta( $post ) as $key => $values ) {
+		update_post_meta( $framed, $key, wp_slash( $values[0] ) );
+	}
+	update_post_meta( $framed, $facts['id'] . '_page_layout', 'theme' );
+	echo add_query_arg( 'step', $facts['slots'][0]['sales'], get_permalink( $framed ) ), "\n";
 }
 
 // The statistics box of a funnel with two months of plausible traffic, for the README: saves the
