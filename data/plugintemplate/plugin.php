@@ -10,8 +10,10 @@ defined( 'ABSPATH' ) || exit;
 require_once __DIR__ . '/modules/cpt.php';
 require_once __DIR__ . '/modules/cpt_template_loader.php';
 require_once __DIR__ . '/modules/stats.php';
+require_once __DIR__ . '/modules/payments.php';
 if ( is_admin() ) {
 	require_once __DIR__ . '/modules/stats_screens.php';
+	require_once __DIR__ . '/modules/payments_screens.php';
 }
 
 /**
@@ -170,6 +172,7 @@ function #fn#activate() {
 	#fn#register_post_type();
 	flush_rewrite_rules();
 	#fn#stats_install();
+	#fn#orders_install();
 }
 
 function #fn#deactivate() {
