@@ -257,7 +257,9 @@ function #fn#payments_take_over( $post, $token ) {
 	// phpcs:disable WordPress.Security.NonceVerification -- a buyer's address, signed by the provider or by this site.
 	$access = #fn#payments_request_string( '#fn#access', $_GET );
 	if ( '' !== $access ) {
-		if ( null !== #fn#payments_access_order( $access, $post->ID, $slot ) ) {
+		$order = #fn#payments_access_order( $access, $post->ID, $slot );
+		if ( null !== $order ) {
+			#fn#payments_limit_links( $order );
 			return false;
 		}
 		#fn#payments_not_confirmed_page( $post, $slot );
@@ -273,6 +275,58 @@ function #fn#payments_take_over( $post, $token ) {
 	// The provider's reference leaves the address: a reload or a bookmark opens the personal link.
 	wp_safe_redirect( #fn#payments_access_url( $order ), 303 );
 	exit;
+}
+
+/**
+ * An upsell's or downsell's download page lists the items on the way to it: of those, the buyer
+ * gets only what they have verified orders for (by the same email address). The page prints its
+ * links through wp_kses(), whose pre_kses filter takes out the others' lines.
+ */
+function #fn#payments_limit_links( $order ) {
+	$paid = array( (int) $order->slot => true );
+	foreach ( #fn#orders_slots_of_buyer( $order->funnel_id, $order->email ) as $slot ) {
+		$paid[ (int) $slot ] = true;
+	}
+	$keep = array();
+	$drop = array();
+	foreach ( #fn#funnel_meta_boxes() as $box ) {
+		$slot = (int) substr( strrchr( $box['id'], '_' ), 1 );
+		$link = #fn#payments_own_link( $slot );
+		if ( '' !== $link ) {
+			if ( isset( $paid[ $slot ] ) ) {
+				$keep[ $link ] = true;
+			} else {
+				$drop[ $link ] = true;
+			}
+		}
+	}
+	$drop = array_diff_key( $drop, $keep );
+	if ( ! $drop ) {
+		return;
+	}
+	add_filter(
+		'pre_kses',
+		static function ( $content ) use ( $drop ) {
+			if ( ! is_string( $content ) || false === strpos( $content, '<li>' ) ) {
+				return $content;
+			}
+			$lines = explode( "\n", $content );
+			return implode( "\n", array_filter( $lines, static function ( $line ) use ( $drop ) {
+				return ! isset( $drop[ $line ] );
+			} ) );
+		}
+	);
+}
+
+/** The link an item's download page adds to those of the way to it: the last of its list. */
+function #fn#payments_own_link( $slot ) {
+	$file = __DIR__ . '/template/download-funnelitem-' . (int) $slot . '.php';
+	$text = is_readable( $file ) ? (string) file_get_contents( $file ) : ''; // phpcs:ignore WordPress.WP.AlternativeFunctions
+	if ( ! preg_match( "/^\\\$download_links = '((?:[^'\\\\]|\\\\.)*)';\$/m", $text, $m ) || '' === $m[1] ) {
+		return '';
+	}
+	$links = explode( "\n", preg_replace( "/\\\\(['\\\\])/", '$1', $m[1] ) );
+	return (string) end( $links );
 }
 
 /**

@@ -97,6 +97,16 @@ function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $c
 	return $order;
 }
 
+/** The items of a funnel that a buyer has verified orders for. */
+function #fn#orders_slots_of_buyer( $post_id, $email ) {
+	global $wpdb;
+	if ( '' === (string) $email || ! #fn#orders_ensure_table() ) {
+		return array();
+	}
+	$table = #fn#orders_table();
+	return array_map( 'intval', $wpdb->get_col( $wpdb->prepare( "SELECT DISTINCT slot FROM $table WHERE funnel_id = %d AND email = %s", $post_id, $email ) ) ); // phpcs:ignore WordPress.DB
+}
+
 /** A funnel deleted for good takes its orders with it. */
 function #fn#orders_forget_funnel( $post_id ) {
 	global $wpdb;
