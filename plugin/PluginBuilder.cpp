@@ -117,6 +117,9 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
          {QStringLiteral("/modules/cpt.php"), QStringLiteral("/modules/cpt_template_loader.php"),
           QStringLiteral("/modules/page_layout.php"),
           QStringLiteral("/modules/stats.php"), QStringLiteral("/modules/stats_screens.php"),
+          QStringLiteral("/modules/payments.php"), QStringLiteral("/modules/payments_orders.php"),
+          QStringLiteral("/modules/payments_stripe.php"), QStringLiteral("/modules/payments_pages.php"),
+          QStringLiteral("/modules/payments_screens.php"),
           QStringLiteral("/uninstall.php"), QStringLiteral("/assets/funnel-pages.css")})
         FillPluginFile(pluginFolder + file, names);
     // The metaboxes go in before the names are filled, since they name the text domain; the

@@ -11,8 +11,10 @@ require_once __DIR__ . '/modules/cpt.php';
 require_once __DIR__ . '/modules/cpt_template_loader.php';
 require_once __DIR__ . '/modules/page_layout.php';
 require_once __DIR__ . '/modules/stats.php';
+require_once __DIR__ . '/modules/payments.php';
 if ( is_admin() ) {
 	require_once __DIR__ . '/modules/stats_screens.php';
+	require_once __DIR__ . '/modules/payments_screens.php';
 }
 
 /**
@@ -175,6 +177,7 @@ function #fn#activate() {
 	#fn#register_post_type();
 	flush_rewrite_rules();
 	#fn#stats_install();
+	#fn#orders_install();
 }
 
 function #fn#deactivate() {

@@ -32,6 +32,7 @@ started=$SECONDS
 work="$(mktemp -d /tmp/veltrano-e2e.XXXXXX)"
 db_pidfile="$work/db.group"
 web_pidfile="$work/web.group"
+stripe_pidfile="$work/stripe.group"
 results="$work/results.txt"
 : >"$results"
 
@@ -46,6 +47,7 @@ stop_group() { # pidfile: ends the process group whose leader wrote its pid ther
 
 cleanup() {
   stop_group "$web_pidfile"
+  stop_group "$stripe_pidfile"
   stop_group "$db_pidfile"
   if [ "${KEEP:-0}" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
@@ -186,6 +188,12 @@ cp -r "$here/themes/e2e-classic" "$wp/wp-content/themes/"
 log "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wp/wp-includes/version.php") from $wp_tree"
 port="$(php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);')"
 url="http://127.0.0.1:$port"
+# The payment provider's stand-in (stripe-standin.php), which the plugins reach through the
+# constant only wp-config.php can set.
+stripe_port="$(php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);')"
+export E2E_STRIPE_STATE="$work/stripe" E2E_STRIPE_KEY="sk_test_e2e$(php -r 'echo bin2hex(random_bytes(12));')" E2E_MAIL="$work/mail.jsonl"
+mkdir -p "$E2E_STRIPE_STATE"
+: >"$E2E_MAIL"
 salt() { php -r 'echo bin2hex(random_bytes(32));'; }
 cat >"$wp/wp-config.php" <<EOF
 <?php
@@ -204,6 +212,7 @@ define( 'DISABLE_WP_CRON', true );
 define( 'AUTOMATIC_UPDATER_DISABLED', true );
 define( 'WP_HTTP_BLOCK_EXTERNAL', true );
 define( 'FS_METHOD', 'direct' );
+define( 'VELTRANO_STRIPE_API_BASE', 'http://127.0.0.1:$stripe_port' );
 define( 'AUTH_KEY', '$(salt)' );
 define( 'SECURE_AUTH_KEY', '$(salt)' );
 define( 'LOGGED_IN_KEY', '$(salt)' );
@@ -293,6 +302,24 @@ if ( isset( $_SERVER['HTTP_X_E2E_QUERIES'] ) ) {
 }
 EOF
 
+# The site's mail goes to a file of the test, one JSON object a line, instead of out.
+cat >"$wp/wp-content/mu-plugins/e2e-mail.php" <<EOF
+<?php
+add_filter(
+	'pre_wp_mail',
+	static function ( \$short, \$atts ) {
+		file_put_contents( '$E2E_MAIL', wp_json_encode( \$atts ) . "\\n", FILE_APPEND | LOCK_EX );
+		return true;
+	},
+	10,
+	2
+);
+EOF
+
+log "Stripe stand-in on 127.0.0.1:$stripe_port"
+PHP_CLI_SERVER_WORKERS=4 setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$stripe_pidfile" \
+  php -S "127.0.0.1:$stripe_port" "$here/stripe-standin.php" >>"$work/stripe.log" 2>&1 &
+
 log "serving $url"
 # Several workers, so that parallel requests really run side by side. The plugins are replaced by
 # the test's own PHP processes, which can't clear the server's opcode cache as WordPress does in
@@ -325,6 +352,10 @@ for i in "${!zips[@]}"; do
   wp_php stats "$dir"
   check_logs "$id pages and saving"
 done
+
+log "plugin ${idents[0]}: payment check with Stripe"
+wp_php payments "$work/unpacked/0/${idents[0]}"
+check_logs "${idents[0]} payment check"
 
 # --- every PHP message against the plugin-inactive baseline -------------------------------------
 # The same funnel pages and screens are requested with the plugin active and inactive, in the

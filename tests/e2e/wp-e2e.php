@@ -23,11 +23,14 @@
  *   php wp-e2e.php colours PLUGIN_DIR WORK_DIR
  *   php wp-e2e.php uninstall PLUGIN_DIR [NEXT_PLUGIN_DIR]
  *   php wp-e2e.php neighbours ZIP PLUGIN_DIR [ZIP PLUGIN_DIR ...]
+ *   php wp-e2e.php payments PLUGIN_DIR (wp-e2e-payments.php)
  *
  * E2E_WP is the WordPress folder, E2E_URL its address.
  */
 
 $e2e_failed = 0;
+
+require __DIR__ . '/wp-e2e-payments.php';
 
 function ok( $cond, $desc, $detail = '' ) {
 	global $e2e_failed;
@@ -60,8 +63,9 @@ function load_wordpress( $installing = false ) {
  * @param array      $cookies name => value.
  * @param string[]   $headers Further request headers, "Name: value".
  * @param string|null $from   The loopback address the request comes from; a new one when null.
+ * @param string|null $raw    A body sent as it is, instead of a form.
  */
-function http( $method, $url, $form = null, $cookies = array(), $headers = array(), $from = null ) {
+function http( $method, $url, $form = null, $cookies = array(), $headers = array(), $from = null, $raw = null ) {
 	static $visitor = 0;
 	if ( null === $from ) {
 		// Every request comes from an address of its own, as visitors do; the statistics count a
@@ -89,6 +93,8 @@ function http( $method, $url, $form = null, $cookies = array(), $headers = array
 		}
 		$opts['content'] = implode( '&', $body );
 		$headers[]       = 'Content-Type: application/x-www-form-urlencoded';
+	} elseif ( null !== $raw ) {
+		$opts['content'] = $raw;
 	}
 	$opts['header']       = implode( "\r\n", $headers );
 	$http_response_header = array();
@@ -933,8 +939,19 @@ function cmd_requests( $dir, $file ) {
 				$pages[ add_query_arg( 'step', $t['download'], $link ) ] = array( 'Your downloads', $layout );
 			}
 		}
+		// A funnel with a payment check: the plugin's buy button, the page in place of the download
+		// page, and the settings screen.
+		$checked = create_funnel( $f, user_id( 'admin' ), 'publish', "E2E requests checked $id" );
+		$first   = array_keys( $f['slots'] )[0];
+		update_post_meta( $checked, meta_key( $f, $first, 'pagetitle' ), 'Checked' );
+		update_post_meta( $checked, $id . '_payment_check', 'stripe' );
+		update_post_meta( $checked, $id . "_payment_price_$first", '5' );
+		update_post_meta( $checked, $id . "_payment_currency_$first", 'GBP' );
+		update_post_meta( $checked, "{$id}_page_layout", 'theme' );
+		$pages[ add_query_arg( 'step', $f['slots'][ $first ]['sales'], get_permalink( $checked ) ) ]    = array( 'Checked', 'theme' );
+		$pages[ add_query_arg( 'step', $f['slots'][ $first ]['download'], get_permalink( $checked ) ) ] = array( 'Payment not confirmed', 'theme' );
 		$type    = funnel_type( $f );
-		$screens = array( 'index.php', 'plugins.php', "edit.php?post_type=$type", "post.php?post=$post&action=edit", "post-new.php?post_type=$type" );
+		$screens = array( 'index.php', 'plugins.php', "edit.php?post_type=$type", "post.php?post=$post&action=edit", "post.php?post=$checked&action=edit", "post-new.php?post_type=$type", "edit.php?post_type=$type&page=" . plugin_name( $id, 'payments' ) );
 		file_put_contents( $file, wp_json_encode( array( 'pages' => $pages, 'screens' => array_map( 'admin_url', $screens ) ) ) );
 	}
 	$plan    = json_decode( file_get_contents( $file ), true );
@@ -1332,8 +1349,12 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	$next       = '' !== $next_dir ? funnel_type( plugin_facts( $next_dir ) ) : '';
 	$next_count = '' !== $next ? (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM {$wpdb->posts} WHERE post_type = %s", $next ) ) : 0;
 
-	$stats_table = stats_table( $f );
+	$stats_table  = stats_table( $f );
+	$orders_table = $wpdb->prefix . plugin_name( $id, 'orders' );
 	ok( table_exists( $stats_table ) && false !== get_option( plugin_name( $id, 'stats_schema' ) ), "$id: the statistics table is there before the uninstall" );
+	ok( table_exists( $orders_table ) && false !== get_option( plugin_name( $id, 'orders_schema' ) ), "$id: the orders table is there before the uninstall" );
+	update_option( plugin_name( $id, 'payments' ), array( 'stripe_secret_key' => 'sk_test_gone' ), false );
+	set_transient( plugin_name( $id, 'rate_e2e' ), 1, 60 );
 	deactivate_plugins( $f['file'] );
 	ob_start();
 	$deleted = delete_plugins( array( $f['file'] ) );
@@ -1344,6 +1365,8 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	wp_cache_flush();
 	ok( ! table_exists( $stats_table ) && ! table_exists( $stats_table . '_seen' ), "$id: the statistics tables are dropped" );
 	ok( array( false, false, false ) === array( get_option( plugin_name( $id, 'stats_schema' ) ), get_option( plugin_name( $id, 'stats_key' ) ), get_option( plugin_name( $id, 'stats_items' ) ) ), "$id: the statistics' options are deleted" );
+	$left = $wpdb->get_col( $wpdb->prepare( "SELECT option_name FROM {$wpdb->options} WHERE option_name LIKE %s", '%' . $wpdb->esc_like( plugin_name( $id, '' ) ) . '%' ) );
+	ok( ! table_exists( $orders_table ) && array() === $left, "$id: the orders table and every option of the plugin (credentials, secret, rate limit) are gone", implode( ', ', $left ) );
 	$needles = array( $type, $id . '_funnelitem_', "E2E trashed $id", "E2E funnel $id", "E2E guard $id" );
 	foreach ( $funnels as $funnel ) {
 		$needles[] = "\t$funnel-revision-v1\t";
@@ -1695,6 +1718,9 @@ switch ( $cmd ) {
 		break;
 	case 'upgrade-replace':
 		cmd_upgrade_replace( $args[0], $args[1] );
+		break;
+	case 'payments':
+		cmd_payments( $args[0] );
 		break;
 	case 'upgrade-check':
 		cmd_upgrade_check( $args[0], $args[1] );

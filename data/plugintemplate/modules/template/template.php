@@ -38,6 +38,11 @@ defined( 'ABSPATH' ) || exit;
 	remove_action( 'wp_footer', 'the_block_template_skip_link' );
 	remove_action( 'wp_body_open', 'wp_global_styles_render_svg_filters' );
 
+	// A funnel whose payments are checked serves its download pages only for a verified payment.
+	if ( #fn#payments_take_over( $post, $token ) ) {
+		return;
+	}
+
 	switch ( $token ) {
 #SWITCHENTRIES#
 		default:

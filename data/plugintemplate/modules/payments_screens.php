@@ -1,0 +1,124 @@
+<?php
+/**
+ * Where the seller sets the payment check: a box on the funnel's edit screen
+ * (the check, each item's price and currency) and a settings screen for the
+ * site's credentials, which only administrators see and which never shows a
+ * saved secret again.
+ */
+
+defined( 'ABSPATH' ) || exit;
+
+function #fn#payments_add_box() {
+	add_meta_box( '#fn#payments', __( 'Payment check', '#prefix#' ), '#fn#payments_render_box', #fn#post_type(), 'normal', 'high' );
+}
+add_action( 'add_meta_boxes_' . #fn#post_type(), '#fn#payments_add_box', 6 );
+
+function #fn#payments_render_box( $post ) {
+	wp_nonce_field( '#fn#save_payments', '#fn#payments_nonce' );
+	$check = #fn#payments_check( $post->ID );
+	echo '<table class="form-table" role="presentation"><tbody><tr><th scope="row"><label for="#fn#payment_check">' . esc_html__( 'Payment check', '#prefix#' ) . '</label></th><td>';
+	echo '<select id="#fn#payment_check" name="#fn#payment_check">';
+	foreach ( #fn#payments_checks() as $value => $label ) {
+		echo '<option value="' . esc_attr( $value ) . '"' . selected( $check, $value, false ) . '>' . esc_html( $label ) . '</option>';
+	}
+	echo '</select><p class="description">' . esc_html__( 'With a check, the download pages show their links only after the provider confirms the payment, and the sales pages show the plugin\'s own buy button instead of the pasted button code.', '#prefix#' ) . '</p></td></tr>';
+	foreach ( #fn#funnel_meta_boxes() as $box ) {
+		$slot     = (int) substr( strrchr( $box['id'], '_' ), 1 );
+		$price    = (string) get_post_meta( $post->ID, #fn#payments_meta_key( 'price', $slot ), true );
+		$currency = (string) get_post_meta( $post->ID, #fn#payments_meta_key( 'currency', $slot ), true );
+		$price_id = '#fn#payment_price_' . $slot;
+		echo '<tr><th scope="row"><label for="' . esc_attr( $price_id ) . '">' . esc_html( $box['title'] ) . '</label></th><td>';
+		echo '<input type="text" inputmode="decimal" class="small-text" id="' . esc_attr( $price_id ) . '" name="' . esc_attr( $price_id ) . '" value="' . esc_attr( $price ) . '"> ';
+		echo '<select name="' . esc_attr( '#fn#payment_currency_' . $slot ) . '" aria-label="' . esc_attr__( 'Currency', '#prefix#' ) . '">';
+		foreach ( array_keys( #fn#payments_currencies() ) as $code ) {
+			echo '<option value="' . esc_attr( $code ) . '"' . selected( $currency, $code, false ) . '>' . esc_html( $code ) . '</option>';
+		}
+		echo '</select>';
+		if ( 'none' !== $check && null === #fn#payments_price( $post->ID, $slot ) ) {
+			echo '<p class="description">' . esc_html__( 'No valid price: this item can\'t be bought.', '#prefix#' ) . '</p>';
+		}
+		echo '</td></tr>';
+	}
+	echo '</tbody></table>';
+	if ( current_user_can( 'manage_options' ) ) {
+		echo '<p><a href="' . esc_url( admin_url( 'edit.php?post_type=' . #fn#post_type() . '&page=#fn#payments' ) ) . '">' . esc_html__( 'Payment provider settings', '#prefix#' ) . '</a></p>';
+	}
+}
+
+function #fn#payments_add_settings_page() {
+	add_submenu_page( 'edit.php?post_type=' . #fn#post_type(), __( 'Payment settings', '#prefix#' ), __( 'Payment settings', '#prefix#' ), 'manage_options', '#fn#payments', '#fn#payments_render_settings' );
+}
+add_action( 'admin_menu', '#fn#payments_add_settings_page' );
+
+/** The secret fields: shown only as their last four characters once saved. */
+function #fn#payments_secret_fields() {
+	return array(
+		'stripe_secret_key'     => __( 'Stripe secret key', '#prefix#' ),
+		'stripe_webhook_secret' => __( 'Stripe webhook signing secret', '#prefix#' ),
+	);
+}
+
+function #fn#payments_render_settings() {
+	if ( ! current_user_can( 'manage_options' ) ) {
+		return;
+	}
+	$settings = #fn#payments_settings();
+	echo '<div class="wrap"><h1>' . esc_html__( 'Payment settings', '#prefix#' ) . '</h1>';
+	if ( isset( $_GET['#fn#saved'] ) ) { // phpcs:ignore WordPress.Security.NonceVerification
+		echo '<div class="notice notice-success"><p>' . esc_html__( 'Settings saved.', '#prefix#' ) . '</p></div>';
+	}
+	echo '<form method="post" id="#fn#payments_form" action="' . esc_url( admin_url( 'admin-post.php' ) ) . '">';
+	echo '<input type="hidden" name="action" value="#fn#save_payment_settings">';
+	wp_nonce_field( '#fn#save_payment_settings', '#fn#settings_nonce' );
+	echo '<table class="form-table" role="presentation"><tbody>';
+	echo '<tr><th scope="row"><label for="#fn#mode">' . esc_html__( 'Mode', '#prefix#' ) . '</label></th><td><select id="#fn#mode" name="mode">';
+	foreach ( array(
+		'test' => __( 'Test (no real money)', '#prefix#' ),
+		'live' => __( 'Live', '#prefix#' ),
+	) as $value => $label ) {
+		echo '<option value="' . esc_attr( $value ) . '"' . selected( $settings['mode'], $value, false ) . '>' . esc_html( $label ) . '</option>';
+	}
+	echo '</select></td></tr>';
+	foreach ( #fn#payments_secret_fields() as $key => $label ) {
+		echo '<tr><th scope="row"><label for="' . esc_attr( '#fn#setting_' . $key ) . '">' . esc_html( $label ) . '</label></th><td>';
+		echo '<input type="password" autocomplete="off" class="regular-text" id="' . esc_attr( '#fn#setting_' . $key ) . '" name="' . esc_attr( $key ) . '" value="">';
+		if ( '' !== $settings[ $key ] ) {
+			/* translators: %s: the last four characters of a saved secret. */
+			echo '<p class="description">' . esc_html( sprintf( __( 'Saved (ends in %s). Leave empty to keep it.', '#prefix#' ), substr( $settings[ $key ], -4 ) ) ) . '</p>';
+			echo '<label><input type="checkbox" name="' . esc_attr( 'remove_' . $key ) . '" value="1"> ' . esc_html__( 'Remove', '#prefix#' ) . '</label>';
+		}
+		echo '</td></tr>';
+	}
+	echo '<tr><th scope="row">' . esc_html__( 'Stripe webhook address', '#prefix#' ) . '</th><td><code>' . esc_html( #fn#stripe_webhook_url() ) . '</code><p class="description">' . esc_html__( 'Add this address as a webhook endpoint for the event checkout.session.completed in Stripe\'s dashboard, and paste its signing secret above.', '#prefix#' ) . '</p></td></tr>';
+	echo '<tr><th scope="row"><label for="#fn#access_days">' . esc_html__( 'Access links work for (days)', '#prefix#' ) . '</label></th><td><input type="number" min="1" max="3650" class="small-text" id="#fn#access_days" name="access_days" value="' . esc_attr( (string) $settings['access_days'] ) . '"></td></tr>';
+	echo '<tr><th scope="row"><label for="#fn#contact_email">' . esc_html__( 'Contact address for buyers', '#prefix#' ) . '</label></th><td><input type="email" class="regular-text" id="#fn#contact_email" name="contact_email" value="' . esc_attr( $settings['contact_email'] ) . '" placeholder="' . esc_attr( get_option( 'admin_email' ) ) . '"></td></tr>';
+	echo '</tbody></table>';
+	submit_button();
+	echo '</form></div>';
+}
+
+function #fn#payments_handle_settings() {
+	if ( ! current_user_can( 'manage_options' ) ) {
+		wp_die( esc_html__( 'Sorry, you are not allowed to change these settings.', '#prefix#' ), 403 );
+	}
+	check_admin_referer( '#fn#save_payment_settings', '#fn#settings_nonce' );
+	$settings = #fn#payments_settings();
+	$mode     = #fn#payments_request_string( 'mode', $_POST );
+	$settings['mode'] = 'live' === $mode ? 'live' : 'test';
+	foreach ( array_keys( #fn#payments_secret_fields() ) as $key ) {
+		$value = isset( $_POST[ $key ] ) && is_string( $_POST[ $key ] ) ? trim( wp_unslash( $_POST[ $key ] ) ) : ''; // phpcs:ignore WordPress.Security.ValidatedSanitizedInput -- a secret, kept as typed.
+		if ( '' !== $value && preg_match( '/^[\x21-\x7e]{1,255}$/', $value ) ) {
+			$settings[ $key ] = $value;
+		} elseif ( '' !== #fn#payments_request_string( 'remove_' . $key, $_POST ) ) {
+			$settings[ $key ] = '';
+		}
+	}
+	$days                      = (int) #fn#payments_request_string( 'access_days', $_POST );
+	$settings['access_days']   = $days >= 1 && $days <= 3650 ? $days : 30;
+	$email                     = sanitize_email( #fn#payments_request_string( 'contact_email', $_POST ) );
+	$settings['contact_email'] = is_email( $email ) ? $email : '';
+	#fn#payments_save_settings( $settings );
+	wp_safe_redirect( admin_url( 'edit.php?post_type=' . #fn#post_type() . '&page=#fn#payments&#fn#saved=1' ) );
+	exit;
+}
+add_action( 'admin_post_#fn#save_payment_settings', '#fn#payments_handle_settings' );
