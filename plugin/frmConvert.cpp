@@ -212,7 +212,7 @@ void frmConvert::closeEvent(QCloseEvent* event) {
 }
 
 void frmConvert::showEvent(QShowEvent* event) {
-    const int width = m_contents->minimumSizeHint().width();
+    const int width = std::max(m_contents->minimumWidth(), m_contents->minimumSizeHint().width());
     const QSize wanted(width, m_contents->heightForWidth(width) + layout()->itemAt(1)->sizeHint().height() +
                                   layout()->spacing() + layout()->contentsMargins().bottom());
     resize(screen() ? ScreenFit::Bounded(wanted, screen()->availableGeometry()) : wanted);

@@ -10,6 +10,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -54,6 +57,29 @@ QStringList textsThatDoNotFit(QWidget* window) {
         if (need.width() > button->width() || need.height() > button->height())
             problems << describe(button, button->text(), need);
     }
+    return problems;
+}
+
+// Pairs of shown fields and buttons of `window` that lie over one another.
+QStringList controlsThatOverlap(QWidget* window) {
+    QList<QWidget*> controls;
+    for (QWidget* control : window->findChildren<QWidget*>())
+        if (control->isVisibleTo(window) &&
+            (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+             qobject_cast<QPlainTextEdit*>(control) || qobject_cast<QComboBox*>(control)))
+            controls << control;
+    // What shows of a control: a scroll area's viewport hides what lies beyond it.
+    const auto place = [window](QWidget* control) {
+        QRect shown(control->mapTo(window, QPoint()), control->size());
+        for (QWidget* outer = control->parentWidget(); outer && outer != window; outer = outer->parentWidget())
+            shown &= QRect(outer->mapTo(window, QPoint()), outer->size());
+        return shown;
+    };
+    QStringList problems;
+    for (int i = 0; i < controls.size(); ++i)
+        for (int j = i + 1; j < controls.size(); ++j)
+            if (place(controls[i]).intersects(place(controls[j])))
+                problems << controls[i]->objectName() + QStringLiteral(" overlaps ") + controls[j]->objectName();
     return problems;
 }
 
@@ -120,7 +146,7 @@ private slots:
                                     .arg(shown->windowTitle())
                                     .arg(shown->width())
                                     .arg(shown->height())));
-            const QStringList problems = textsThatDoNotFit(shown);
+            const QStringList problems = textsThatDoNotFit(shown) + controlsThatOverlap(shown);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         }
         for (QPushButton* button : {window.cmdCreate, window.cmdOutput, window.Command1})
