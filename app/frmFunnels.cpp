@@ -489,7 +489,13 @@ void frmFunnels::Command1_Click() {
 }
 
 void frmFunnels::cmdOutput_Click() {
-    m_shell.OpenFolder(m_roots.Output());
+    // The plugin just built is the one the user looks for.
+    const bool shown = QFileInfo(m_lastArchive).isFile() ? m_shell.ShowFile(m_lastArchive)
+                                                         : m_shell.OpenFolder(m_roots.Output());
+    if (!shown)
+        m_messages.Show(QStringLiteral("Important"),
+                        QStringLiteral("No file manager could show the output folder. Your plugins are in:\n%1")
+                            .arg(QDir::toNativeSeparators(m_roots.Output())));
 }
 
 void frmFunnels::lblMyProducts_Click() {
@@ -521,6 +527,10 @@ void frmFunnels::cmdCreate_Click() {
         m_convert->setAttribute(Qt::WA_DeleteOnClose);
         m_convert->move(frameGeometry().center() - m_convert->rect().center());
         connect(m_convert, &frmConvert::built, &m_document, &FunnelDocument::KeepBuild);
+        connect(m_convert, &frmConvert::built, this,
+                [this](const PluginDetails&, const FunnelTokens&, const QString& archive) {
+                    m_lastArchive = archive;
+                });
     }
     m_convert->show();
     m_convert->raise();

@@ -130,4 +130,6 @@ private:
     std::unique_ptr<WidgetZoom> m_diagramZoom;
     std::unique_ptr<WidgetZoom> m_barZoom;
     QSize m_barBase;
+    // The archive built last in this run, which "Open Output Folder" selects.
+    QString m_lastArchive;
 };

@@ -260,12 +260,12 @@ void frmConvert::Command3_Click() {
     }
     SetBusy(false);
     m_tokens = tokens;
-    emit built(details, tokens);
+    emit built(details, tokens, archive);
     m_messages.Show(
         QStringLiteral("Done"),
         QStringLiteral("Done! Your plugin is ready. The software will now open the output window.\n\n"
                        "The plugin is %1 in the folder %2.")
             .arg(QFileInfo(archive).fileName(), QDir::toNativeSeparators(QFileInfo(archive).path())));
-    m_shell.OpenFolder(m_roots.Output());
+    m_shell.ShowFile(archive);
     close();
 }

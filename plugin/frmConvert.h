@@ -49,8 +49,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 signals:
-    // A plugin was built from these details and tokens.
-    void built(const PluginDetails& details, const FunnelTokens& tokens);
+    // A plugin was built from these details and tokens into `archive`.
+    void built(const PluginDetails& details, const FunnelTokens& tokens, const QString& archive);
 
 private slots:
     void cmdGenerateIdentifier_Click();
