@@ -40,8 +40,9 @@ std::optional<QStringList> folderHandler() {
     if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit)
         return QStringList();
     const QString desktopFile = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+    // No default named: xdg-open still has the desktop's own openers to try.
     if (desktopFile.isEmpty())
-        return std::nullopt;
+        return QStringList();
     QFile file(QStandardPaths::locate(QStandardPaths::ApplicationsLocation, desktopFile));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return QStringList();
