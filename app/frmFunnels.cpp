@@ -12,6 +12,7 @@
 #include "platform/ScreenFit.h"
 #include "platform/Shell.h"
 #include "platform/Twips.h"
+#include "platform/WidgetZoom.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -25,6 +26,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStyle>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
@@ -42,6 +44,12 @@ QString droppedFile(const QMimeData* data) {
     return data->urls().first().toLocalFile();
 }
 
+// Below its diagram the window keeps a strip with the main buttons, which never scrolls away.
+constexpr int kDiagramHeight = 9000;
+constexpr int kBarSpacing = 6;
+// The smallest text the zoomed diagram shows, in points.
+constexpr double kReadablePoints = 7.0;
+
 const QString kFileFilter = QStringLiteral("Funnel files (*.json *.veltrano);;All files (*)");
 
 } // namespace
@@ -56,11 +64,12 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     setObjectName(QStringLiteral("frmFunnels"));
     setAcceptDrops(true);
 
-    // The funnel diagram keeps its fixed positions and sizes below the menu bar; the window
-    // scrolls it where the screen is smaller. Wide enough for the upsell #2 column.
+    // The funnel diagram keeps its layout below the menu bar and zooms to the window's width; it
+    // scrolls only where even the smallest readable zoom is wider. Wide enough for the upsell #2
+    // column. The main buttons below it stay in sight at every size.
     auto* area = new QWidget;
     area->setObjectName(QStringLiteral("canvas"));
-    area->setFixedSize(Twips(0, 0, 3570 + 16710, 10335).size());
+    area->setFixedSize(Twips(0, 0, 3570 + 16710, kDiagramHeight).size());
     scrollArea = new QScrollArea(this);
     scrollArea->setObjectName(QStringLiteral("scrollArea"));
     scrollArea->setFrameShape(QFrame::NoFrame);
@@ -76,7 +85,7 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
 
     auto* Picture1 = new QWidget(area);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(Twips(0, 0, 3570, 10335));
+    Picture1->setGeometry(Twips(0, 0, 3570, kDiagramHeight));
     Picture1->setAutoFillBackground(true);
     QPalette sideBar = Picture1->palette();
     sideBar.setColor(QPalette::Window, QColor(64, 0, 64));
@@ -84,11 +93,16 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     lblAppName = new QLabel(Picture1);
     lblAppName->setObjectName(QStringLiteral("lblAppName"));
     lblAppName->setGeometry(Twips(225, 1620, 2895, 465));
-    lblAppName->setStyleSheet(QStringLiteral("color: white; font-weight: bold; font-size: 16pt;"));
+    // A font, not a style sheet's size, so that the zoom reaches it.
+    lblAppName->setStyleSheet(QStringLiteral("color: white;"));
+    QFont appNameFont = lblAppName->font();
+    appNameFont.setBold(true);
+    appNameFont.setPointSize(16);
+    lblAppName->setFont(appNameFont);
 
     auto* picFunnelDiagram = new QWidget(area);
     picFunnelDiagram->setObjectName(QStringLiteral("picFunnelDiagram"));
-    picFunnelDiagram->setGeometry(Twips(3570, 0, 16710, 10335));
+    picFunnelDiagram->setGeometry(Twips(3570, 0, 16710, kDiagramHeight));
     picFunnelDiagram->setAutoFillBackground(true);
     QPalette diagram = picFunnelDiagram->palette();
     diagram.setColor(QPalette::Window, Qt::white);
@@ -141,16 +155,27 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
         m_connectors[size_t(c)] = connector;
     }
 
-    cmdCreate =
-        new QPushButton(QStringLiteral("&Convert Sales Funnel into a WordPress Plugin"), picFunnelDiagram);
+    // The strip below the diagram, with the side bar's colour on its left, as one picture.
+    cmdBar = new QWidget(this);
+    cmdBar->setObjectName(QStringLiteral("cmdBar"));
+    cmdBar->setAutoFillBackground(true);
+    cmdBar->setPalette(diagram);
+    cmdBar->resize(area->width(), Twips(0, 0, 0, 10335 - kDiagramHeight).height());
+    auto* Picture2 = new QWidget(cmdBar);
+    Picture2->setGeometry(Twips(0, 0, 3570, 10335 - kDiagramHeight));
+    Picture2->setAutoFillBackground(true);
+    Picture2->setPalette(sideBar);
+    const int barTop = 9225 - kDiagramHeight;
+    cmdCreate = new QPushButton(QStringLiteral("&Convert Sales Funnel into a WordPress Plugin"), cmdBar);
     cmdCreate->setObjectName(QStringLiteral("cmdCreate"));
-    cmdCreate->setGeometry(Twips(1170, 9225, 5100, 825));
-    cmdOutput = new QPushButton(QStringLiteral("&Open Output Folder"), picFunnelDiagram);
+    cmdCreate->setGeometry(Twips(3570 + 1170, barTop, 5100, 825));
+    cmdOutput = new QPushButton(QStringLiteral("&Open Output Folder"), cmdBar);
     cmdOutput->setObjectName(QStringLiteral("cmdOutput"));
-    cmdOutput->setGeometry(Twips(6390, 9225, 4515, 825));
-    Command1 = new QPushButton(QStringLiteral("C&lose App"), picFunnelDiagram);
+    cmdOutput->setGeometry(Twips(3570 + 6390, barTop, 4515, 825));
+    Command1 = new QPushButton(QStringLiteral("C&lose App"), cmdBar);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(Twips(11025, 9225, 4515, 825));
+    Command1->setGeometry(Twips(3570 + 11025, barTop, 4515, 825));
+    layout->addWidget(cmdBar);
 
     // Enter presses a button that has the focus, as Space does.
     for (QPushButton* button : {cmdCreate, cmdOutput, Command1})
@@ -162,6 +187,9 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     connect(&model(), &FunnelModel::changed, this, &frmFunnels::ShowModel);
     connect(&m_document, &FunnelDocument::stateChanged, this, &frmFunnels::ShowDocumentState);
 
+    m_diagramZoom = std::make_unique<WidgetZoom>(area);
+    m_barZoom = std::make_unique<WidgetZoom>(cmdBar);
+    m_barBase = cmdBar->size();
     Form_Load();
     FitInto(QRect());
 }
@@ -172,8 +200,44 @@ frmFunnels::~frmFunnels() {
     delete m_convert;
 }
 
+void frmFunnels::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Zoom();
+}
+
+void frmFunnels::Zoom() {
+    const QSize diagram = m_diagramZoom->BaseSize();
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scrollArea);
+    // Readable as the screen shows it: scaling enlarges the text the zoom shrinks.
+    const double floor = m_diagramZoom->Floor(kReadablePoints / devicePixelRatioF());
+    const int menu = menuBar->sizeHint().height();
+    double zoom = 1.0;
+    // Twice: the strip's height follows the zoom, and the room left for the diagram with it.
+    for (int pass = 0; pass < 2; ++pass)
+        zoom = ScreenFit::Zoom(
+            QSize(width(), height() - menu - WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height()),
+            diagram, floor, extent);
+    m_diagramZoom->Apply(zoom);
+    scrollArea->widget()->setFixedSize(WidgetZoom::Scaled(QRect(QPoint(), diagram), zoom).size());
+    m_barZoom->Apply(zoom);
+    const QList<QPushButton*> buttons{cmdCreate, cmdOutput, Command1};
+    int barHeight = WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height();
+    if (Command1->geometry().right() >= width()) {
+        // Narrower than the smallest zoom: the buttons in a row at their own size, or one below
+        // the other where even that is too wide.
+        const QList<QRect> placed = ScreenFit::Row(
+            {cmdCreate->sizeHint(), cmdOutput->sizeHint(), Command1->sizeHint()}, width(), kBarSpacing);
+        barHeight = 0;
+        for (int i = 0; i < buttons.size(); ++i) {
+            buttons[i]->setGeometry(placed[i]);
+            barHeight = std::max(barHeight, placed[i].bottom() + 1 + kBarSpacing);
+        }
+    }
+    cmdBar->setFixedHeight(barHeight);
+}
+
 void frmFunnels::FitInto(const QRect& available) {
-    const QSize whole = scrollArea->widget()->size() + QSize(0, menuBar->sizeHint().height());
+    const QSize whole = m_diagramZoom->BaseSize() + QSize(0, m_barBase.height() + menuBar->sizeHint().height());
     if (available.isEmpty()) {
         resize(whole);
         return;
@@ -425,7 +489,13 @@ void frmFunnels::Command1_Click() {
 }
 
 void frmFunnels::cmdOutput_Click() {
-    m_shell.OpenFolder(m_roots.Output());
+    // The plugin just built is the one the user looks for.
+    const bool shown = QFileInfo(m_lastArchive).isFile() ? m_shell.ShowFile(m_lastArchive)
+                                                         : m_shell.OpenFolder(m_roots.Output());
+    if (!shown)
+        m_messages.Show(QStringLiteral("Important"),
+                        QStringLiteral("No file manager could show the output folder. Your plugins are in:\n%1")
+                            .arg(QDir::toNativeSeparators(m_roots.Output())));
 }
 
 void frmFunnels::lblMyProducts_Click() {
@@ -457,6 +527,10 @@ void frmFunnels::cmdCreate_Click() {
         m_convert->setAttribute(Qt::WA_DeleteOnClose);
         m_convert->move(frameGeometry().center() - m_convert->rect().center());
         connect(m_convert, &frmConvert::built, &m_document, &FunnelDocument::KeepBuild);
+        connect(m_convert, &frmConvert::built, this,
+                [this](const PluginDetails&, const FunnelTokens&, const QString& archive) {
+                    m_lastArchive = archive;
+                });
     }
     m_convert->show();
     m_convert->raise();

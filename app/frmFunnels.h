@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class FunnelItemPanel;
 class Messages;
@@ -21,6 +22,7 @@ class QScrollArea;
 class QSettings;
 class QUndoStack;
 class Shell;
+class WidgetZoom;
 
 // The main window: the funnel diagram, its five item panels, the File menu and the window's own
 // commands. Settings keep the recent files and the defaults for new funnels; without them
@@ -55,6 +57,7 @@ public:
     QLabel* lblAppName = nullptr;
     QPushButton* lblMyProducts = nullptr;
     QScrollArea* scrollArea = nullptr;
+    QWidget* cmdBar = nullptr;
     QPushButton* cmdCreate = nullptr;
     QPushButton* cmdOutput = nullptr;
     QPushButton* Command1 = nullptr;
@@ -75,6 +78,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -111,6 +115,7 @@ private:
     void FillProductLists();
     void SelectProduct(int Index);
     void ShowModel();
+    void Zoom();
 
     AppRoots m_roots;
     Messages& m_messages;
@@ -122,4 +127,9 @@ private:
     std::array<QLabel*, FunnelModel::ConnectorCount> m_connectors{};
     QPointer<frmConvert> m_convert;
     QUndoStack* m_undo = nullptr;
+    std::unique_ptr<WidgetZoom> m_diagramZoom;
+    std::unique_ptr<WidgetZoom> m_barZoom;
+    QSize m_barBase;
+    // The archive built last in this run, which "Open Output Folder" selects.
+    QString m_lastArchive;
 };

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* parent)
@@ -18,12 +19,13 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
     setWindowTitle(QStringLiteral("My Products"));
     resize(Twips(0, 0, 12870, 8580).size());
 
-    auto* layout = new QVBoxLayout(this);
-    // Never smaller than its texts need in the platform's fonts.
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
-    layout->setContentsMargins(24, 18, 24, 18);
-    auto addText = [this, layout](const QString& name, const QString& text, bool indented) {
-        auto* label = new QLabel(text, this);
+    // The texts wrap to the window's width and scroll where a small screen can't show them all;
+    // the buttons stay in sight.
+    auto* texts = new QWidget;
+    auto* layout = new QVBoxLayout(texts);
+    layout->setContentsMargins(24, 18, 24, 0);
+    auto addText = [texts, layout](const QString& name, const QString& text, bool indented) {
+        auto* label = new QLabel(text, texts);
         label->setObjectName(name);
         label->setWordWrap(true);
         label->setTextFormat(Qt::PlainText);
@@ -39,7 +41,7 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
     titleFont.setPointSizeF(titleFont.pointSizeF() * 14 / 9);
     titleFont.setBold(true);
     title->setFont(titleFont);
-    auto* line = new QFrame(this);
+    auto* line = new QFrame(texts);
     line->setObjectName(QStringLiteral("Line1"));
     line->setFrameShape(QFrame::HLine);
     layout->addWidget(line);
@@ -96,7 +98,15 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
         button->setMinimumHeight(40);
         buttons->addWidget(button);
     }
-    layout->addLayout(buttons);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(texts);
+    auto* windowLayout = new QVBoxLayout(this);
+    windowLayout->setContentsMargins(0, 0, 0, 18);
+    windowLayout->addWidget(scroll, 1);
+    buttons->setContentsMargins(24, 0, 24, 0);
+    windowLayout->addLayout(buttons);
     resize(ScreenFit::Bounded(size(), screen()->availableGeometry()));
     connect(cmdMyProducts, &QPushButton::clicked, this, &frmMyProducts::cmdMyProducts_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmMyProducts::cmdClose_Click);

@@ -1,9 +1,14 @@
 #include "platform/DesktopShell.h"
 
-#include <QDesktopServices>
-#include <QUrl>
+#include "platform/FileManagerSession.h"
 
-void DesktopShell::OpenFolder(const QString& folder) {
-    // Handed over and not waited on; a missing file manager leaves the program as it was.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+DesktopShell::DesktopShell()
+    : m_handOff(FileManagerSession()) {}
+
+bool DesktopShell::OpenFolder(const QString& folder) {
+    return m_handOff.OpenFolder(folder);
+}
+
+bool DesktopShell::ShowFile(const QString& file) {
+    return m_handOff.ShowFile(file);
 }

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "platform/FileManagerHandOff.h"
 #include "platform/Shell.h"
 
-// Opens folders in the desktop's file manager.
+// Shows folders and files in the desktop's file manager.
 class DesktopShell final : public Shell {
 public:
-    void OpenFolder(const QString& folder) override;
+    DesktopShell();
+    bool OpenFolder(const QString& folder) override;
+    bool ShowFile(const QString& file) override;
+
+private:
+    FileManagerHandOff m_handOff;
 };

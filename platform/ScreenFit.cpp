@@ -1,5 +1,7 @@
 #include "platform/ScreenFit.h"
 
+#include <algorithm>
+
 namespace ScreenFit {
 
 QRect Place(const QSize& wanted, const QRect& available, const QMargins& frame) {
@@ -12,6 +14,43 @@ QRect Place(const QSize& wanted, const QRect& available, const QMargins& frame) 
 
 QSize Bounded(const QSize& wanted, const QRect& available) {
     return wanted.boundedTo(available.marginsRemoved(kFrameAllowance).size());
+}
+
+} // namespace ScreenFit
+
+namespace ScreenFit {
+
+double Zoom(const QSize& room, const QSize& whole, double floor, int scrollBarExtent) {
+    if (whole.isEmpty())
+        return 1.0;
+    const auto across = [&](int width) { return std::min(1.0, double(width) / whole.width()); };
+    double zoom = across(room.width());
+    if (whole.height() * zoom > room.height())
+        zoom = across(room.width() - scrollBarExtent);
+    return std::max(zoom, std::min(floor, 1.0));
+}
+
+} // namespace ScreenFit
+
+namespace ScreenFit {
+
+QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing) {
+    int across = spacing;
+    for (const QSize& size : sizes)
+        across += size.width() + spacing;
+    QList<QRect> placed;
+    int x = spacing;
+    int y = spacing;
+    for (const QSize& size : sizes) {
+        if (across <= width) {
+            placed.append(QRect(QPoint(x, spacing), size));
+            x += size.width() + spacing;
+        } else {
+            placed.append(QRect(spacing, y, std::max(1, width - 2 * spacing), size.height()));
+            y += size.height() + spacing;
+        }
+    }
+    return placed;
 }
 
 } // namespace ScreenFit

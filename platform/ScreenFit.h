@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMargins>
+#include <QList>
 #include <QRect>
 
 namespace ScreenFit {
@@ -15,5 +16,17 @@ QRect Place(const QSize& wanted, const QRect& available, const QMargins& frame);
 
 // `wanted`, made no larger than `available` less the frame allowance.
 QSize Bounded(const QSize& wanted, const QRect& available);
+
+} // namespace ScreenFit
+
+namespace ScreenFit {
+
+// The zoom that shows `whole` across `room`'s width, a vertical scroll bar of `scrollBarExtent`
+// included where the zoomed height still exceeds the room; never above 1, never below `floor`.
+double Zoom(const QSize& room, const QSize& whole, double floor, int scrollBarExtent);
+
+// Places controls of the given sizes in a row `spacing` apart within `width`, or one below the
+// other, each as wide as the room allows, where the row is too wide.
+QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing);
 
 } // namespace ScreenFit

@@ -3,6 +3,7 @@
 #include "platform/BuildError.h"
 #include "platform/KelvrinTools.h"
 #include "platform/Messages.h"
+#include "platform/ScreenFit.h"
 #include "platform/Shell.h"
 #include "platform/Twips.h"
 #include "plugin/PluginBuilder.h"
@@ -18,6 +19,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -150,13 +153,22 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     }
     buttons->addStretch();
 
+    // The fields scroll where the screen is too small for them, the buttons stay in sight; the
+    // fields' height follows their width, since the hints wrap.
+    m_contents = new QWidget;
+    auto* contentsLayout = new QVBoxLayout(m_contents);
+    contentsLayout->setContentsMargins(TwipsToPixels(630), TwipsToPixels(360), TwipsToPixels(630), 0);
+    contentsLayout->addLayout(top);
+    contentsLayout->addWidget(frame);
+    m_contents->setMinimumWidth(TwipsToPixels(11000));
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(m_contents);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(TwipsToPixels(630), TwipsToPixels(360), TwipsToPixels(630),
-                               TwipsToPixels(225));
-    layout->addLayout(top);
-    layout->addWidget(frame);
+    layout->setContentsMargins(0, 0, 0, TwipsToPixels(225));
+    layout->addWidget(m_scroll, 1);
     layout->addLayout(buttons);
-    setMinimumWidth(TwipsToPixels(11000));
 
     connect(cmdGenerateIdentifier, &QPushButton::clicked, this, &frmConvert::cmdGenerateIdentifier_Click);
     connect(Command1, &QPushButton::clicked, this, &frmConvert::Command1_Click);
@@ -197,6 +209,14 @@ void frmConvert::closeEvent(QCloseEvent* event) {
         event->ignore();
     else
         QDialog::closeEvent(event);
+}
+
+void frmConvert::showEvent(QShowEvent* event) {
+    const int width = std::max(m_contents->minimumWidth(), m_contents->minimumSizeHint().width());
+    const QSize wanted(width, m_contents->heightForWidth(width) + layout()->itemAt(1)->sizeHint().height() +
+                                  layout()->spacing() + layout()->contentsMargins().bottom());
+    resize(screen() ? ScreenFit::Bounded(wanted, screen()->availableGeometry()) : wanted);
+    QDialog::showEvent(event);
 }
 
 void frmConvert::Command1_Click() {
@@ -240,12 +260,12 @@ void frmConvert::Command3_Click() {
     }
     SetBusy(false);
     m_tokens = tokens;
-    emit built(details, tokens);
+    emit built(details, tokens, archive);
     m_messages.Show(
         QStringLiteral("Done"),
         QStringLiteral("Done! Your plugin is ready. The software will now open the output window.\n\n"
                        "The plugin is %1 in the folder %2.")
             .arg(QFileInfo(archive).fileName(), QDir::toNativeSeparators(QFileInfo(archive).path())));
-    m_shell.OpenFolder(m_roots.Output());
+    m_shell.ShowFile(archive);
     close();
 }

@@ -13,6 +13,7 @@ class Messages;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 class Shell;
 
 // "Create Plugin": the plugin's details, a new identifier on request, and the build. It opens with
@@ -42,13 +43,14 @@ public:
     QPushButton* Command1 = nullptr;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     // Neither Esc nor the window's close box closes it while a plugin is being built.
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
 
 signals:
-    // A plugin was built from these details and tokens.
-    void built(const PluginDetails& details, const FunnelTokens& tokens);
+    // A plugin was built from these details and tokens into `archive`.
+    void built(const PluginDetails& details, const FunnelTokens& tokens, const QString& archive);
 
 private slots:
     void cmdGenerateIdentifier_Click();
@@ -56,6 +58,8 @@ private slots:
     void Command3_Click();
 
 private:
+    QWidget* m_contents = nullptr;
+    QScrollArea* m_scroll = nullptr;
     void GenerateIdentifier();
     void SetBusy(bool busy);
 

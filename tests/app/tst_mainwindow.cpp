@@ -277,6 +277,11 @@ private slots:
         window.show();
         QTest::mouseClick(window.cmdOutput, Qt::LeftButton);
         QCOMPARE(shell.opened, QStringList{app.path() + "/output"});
+        // Where nothing can show the folder, the user learns where it is.
+        shell.available = false;
+        QTest::mouseClick(window.cmdOutput, Qt::LeftButton);
+        QVERIFY(messages.lastText().endsWith(app.path() + "/output"));
+        shell.available = true;
 
         // The help window is modal: press its folder button, then close it.
         QTimer::singleShot(0, [&] {

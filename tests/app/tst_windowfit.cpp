@@ -10,6 +10,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -57,6 +60,29 @@ QStringList textsThatDoNotFit(QWidget* window) {
     return problems;
 }
 
+// Pairs of shown fields and buttons of `window` that lie over one another.
+QStringList controlsThatOverlap(QWidget* window) {
+    QList<QWidget*> controls;
+    for (QWidget* control : window->findChildren<QWidget*>())
+        if (control->isVisibleTo(window) &&
+            (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+             qobject_cast<QPlainTextEdit*>(control) || qobject_cast<QComboBox*>(control)))
+            controls << control;
+    // What shows of a control: a scroll area's viewport hides what lies beyond it.
+    const auto place = [window](QWidget* control) {
+        QRect shown(control->mapTo(window, QPoint()), control->size());
+        for (QWidget* outer = control->parentWidget(); outer && outer != window; outer = outer->parentWidget())
+            shown &= QRect(outer->mapTo(window, QPoint()), outer->size());
+        return shown;
+    };
+    QStringList problems;
+    for (int i = 0; i < controls.size(); ++i)
+        for (int j = i + 1; j < controls.size(); ++j)
+            if (place(controls[i]).intersects(place(controls[j])))
+                problems << controls[i]->objectName() + QStringLiteral(" overlaps ") + controls[j]->objectName();
+    return problems;
+}
+
 } // namespace
 
 class tst_WindowFit : public QObject {
@@ -97,7 +123,7 @@ private slots:
     }
 
     // Every window opens within the screen, its texts fitting. CTest runs this test on the
-    // screens that matter: 1366x768, and 1920x1080 at 100%, 150% and 200% scaling.
+    // screens that matter: 1366x768 and 1920x1080, each at 100%, 150% and 200% scaling.
     void everyWindowFitsTheScreen() {
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         qInfo() << "screen" << available.size() << "at" << qApp->devicePixelRatio();
@@ -120,9 +146,12 @@ private slots:
                                     .arg(shown->windowTitle())
                                     .arg(shown->width())
                                     .arg(shown->height())));
-            const QStringList problems = textsThatDoNotFit(shown);
+            const QStringList problems = textsThatDoNotFit(shown) + controlsThatOverlap(shown);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         }
+        for (QPushButton* button : {window.cmdCreate, window.cmdOutput, window.Command1})
+            QVERIFY2(window.rect().contains(QRect(button->mapTo(&window, QPoint()), button->size())),
+                     qPrintable(button->text()));
     }
 
     // Catches the check itself missing a text that is cut off.
@@ -158,25 +187,61 @@ private slots:
         QVERIFY(available.contains(placed.marginsAdded(ScreenFit::kFrameAllowance)));
     }
 
-    void smallScreenScrollsTheWholeDiagram() {
+    // The diagram zooms to the window's width, keeping its proportions, before it scrolls; the
+    // main buttons are in sight without scrolling at any size.
+    void diagramZoomsToTheWindow_data() {
+        QTest::addColumn<QRect>("available");
+        // Screens less their panels, in device-independent pixels.
+        QTest::newRow("1920x1080 at 100%") << QRect(0, 0, 1920, 1040);
+        QTest::newRow("1366x768") << QRect(0, 0, 1366, 728);
+        QTest::newRow("1920x1080 at 150%") << QRect(0, 0, 1280, 693);
+        QTest::newRow("1366x768 at 150%") << QRect(0, 0, 911, 485);
+        QTest::newRow("1920x1080 at 200%") << QRect(0, 0, 960, 520);
+        QTest::newRow("1366x768 at 200%") << QRect(0, 0, 683, 344);
+        QTest::newRow("narrower than readable text at 100%") << QRect(0, 0, 640, 400);
+    }
+    void diagramZoomsToTheWindow() {
+        QFETCH(QRect, available);
         TestAppFolder app;
         RecordingMessages messages;
         RecordingShell shell;
         frmFunnels window(app.path(), messages, shell);
-        window.FitInto(QRect(0, 0, 960, 520));
+        window.FitInto(available);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.width() <= 960 && window.height() <= 520);
-        // The diagram keeps its size and places; the window scrolls to every part of it.
-        QCOMPARE(window.scrollArea->widget()->size(), QSize(1352, 689));
-        QCOMPARE(window.panel(0)->geometry(), QRect(24, 72, 334, 241));
+        QVERIFY(window.width() <= available.width() && window.height() <= available.height());
+        // Text on the screen never smaller than 7 points; the diagram scrolls across only where
+        // its text is that small already.
+        double smallest = 100;
+        for (const QWidget* control : window.scrollArea->widget()->findChildren<QWidget*>())
+            smallest = std::min(smallest, control->font().pointSizeF() * window.devicePixelRatioF());
+        QVERIFY2(smallest >= 6.99, qPrintable(QString::number(smallest)));
+        const bool scrollsAcross = window.scrollArea->horizontalScrollBar()->isVisible();
+        if (scrollsAcross)
+            QVERIFY2(smallest < 7.01, qPrintable(QString::number(smallest)));
+        const QSize canvas = window.scrollArea->widget()->size();
+        if (!scrollsAcross)
+            QVERIFY2(canvas.width() <= window.scrollArea->viewport()->width() &&
+                         canvas.width() >= window.scrollArea->viewport()->width() - 2,
+                     qPrintable(QStringLiteral("%1 across %2").arg(canvas.width()).arg(window.width())));
+        // Proportions kept: the front end's panel is as much smaller as the whole diagram.
+        const double zoom = canvas.width() / 1352.0;
+        QVERIFY(qAbs(window.panel(0)->width() - 334 * zoom) <= 1.5);
+        QVERIFY(qAbs(window.panel(0)->height() - 241 * zoom) <= 1.5);
+        QVERIFY(qAbs(window.panel(0)->x() - 24 * zoom) <= 1.5);
+        for (QPushButton* button : {window.cmdCreate, window.cmdOutput, window.Command1}) {
+            const QRect shown(button->mapTo(&window, QPoint()), button->size());
+            QVERIFY2(window.rect().contains(shown) && button->isVisible(), qPrintable(button->text()));
+            const QStringList problems = textsThatDoNotFit(window.cmdBar);
+            QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        }
+        // Every part of the diagram is reachable by scrolling.
         QScrollBar* across = window.scrollArea->horizontalScrollBar();
         QScrollBar* down = window.scrollArea->verticalScrollBar();
-        QVERIFY(across->isVisible() && down->isVisible());
         across->setValue(across->maximum());
         down->setValue(down->maximum());
-        const QPoint corner = window.Command1->mapTo(&window, window.Command1->rect().bottomRight());
-        QVERIFY(window.rect().contains(corner));
+        const QRect corner(window.panel(4)->mapTo(window.scrollArea->viewport(), QPoint()), window.panel(4)->size());
+        QVERIFY(window.scrollArea->viewport()->rect().contains(corner));
     }
 
     void largeScreenShowsTheWholeDiagram() {

@@ -29,6 +29,16 @@ public:
 
 class RecordingShell final : public Shell {
 public:
-    void OpenFolder(const QString& folder) override { opened << folder; }
+    bool OpenFolder(const QString& folder) override {
+        opened << folder;
+        return available;
+    }
+    bool ShowFile(const QString& file) override {
+        shown << file;
+        return available;
+    }
     QStringList opened;
+    QStringList shown;
+    // False plays a system without a file manager.
+    bool available = true;
 };

@@ -1,0 +1,6 @@
+#pragma once
+
+#include "platform/FileManagerHandOff.h"
+
+// The services of this system's desktop session that show files and folders.
+FileManagerHandOff::Services FileManagerSession();
