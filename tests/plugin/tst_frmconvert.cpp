@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(f.messages.lastText(),
                  QString("Done! Your plugin is ready. The software will now open the output window.\n\n"
                          "The plugin is widgetplugin.zip in the folder %1.")
-                     .arg(f.app.path() + "/output"));
+                     .arg(QDir::toNativeSeparators(f.app.path() + "/output")));
         QCOMPARE(f.shell.opened, QStringList{f.app.path() + "/output"});
         QVERIFY(QFileInfo(f.app.file("output/widgetplugin.zip")).isFile());
         QVERIFY(!QFileInfo::exists(f.app.file("output/pwidget")));
