@@ -6,6 +6,7 @@
 #include "platform/KelvrinFile.h"
 #include "platform/KelvrinParser.h"
 #include "platform/KelvrinTools.h"
+#include "platform/PathRules.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -48,24 +49,36 @@ QString ProductCatalogue::CustomProductFolder(const QString& displayName) const 
 }
 
 QString ProductCatalogue::LocateFolder(const QString& path) {
-    if (QFileInfo(path).isDir())
+    const bool caseSensitive = PathRules::Native().caseSensitivity == Qt::CaseSensitive;
+    if (caseSensitive && QFileInfo(path).isDir())
         return path;
+    // Where case does not count, the folder is found under any spelling, yet the build compares
+    // and shows paths as they stand on disk: so every name is read back from its folder.
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    const QStringList parts = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString current = QDir::rootPath();
+    QString current;
+    for (const QFileInfo& drive : QDir::drives()) {
+        const QString root = drive.absoluteFilePath();
+        if (absolute.startsWith(root, Qt::CaseInsensitive) && root.size() > current.size())
+            current = root;
+    }
+    if (current.isEmpty())
+        return {};
+    const QStringList parts = absolute.mid(current.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString& part : parts) {
         const QDir dir(current);
         QString match;
-        if (QFileInfo(dir.filePath(part)).isDir()) {
+        if (caseSensitive && QFileInfo(dir.filePath(part)).isDir()) {
             match = part;
         } else {
             const QStringList candidates =
                 dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
             for (const QString& candidate : candidates) {
-                if (candidate.compare(part, Qt::CaseInsensitive) == 0) {
+                if (candidate == part) {
                     match = candidate;
                     break;
                 }
+                if (match.isEmpty() && candidate.compare(part, Qt::CaseInsensitive) == 0)
+                    match = candidate;
             }
         }
         if (match.isEmpty())

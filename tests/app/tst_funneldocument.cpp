@@ -5,6 +5,7 @@
 #include "platform/KelvrinTools.h"
 #include "plugin/FunnelFileLock.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
@@ -235,12 +236,13 @@ private slots:
     void recentFilesEditedByHand() {
         ScratchSettings scratch;
         QStringList stored;
+        const QString a = QDir::rootPath() + "tmp/a.json";
         for (int i = 0; i < 12; ++i)
-            stored << "/tmp/a.json" << QString("/tmp/b%1.json").arg(i) << "";
+            stored << a << QDir::rootPath() + QString("tmp/b%1.json").arg(i) << "";
         scratch.settings.setValue("recentFiles", stored);
         const QStringList files = RecentFiles(&scratch.settings).Files();
         QCOMPARE(files.size(), RecentFiles::Maximum);
-        QCOMPARE(files.count("/tmp/a.json"), 1);
+        QCOMPARE(files.count(a), 1);
         QVERIFY(!files.contains(""));
     }
 };

@@ -119,6 +119,9 @@ private slots:
     void symbolicLinks() {
         QFETCH(QString, link);
         QFETCH(QString, target);
+#ifdef Q_OS_WIN
+        QSKIP("QFile::link makes a shortcut on Windows: a file of its own, which the system never follows");
+#endif
         KitFunnel f;
         f.app.write("outside/secret.gif", "GIF89a secret");
         f.app.write("outside/download.txt", "https://files.example.com/secret.zip");

@@ -12,10 +12,13 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -134,12 +137,21 @@ private slots:
         QCOMPARE(roots.SettingsFile().isEmpty(), !single);
         if (single)
             return;
-        QCOMPARE(roots.MyProducts(), m_home.path() + "/.local/share/veltrano/myproducts");
-        QCOMPARE(roots.WorkArea(), m_home.path() + "/.cache/veltrano/temp");
-        QCOMPARE(roots.Output(), m_home.path() + "/Documents/Veltrano");
+#ifdef Q_OS_WIN
+        // Windows asks the shell for the user's folders: HOME does not move them.
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+#else
+        const QString data = m_home.path() + "/.local/share";
+        const QString cache = m_home.path() + "/.cache";
+        const QString documents = m_home.path() + "/Documents";
+#endif
+        QCOMPARE(roots.MyProducts(), data + "/veltrano/myproducts");
+        QCOMPARE(roots.WorkArea(), cache + "/veltrano/temp");
+        QCOMPARE(roots.Output(), documents + "/Veltrano");
         QCOMPARE(roots.WritableRoots(),
-                 QStringList({m_home.path() + "/.local/share/veltrano", m_home.path() + "/.cache/veltrano",
-                              m_home.path() + "/Documents/Veltrano"}));
+                 QStringList({data + "/veltrano", cache + "/veltrano", documents + "/Veltrano"}));
     }
 
     void homeIsARealFolder_data() {
@@ -209,8 +221,12 @@ private slots:
         QDir().mkpath(workRoot);
         if (othersWrite)
             QVERIFY(QFile::setPermissions(workRoot, QFileDevice::Permissions(0x7777)));
+#ifdef Q_OS_WIN
+        QSKIP("Windows folders have access lists, not an owner and mode bits to test this way");
+#else
         if (othersOwn && ::chown(QFile::encodeName(workRoot).constData(), 65534, 65534) != 0)
             QSKIP("Only root can give a folder away");
+#endif
         const QString problem = roots.PrepareUserFolders();
         QVERIFY2(problem.contains(workRoot), qPrintable(problem));
         QVERIFY(!QFileInfo::exists(roots.WorkArea() + "/php"));
@@ -221,6 +237,9 @@ private slots:
     }
 
     void xdgHomesAreRespected() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows has no XDG homes");
+#endif
         qputenv("XDG_DATA_HOME", (m_home.path() + "/d").toUtf8());
         qputenv("XDG_CACHE_HOME", (m_home.path() + "/c").toUtf8());
         const AppRoots roots = AppRoots::ForExecutable(m_home.path(), "/usr/share/veltrano");

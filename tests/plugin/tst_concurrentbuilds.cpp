@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
@@ -104,7 +105,7 @@ QMap<QString, QByteArray> snapshot(const QString& folder) {
 // An application folder with the program in it, for builds in processes of their own.
 struct ProgramFolder {
     TestAppFolder app;
-    QString program = app.file("veltrano");
+    QString program = app.file(QFileInfo(QStringLiteral(VELTRANO_EXECUTABLE)).fileName());
     ProgramFolder() {
         QFile::copy(QStringLiteral(VELTRANO_EXECUTABLE), program);
         app.write("alpha.json", funnelJson(kAlpha));
@@ -249,6 +250,9 @@ private slots:
         PluginBuilder builder(app.path(), tools, messages);
         app.write("build.lock", "whatever a build that was killed left in it");
 
+#ifdef Q_OS_WIN
+        QSKIP("The lock's other holder here is a POSIX shell's flock");
+#endif
         // Another process holds the lock, as a running build would, until it is killed.
         QProcess holder;
         // One process, so that killing it ends the lock's only holder.

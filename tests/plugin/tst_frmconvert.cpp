@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(f.messages.lastText(),
                  QString("Done! Your plugin is ready. The software will now open the output window.\n\n"
                          "The plugin is widgetplugin.zip in the folder %1.")
-                     .arg(f.app.path() + "/output"));
+                     .arg(QDir::toNativeSeparators(f.app.path() + "/output")));
         // The file manager selects the archive.
         QCOMPARE(f.shell.shown, QStringList{f.app.path() + "/output/widgetplugin.zip"});
         QVERIFY(QFileInfo(f.app.file("output/widgetplugin.zip")).isFile());

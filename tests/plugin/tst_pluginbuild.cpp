@@ -1,5 +1,6 @@
 #include "Recorders.h"
 #include "TestAppFolder.h"
+#include "TestPlatform.h"
 #include "ZipReader.h"
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
@@ -187,6 +188,8 @@ private slots:
         if (!d.SafetyProblem().isEmpty())
             d.name = "Plain";
         QCOMPARE(d.SafetyProblem(), QString());
+        if (RunsUnderWine())
+            QSKIP("No php under Wine");
         const auto entries = ReadZip(PluginBuilder(app.path(), tools, messages).Build(*funnel, d));
         int checked = 0;
         QTemporaryDir scratch;

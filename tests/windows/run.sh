@@ -39,7 +39,7 @@ new_prefix() { # name: a fresh prefix, made ready before the first program runs
 if [ "${WINDOWS_UNIT:-1}" != 0 ]; then
 new_prefix tests
 if (cd "$win_build" &&
-  WINEPATH="$(winpath "$sdk/bin");$(winpath "$win_build/app")" QT_PLUGIN_PATH="$(winpath "$sdk/plugins")" \
+  WINEPATH="$(winpath "$sdk/bin");$(winpath "$win_build/app")" WINEQT_PLUGIN_PATH="$(winpath "$sdk/plugins")" \
     xvfb-run -a ctest --output-on-failure --timeout 300 -j 2 >"$work/ctest.log" 2>&1); then
   ok "core and window tests under Wine: $(grep -E 'tests passed' "$work/ctest.log")"
 else
