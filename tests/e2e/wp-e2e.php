@@ -1098,7 +1098,7 @@ function cmd_stats( $dir ) {
 
 	ok( table_exists( $table ), "$id: activation made the statistics table $table" );
 	$readme = (string) file_get_contents( WP_PLUGIN_DIR . "/$id/readme.txt" );
-	ok( false !== strpos( $readme, "\n== Statistics and privacy ==\n" ) && false !== strpos( $readme, 'no IP address, no cookie and no user agent' ) && false !== strpos( $readme, 'deleted the next day' ), "$id: readme.txt tells site owners what is kept of visitors, and for how long" );
+	ok( false !== strpos( $readme, "\n== Statistics and privacy ==\n" ) && false !== strpos( $readme, 'no IP address, no cookie and no user agent' ) && false !== strpos( $readme, 'deleted the next day' ) && false !== strpos( $readme, "the buyer's email address" ), "$id: readme.txt tells site owners what is kept of visitors and buyers, and for how long" );
 	$post  = create_funnel( $f, $author, 'publish', "E2E stats $id" );
 	$other = create_funnel( $f, $author, 'publish', "E2E stats other $id" );
 	$link  = get_permalink( $post );

@@ -388,8 +388,16 @@ private slots:
                 "the page, whose random key changes every day; the day's hashes are deleted the next day, "
                 "so no visitor can be recognised later. Views by users who can edit the funnel, by bots "
                 "and by browser prefetches are not counted. Purchases are views of a download page, where "
-                "the payment provider sends buyers; no payment is verified. The counters are removed with "
-                "the funnel, or with the plugin when it is deleted.\n"));
+                "the payment provider sends buyers; no payment is verified unless the funnel's payment "
+                "check is on. The counters are removed with the funnel, or with the plugin when it is "
+                "deleted.\n"
+                "\n"
+                "With a payment check (Stripe), the plugin asks the payment provider to confirm each payment "
+                "before it shows the downloads, and keeps each confirmed payment as an order in a table of "
+                "its own: the provider, the provider's payment id, the item, the amount and currency, the "
+                "time and the buyer's email address as the provider gives it. The email address is used "
+                "only to send the buyer a personal link to the downloads. Orders are kept until their "
+                "funnel is deleted, or the plugin with it.\n"));
     }
 
     // The directory shows 150 characters of the short description: longer ones end in an ellipsis.
