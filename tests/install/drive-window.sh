@@ -4,6 +4,8 @@
 #   drive-window.sh PATH/TO/veltrano
 set -euo pipefail
 # Under load the display can come up after xvfb-run hands over: wait for it before the program.
+# (The server runs with -noreset: otherwise the probe, its last client leaving, resets it, and the
+# program that connects during the reset is refused.)
 for _ in $(seq 1 100); do
   xdotool getdisplaygeometry >/dev/null 2>&1 && break
   sleep 0.1

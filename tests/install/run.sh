@@ -105,7 +105,7 @@ grep -qx "pinstalled/modules/template/funnelitem-1.jpg" <<<"$listing" ||
   fail "the archive lacks the demo product's image"
 
 if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
-  as_user xvfb-run -a -s "-screen 0 1366x768x24" bash "$here/drive-window.sh" "$prefix/bin/veltrano" ||
+  as_user xvfb-run -a -s "-screen 0 1366x768x24 -noreset" bash "$here/drive-window.sh" "$prefix/bin/veltrano" ||
     fail "the build through the window failed"
   [ -f "$home/Documents/Veltrano/myplugin.zip" ] || fail "the window's build left no archive"
   grep -qx "file://$home/Documents/Veltrano" "$work/opened" ||
