@@ -215,8 +215,10 @@ void ZipPacker::PackFolder(const QString& folder, const QString& archivePath,
 }
 
 bool ZipPacker::IsTemporaryName(const QString& fileName) {
-    // The part file, or the file libzip writes before renaming it to the part file's name.
-    static const QRegularExpression pattern(QStringLiteral("^.+\\.zip\\.part(\\.[A-Za-z0-9]{6})?$"));
+    // The part file, or the file libzip writes before renaming it to the part file's name: six
+    // letters or digits from mkstemp, or eight hexadecimal digits on Windows.
+    static const QRegularExpression pattern(
+        QStringLiteral("^.+\\.zip\\.part(\\.[A-Za-z0-9]{6}|\\.[0-9a-fA-F]{8})?$"));
     return pattern.match(fileName).hasMatch();
 }
 

@@ -191,6 +191,9 @@ private slots:
         QTest::newRow("other part") << "notes.part" << false;
         QTest::newRow("suffix too long") << "myplugin.zip.part.aB3xYz7" << false;
         QTest::newRow("suffix too short") << "myplugin.zip.part.aB3xY" << false;
+        QTest::newRow("libzip's file on Windows") << "myplugin.zip.part.0a1b2c3d" << true;
+        QTest::newRow("eight, not hexadecimal") << "myplugin.zip.part.0a1b2c3g" << false;
+        QTest::newRow("nine hexadecimal") << "myplugin.zip.part.0a1b2c3d4" << false;
         QTest::newRow("no name") << ".zip.part" << false;
     }
     void temporaryNames() {

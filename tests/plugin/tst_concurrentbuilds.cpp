@@ -22,6 +22,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -147,10 +148,14 @@ private slots:
                     outcome[index] = QString::number(error.number()) + " " + error.description();
                 }
             };
-            std::thread first(run, 0, std::cref(alpha), std::cref(kAlpha));
-            std::thread second(run, 1, std::cref(beta), std::cref(kBeta));
-            first.join();
-            second.join();
+            // Qt's own threads: they free the per-thread regular expression stacks that the
+            // build's QRegularExpressions leave, which a foreign thread on Windows crashes on.
+            std::unique_ptr<QThread> first(QThread::create(run, 0, std::cref(alpha), std::cref(kAlpha)));
+            std::unique_ptr<QThread> second(QThread::create(run, 1, std::cref(beta), std::cref(kBeta)));
+            first->start();
+            second->start();
+            first->wait();
+            second->wait();
 
             const QString busy =
                 QString::number(BuildError::FileAlreadyOpen) + " " + BuildLock::BusyMessage();
