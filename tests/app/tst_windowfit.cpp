@@ -241,13 +241,20 @@ private slots:
             const QStringList problems = textsThatDoNotFit(window.cmdBar);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         }
-        // Every part of the diagram is reachable by scrolling.
+        // Every part of the diagram is reachable by scrolling: the ranges cover the canvas, and
+        // at their ends the diagram's far corner is in sight.
         QScrollBar* across = window.scrollArea->horizontalScrollBar();
         QScrollBar* down = window.scrollArea->verticalScrollBar();
+        const QSize viewport = window.scrollArea->viewport()->size();
+        QVERIFY(across->maximum() + viewport.width() >= canvas.width());
+        QVERIFY(down->maximum() + viewport.height() >= canvas.height());
         across->setValue(across->maximum());
         down->setValue(down->maximum());
         const QRect corner(window.panel(4)->mapTo(window.scrollArea->viewport(), QPoint()), window.panel(4)->size());
-        QVERIFY(window.scrollArea->viewport()->rect().contains(corner));
+        QVERIFY2(window.scrollArea->viewport()->rect().contains(corner.bottomRight()),
+                 qPrintable(QStringLiteral("%1,%2 outside %3x%4")
+                                .arg(corner.right()).arg(corner.bottom())
+                                .arg(viewport.width()).arg(viewport.height())));
     }
 
     void largeScreenShowsTheWholeDiagram() {
