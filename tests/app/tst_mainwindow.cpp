@@ -280,7 +280,7 @@ private slots:
         // Where nothing can show the folder, the user learns where it is.
         shell.available = false;
         QTest::mouseClick(window.cmdOutput, Qt::LeftButton);
-        QVERIFY(messages.lastText().endsWith(app.path() + "/output"));
+        QVERIFY(messages.lastText().endsWith(QDir::toNativeSeparators(app.path() + "/output")));
         shell.available = true;
 
         // The help window is modal: press its folder button, then close it.
