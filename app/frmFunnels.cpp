@@ -80,6 +80,7 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     layout->addWidget(scrollArea);
     CreateFileMenu();
     CreateEditMenu();
+    CreateFunnelMenu();
     CreateHelpMenu();
     layout->setMenuBar(menuBar);
 
@@ -243,6 +244,57 @@ void frmFunnels::FitInto(const QRect& available) {
         return;
     }
     setGeometry(ScreenFit::Place(whole, available, ScreenFit::kFrameAllowance));
+}
+
+void frmFunnels::CreateFunnelMenu() {
+    mnuFunnel = menuBar->addMenu(QStringLiteral("F&unnel"));
+    mnuFunnel->setObjectName(QStringLiteral("mnuFunnel"));
+    for (int n = 0; n < FunnelModel::SlotCount; ++n) {
+        mnuGoTo[size_t(n)] = mnuFunnel->addAction(
+            QStringLiteral("&%1 %2").arg(n + 1).arg(FunnelModel::Title(n)), this,
+            [this, n] { panel(n)->cboProduct->setFocus(Qt::ShortcutFocusReason); });
+        mnuGoTo[size_t(n)]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + n)));
+    }
+    mnuFunnel->addSeparator();
+    // Ctrl+Shift: the text fields keep Ctrl and a letter for their own editing keys.
+    mnuAddUpsell = mnuFunnel->addAction(QStringLiteral("Add &Upsell Page"), this,
+                                        [this] { cmdAddUpsell_Click(m_currentItem); });
+    mnuAddUpsell->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
+    mnuAddDownsell = mnuFunnel->addAction(QStringLiteral("Add &Downsell Page"), this,
+                                          [this] { cmdAddDownsell_Click(m_currentItem); });
+    mnuAddDownsell->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    mnuPreview = mnuFunnel->addAction(QStringLiteral("&Preview Product"), this,
+                                      [this] { lblPreview_Click(m_currentItem); });
+    mnuPreview->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    mnuRemove = mnuFunnel->addAction(QStringLiteral("&Remove Item"), this,
+                                     [this] { lblRemoveDownsell_Click(m_currentItem); });
+    mnuRemove->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
+    for (QAction* action : mnuFunnel->actions())
+        action->setShortcutContext(Qt::WindowShortcut);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { FollowFocus(now); });
+}
+
+void frmFunnels::FollowFocus(QWidget* now) {
+    for (int n = 0; n < FunnelModel::SlotCount; ++n)
+        if (now && m_panels[size_t(n)] && m_panels[size_t(n)]->isAncestorOf(now) && m_currentItem != n) {
+            m_currentItem = n;
+            ShowFunnelMenu();
+        }
+}
+
+void frmFunnels::ShowFunnelMenu() {
+    // A removed item hands the menu to its parent, as it hands over the focus.
+    while (!model().IsPresent(m_currentItem) && m_currentItem != 0)
+        m_currentItem = FunnelModel::Parent(m_currentItem);
+    for (int n = 0; n < FunnelModel::SlotCount; ++n)
+        mnuGoTo[size_t(n)]->setEnabled(model().IsPresent(n));
+    const QString title = FunnelModel::Title(m_currentItem);
+    mnuAddUpsell->setEnabled(model().IsPresent(m_currentItem) && model().IsAddUpsellEnabled(m_currentItem));
+    mnuAddDownsell->setEnabled(model().IsPresent(m_currentItem) &&
+                               model().IsAddDownsellEnabled(m_currentItem));
+    mnuPreview->setText(QStringLiteral("&Preview Product of %1").arg(title));
+    mnuRemove->setText(QStringLiteral("&Remove %1").arg(title));
+    mnuRemove->setEnabled(m_currentItem != 0);
 }
 
 void frmFunnels::CreateHelpMenu() {
@@ -482,6 +534,7 @@ void frmFunnels::ShowModel() {
     }
     for (int c = 0; c < FunnelModel::ConnectorCount; ++c)
         m_connectors[size_t(c)]->setVisible(model().IsConnectorShown(c));
+    ShowFunnelMenu();
 }
 
 void frmFunnels::Command1_Click() {
