@@ -73,6 +73,9 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     scrollArea = new QScrollArea(this);
     scrollArea->setObjectName(QStringLiteral("scrollArea"));
     scrollArea->setFrameShape(QFrame::NoFrame);
+    // Not a Tab stop of its own, where it would show no focus: it scrolls to the control that
+    // Tab reaches.
+    scrollArea->setFocusPolicy(Qt::NoFocus);
     scrollArea->setWidget(area);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

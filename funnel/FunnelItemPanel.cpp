@@ -3,6 +3,7 @@
 #include "funnel/FunnelModel.h"
 #include "platform/LinkButton.h"
 #include "platform/Twips.h"
+#include "platform/VisibleFocus.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -26,10 +27,7 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     , m_slot(slot) {
     setObjectName(QStringLiteral("FunnelItem%1").arg(slot));
     const bool downsell = slot >= 3;
-    setAutoFillBackground(true);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, downsell ? QColor(128, 0, 128) : QColor(64, 0, 64));
-    setPalette(colours);
+    PaintSurface(this, downsell ? QColor(128, 0, 128) : QColor(64, 0, 64));
 
     lblProductName = caption(FunnelModel::Title(slot), Twips(1125, 135, 3030, 375), nullptr, this);
     lblProductName->setObjectName(QStringLiteral("lblProductName"));

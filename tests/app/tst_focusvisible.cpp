@@ -1,0 +1,161 @@
+#include "Recorders.h"
+#include "TestAppFolder.h"
+#include "app/frmFunnels.h"
+#include "funnel/FunnelItemPanel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+// WCAG 2 relative luminance and contrast ratio.
+double luminance(QRgb pixel) {
+    auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(pixel)) + 0.7152 * channel(qGreen(pixel)) + 0.0722 * channel(qBlue(pixel));
+}
+
+double contrast(QRgb a, QRgb b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+struct Fixture {
+    TestAppFolder app;
+    RecordingMessages messages;
+    RecordingShell shell;
+    frmFunnels window{app.path(), messages, shell};
+    // The first `items` items after the front end: upsell #1, upsell #2 and the two downsells.
+    explicit Fixture(int items = 4) {
+        const std::array<std::pair<bool (FunnelModel::*)(int), int>, 4> adds{
+            {{&FunnelModel::AddUpsell, 0}, {&FunnelModel::AddUpsell, 1}, {&FunnelModel::AddDownsell, 1},
+             {&FunnelModel::AddDownsell, 2}}};
+        for (int n = 0; n < items; ++n)
+            (window.model().*adds[size_t(n)].first)(adds[size_t(n)].second);
+    }
+    bool show() {
+        window.show();
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window))
+            return false;
+        // Styles draw some focus frames only once the keyboard has moved the focus.
+        QTest::keyClick(&window, Qt::Key_Tab);
+        return true;
+    }
+};
+
+// `control` and a margin around it as its parent shows it, so a frame drawn around the control
+// counts as well as one drawn inside it.
+QImage around(QWidget* control) {
+    QApplication::processEvents();
+    const int margin = 3;
+    return control->parentWidget()
+        ->grab(control->geometry().adjusted(-margin, -margin, margin, margin))
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// Grabs of `control` with and without the focus, the focus having come by Tab.
+std::pair<QImage, QImage> focusedAndNot(QWidget* control, QWidget* elsewhere) {
+    elsewhere->setFocus(Qt::TabFocusReason);
+    const QImage without = around(control);
+    control->setFocus(Qt::TabFocusReason);
+    return {around(control), without};
+}
+
+} // namespace
+
+class tst_FocusVisible : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The focus indicator is the part of a control the focus changes; enough of it to ring the
+    // control once stands out from the panel behind it by 3:1 (WCAG's contrast for controls).
+    void focusStandsOutFromEveryPanel_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QColor>("background");
+        // Enough items for the control to be shown and enabled.
+        QTest::addColumn<int>("items");
+        const QColor front(64, 0, 64);
+        const QColor downsell(128, 0, 128);
+        for (const char* name : {"cboProduct", "txtProductDownloadUrl", "lblPreview", "cmdAddUpsell"})
+            QTest::addRow("front end: %s", name) << 0 << QString(name) << front << 0;
+        QTest::addRow("upsell: cmdAddDownsell") << 1 << QString("cmdAddDownsell") << front << 1;
+        QTest::addRow("upsell: lblRemoveDownsell") << 1 << QString("lblRemoveDownsell") << front << 4;
+        for (const char* name : {"cboProduct", "txtProductDownloadUrl", "lblPreview", "lblRemoveDownsell"})
+            QTest::addRow("downsell: %s", name) << 3 << QString(name) << downsell << 4;
+        for (const char* name : {"lblMyProducts", "cmdCreate", "cmdOutput", "Command1"})
+            QTest::addRow("diagram: %s", name) << -1 << QString(name) << QColor(Qt::white) << 4;
+    }
+    void focusStandsOutFromEveryPanel() {
+        QFETCH(int, slot);
+        QFETCH(QString, control);
+        QFETCH(QColor, background);
+        QFETCH(int, items);
+        Fixture f(items);
+        QVERIFY(f.show());
+        QWidget* parent = slot < 0 ? static_cast<QWidget*>(&f.window) : f.window.panel(slot);
+        auto* widget = parent->findChild<QWidget*>(control);
+        QVERIFY(widget && widget->isVisible() && widget->isEnabled());
+        QWidget* elsewhere = slot < 0 ? static_cast<QWidget*>(f.window.panel(0)->cboProduct) : f.window.cmdCreate;
+        const auto [focused, unfocused] = focusedAndNot(widget, elsewhere);
+        QCOMPARE(focused.size(), unfocused.size());
+        int standsOut = 0;
+        double best = 1;
+        for (int y = 0; y < focused.height(); ++y)
+            for (int x = 0; x < focused.width(); ++x)
+                if (focused.pixel(x, y) != unfocused.pixel(x, y)) {
+                    const double ratio = contrast(focused.pixel(x, y), background.rgb());
+                    best = std::max(best, ratio);
+                    standsOut += ratio >= 3.0;
+                }
+        // A one-pixel frame along the control's edge, less the rounded corners some styles draw.
+        const int ring = (2 * (widget->width() + widget->height()) - 4) * 9 / 10;
+        QVERIFY2(standsOut >= ring, qPrintable(QStringLiteral("%1 of %2 pixels at 3:1, best %3:1")
+                                                   .arg(standsOut)
+                                                   .arg(ring)
+                                                   .arg(best, 0, 'f', 2)));
+    }
+
+    // Every control Tab reaches looks different with the focus than without it.
+    void everyTabStopShowsTheFocus() {
+        Fixture f;
+        QVERIFY(f.show());
+        f.window.lblMyProducts->setFocus(Qt::TabFocusReason);
+        QList<QWidget*> stops;
+        for (QWidget* focus = QApplication::focusWidget(); focus && !stops.contains(focus);
+             focus = QApplication::focusWidget()) {
+            stops << focus;
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        QVERIFY(stops.size() >= 20);
+        for (QWidget* stop : stops) {
+            // Away to a control that neither holds nor lies inside or beside this one, so that
+            // only this one's own focus can change the grab.
+            const QRect place(stop->mapToGlobal(QPoint()), stop->size());
+            QWidget* elsewhere = nullptr;
+            for (QWidget* other : stops)
+                if (!stop->isAncestorOf(other) && !other->isAncestorOf(stop) &&
+                    !place.adjusted(-4, -4, 4, 4).intersects(QRect(other->mapToGlobal(QPoint()), other->size())))
+                    elsewhere = other;
+            QVERIFY(elsewhere);
+            const auto [focused, unfocused] = focusedAndNot(stop, elsewhere);
+            QVERIFY2(focused != unfocused,
+                     qPrintable(stop->objectName() + QLatin1Char(' ') + stop->metaObject()->className()));
+        }
+    }
+};
+
+QTEST_MAIN(tst_FocusVisible)
+#include "tst_focusvisible.moc"
