@@ -395,8 +395,13 @@ void frmFunnels::ShowDocumentState() {
 }
 
 bool frmFunnels::MayReplaceFunnel() {
-    if (m_convert && m_convert->IsBuilding())
+    if (m_convert && m_convert->IsBuilding()) {
+        // Quitting now would leave the plugin half packed; the build ends in a moment.
+        m_messages.Show(QStringLiteral("Important"),
+                        QStringLiteral("A plugin is being built from this funnel. Wait until \"Create "
+                                       "Plugin\" has finished, then try again."));
         return false;
+    }
     if (!m_document.isModified())
         return true;
     const QString name = m_document.filePath().isEmpty() ? QStringLiteral("this funnel")

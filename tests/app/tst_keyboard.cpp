@@ -1,5 +1,6 @@
 #include "Recorders.h"
 #include "TestAppFolder.h"
+#include "ZipReader.h"
 #include "app/frmFunnels.h"
 #include "catalogue/BuiltInProducts.h"
 #include "funnel/FunnelItemPanel.h"
@@ -129,10 +130,12 @@ QList<Group> modalGroups(const std::function<void()>& open) {
 }
 
 using WindowLetters = std::function<QList<Group>(Fixture&)>;
+using Quit = std::function<void(frmFunnels&)>;
 
 } // namespace
 
 Q_DECLARE_METATYPE(WindowLetters)
+Q_DECLARE_METATYPE(Quit)
 
 class tst_Keyboard : public QObject {
     Q_OBJECT
@@ -415,6 +418,48 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!f.window.isVisible());
         QTRY_VERIFY(!form);
+    }
+
+    // Quitting in the middle of a build is refused with a word, and the archive comes out whole.
+    void quitWaitsForTheBuild_data() {
+        QTest::addColumn<Quit>("quit");
+        QTest::newRow("close box") << Quit([](frmFunnels& w) { w.close(); });
+        QTest::newRow("Close App") << Quit([](frmFunnels& w) { w.Command1->click(); });
+        QTest::newRow("File > Quit") << Quit([](frmFunnels& w) { w.mnuQuit->trigger(); });
+    }
+    void quitWaitsForTheBuild() {
+        QFETCH(Quit, quit);
+        Fixture f;
+        QVERIFY(f.show());
+        f.window.model().SetProductText(0, "Webinar Wealth");
+        f.window.model().SelectProduct(0, f.window.catalogue());
+        f.window.cmdCreate->click();
+        QPointer<frmConvert> form = f.window.convertWindow();
+        QVERIFY(form);
+        form->txtPlugin_Name->setText("Quit Test");
+        form->txtPluginID->setText("pquit");
+        // Runs while the build lets window events through.
+        bool duringBuild = false;
+        QTimer::singleShot(0, [&] {
+            duringBuild = form && form->IsBuilding();
+            f.messages.answers << Messages::SaveAnswer::Discard;
+            quit(f.window);
+        });
+        form->Command3->click();
+        QVERIFY(duringBuild);
+        QVERIFY(f.window.isVisible());
+        QCOMPARE(f.messages.shown.size(), 2);
+        QCOMPARE(f.messages.shown.first().title, QString("Important"));
+        QVERIFY(f.messages.shown.first().text.contains("being built"));
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        const auto entries = ReadZip(f.app.file("output/quittest.zip"));
+        for (const char* entry : {"pquit/plugin.php", "pquit/modules/template/template.php",
+                                  "pquit/modules/template/salespage-funnelitem-0.php", "pquit/uninstall.php"})
+            QVERIFY2(entries.contains(entry), entry);
+        // Once built, the same key quits.
+        QTRY_VERIFY(!form);
+        quit(f.window);
+        QVERIFY(!f.window.isVisible());
     }
 
     void aboutNamesVersionAndLicence() {
