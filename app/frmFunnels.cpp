@@ -88,6 +88,7 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     layout->setMenuBar(menuBar);
 
     auto* Picture1 = new QWidget(area);
+    m_sideBar = Picture1;
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(Twips(0, 0, 3570, kDiagramHeight));
     Picture1->setAutoFillBackground(true);
@@ -105,6 +106,7 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     lblAppName->setFont(appNameFont);
 
     auto* picFunnelDiagram = new QWidget(area);
+    m_diagramArea = picFunnelDiagram;
     picFunnelDiagram->setObjectName(QStringLiteral("picFunnelDiagram"));
     picFunnelDiagram->setGeometry(Twips(3570, 0, 16710, kDiagramHeight));
     picFunnelDiagram->setAutoFillBackground(true);
@@ -222,7 +224,7 @@ void frmFunnels::Zoom() {
             QSize(width(), height() - menu - WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height()),
             diagram, floor, extent);
     m_diagramZoom->Apply(zoom);
-    scrollArea->widget()->setFixedSize(WidgetZoom::Scaled(QRect(QPoint(), diagram), zoom).size());
+    const QSize scaled = WidgetZoom::Scaled(QRect(QPoint(), diagram), zoom).size();
     m_barZoom->Apply(zoom);
     const QList<QPushButton*> buttons{cmdCreate, cmdOutput, Command1};
     int barHeight = WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height();
@@ -238,6 +240,13 @@ void frmFunnels::Zoom() {
         }
     }
     cmdBar->setFixedHeight(barHeight);
+    // A window taller than the zoomed diagram shows more of the side bar and the white area
+    // above the buttons, not a grey gap.
+    const int room = height() - menu - barHeight - (scaled.width() > width() ? extent : 0);
+    const int canvasHeight = std::max(scaled.height(), room);
+    scrollArea->widget()->setFixedSize(scaled.width(), canvasHeight);
+    for (QWidget* background : {m_sideBar, m_diagramArea})
+        background->resize(background->width(), canvasHeight);
 }
 
 void frmFunnels::FitInto(const QRect& available) {

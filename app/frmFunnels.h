@@ -139,6 +139,8 @@ private:
     std::array<QLabel*, FunnelModel::ConnectorCount> m_connectors{};
     QPointer<frmConvert> m_convert;
     QUndoStack* m_undo = nullptr;
+    QWidget* m_sideBar = nullptr;
+    QWidget* m_diagramArea = nullptr;
     std::unique_ptr<WidgetZoom> m_diagramZoom;
     std::unique_ptr<WidgetZoom> m_barZoom;
     QSize m_barBase;
