@@ -204,6 +204,8 @@ frmFunnels::~frmFunnels() {
     // The details window is a window of its own (it outlives "Close App") but uses this window's
     // funnel: it goes when this window goes.
     delete m_convert;
+    // The panels go before this object stops receiving signals, and the focus moves as they go.
+    disconnect(m_focusFollower);
 }
 
 void frmFunnels::resizeEvent(QResizeEvent* event) {
@@ -250,7 +252,8 @@ void frmFunnels::Zoom() {
 }
 
 void frmFunnels::FitInto(const QRect& available) {
-    const QSize whole = m_diagramZoom->BaseSize() + QSize(0, m_barBase.height() + menuBar->sizeHint().height());
+    const QSize whole =
+        m_diagramZoom->BaseSize() + QSize(0, m_barBase.height() + menuBar->sizeHint().height());
     if (available.isEmpty()) {
         resize(whole);
         return;
@@ -262,9 +265,9 @@ void frmFunnels::CreateFunnelMenu() {
     mnuFunnel = menuBar->addMenu(QStringLiteral("F&unnel"));
     mnuFunnel->setObjectName(QStringLiteral("mnuFunnel"));
     for (int n = 0; n < FunnelModel::SlotCount; ++n) {
-        mnuGoTo[size_t(n)] = mnuFunnel->addAction(
-            QStringLiteral("&%1 %2").arg(n + 1).arg(FunnelModel::Title(n)), this,
-            [this, n] { panel(n)->cboProduct->setFocus(Qt::ShortcutFocusReason); });
+        mnuGoTo[size_t(n)] =
+            mnuFunnel->addAction(QStringLiteral("&%1 %2").arg(n + 1).arg(FunnelModel::Title(n)), this,
+                                 [this, n] { panel(n)->cboProduct->setFocus(Qt::ShortcutFocusReason); });
         mnuGoTo[size_t(n)]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + n)));
     }
     mnuFunnel->addSeparator();
@@ -283,7 +286,8 @@ void frmFunnels::CreateFunnelMenu() {
     mnuRemove->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
     for (QAction* action : mnuFunnel->actions())
         action->setShortcutContext(Qt::WindowShortcut);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { FollowFocus(now); });
+    m_focusFollower = connect(qApp, &QApplication::focusChanged, this,
+                              [this](QWidget*, QWidget* now) { FollowFocus(now); });
 }
 
 void frmFunnels::FollowFocus(QWidget* now) {
@@ -563,9 +567,10 @@ void frmFunnels::cmdOutput_Click() {
     const bool shown = QFileInfo(m_lastArchive).isFile() ? m_shell.ShowFile(m_lastArchive)
                                                          : m_shell.OpenFolder(m_roots.Output());
     if (!shown)
-        m_messages.Show(QStringLiteral("Important"),
-                        QStringLiteral("No file manager could show the output folder. Your plugins are in:\n%1")
-                            .arg(QDir::toNativeSeparators(m_roots.Output())));
+        m_messages.Show(
+            QStringLiteral("Important"),
+            QStringLiteral("No file manager could show the output folder. Your plugins are in:\n%1")
+                .arg(QDir::toNativeSeparators(m_roots.Output())));
 }
 
 void frmFunnels::lblMyProducts_Click() {

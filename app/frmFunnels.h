@@ -148,4 +148,5 @@ private:
     QString m_lastArchive;
     // The item the Funnel menu's commands act on.
     int m_currentItem = 0;
+    QMetaObject::Connection m_focusFollower;
 };

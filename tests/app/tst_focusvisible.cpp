@@ -38,7 +38,9 @@ struct Fixture {
     // The first `items` items after the front end: upsell #1, upsell #2 and the two downsells.
     explicit Fixture(int items = 4) {
         const std::array<std::pair<bool (FunnelModel::*)(int), int>, 4> adds{
-            {{&FunnelModel::AddUpsell, 0}, {&FunnelModel::AddUpsell, 1}, {&FunnelModel::AddDownsell, 1},
+            {{&FunnelModel::AddUpsell, 0},
+             {&FunnelModel::AddUpsell, 1},
+             {&FunnelModel::AddDownsell, 1},
              {&FunnelModel::AddDownsell, 2}}};
         for (int n = 0; n < items; ++n)
             (window.model().*adds[size_t(n)].first)(adds[size_t(n)].second);
@@ -108,7 +110,8 @@ private slots:
         QWidget* parent = slot < 0 ? static_cast<QWidget*>(&f.window) : f.window.panel(slot);
         auto* widget = parent->findChild<QWidget*>(control);
         QVERIFY(widget && widget->isVisible() && widget->isEnabled());
-        QWidget* elsewhere = slot < 0 ? static_cast<QWidget*>(f.window.panel(0)->cboProduct) : f.window.cmdCreate;
+        QWidget* elsewhere =
+            slot < 0 ? static_cast<QWidget*>(f.window.panel(0)->cboProduct) : f.window.cmdCreate;
         const auto [focused, unfocused] = focusedAndNot(widget, elsewhere);
         QCOMPARE(focused.size(), unfocused.size());
         int standsOut = 0;
@@ -147,7 +150,8 @@ private slots:
             QWidget* elsewhere = nullptr;
             for (QWidget* other : stops)
                 if (!stop->isAncestorOf(other) && !other->isAncestorOf(stop) &&
-                    !place.adjusted(-4, -4, 4, 4).intersects(QRect(other->mapToGlobal(QPoint()), other->size())))
+                    !place.adjusted(-4, -4, 4, 4)
+                         .intersects(QRect(other->mapToGlobal(QPoint()), other->size())))
                     elsewhere = other;
             QVERIFY(elsewhere);
             const auto [focused, unfocused] = focusedAndNot(stop, elsewhere);

@@ -112,7 +112,8 @@ QString clashes(const QList<Group>& groups) {
     for (const Group& group : groups)
         for (const QChar letter : group.uniqueKeys())
             if (group.count(letter) > 1)
-                found << QStringLiteral("%1: %2").arg(letter).arg(group.values(letter).join(QStringLiteral(" | ")));
+                found << QStringLiteral("%1: %2").arg(letter).arg(
+                    group.values(letter).join(QStringLiteral(" | ")));
     return found.join(QStringLiteral("; "));
 }
 
@@ -172,7 +173,8 @@ private slots:
             f.window.model().SetProductText(0, "Webinar Wealth");
             f.window.model().SelectProduct(0, f.window.catalogue());
         };
-        QTest::newRow("main window") << WindowLetters([](Fixture& f) { return mnemonicGroups(&f.window); }) << 8;
+        QTest::newRow("main window") << WindowLetters([](Fixture& f) { return mnemonicGroups(&f.window); })
+                                     << 8;
         QTest::newRow("main window, every item shown") << WindowLetters([](Fixture& f) {
             f.window.model().AddUpsell(0);
             f.window.model().AddUpsell(1);
@@ -196,7 +198,8 @@ private slots:
             return modalGroups([] { QtMessages().AskToSave("Save Funnel", "Do you want to save?"); });
         }) << 3;
         QTest::newRow("message") << WindowLetters([](Fixture&) {
-            return modalGroups([] { QtMessages().Show("Important", "A message.", Messages::Icon::Information); });
+            return modalGroups(
+                [] { QtMessages().Show("Important", "A message.", Messages::Icon::Information); });
         }) << 0;
         QTest::newRow("About") << WindowLetters([](Fixture& f) {
             return modalGroups([&f] { f.window.mnuAbout->trigger(); });
