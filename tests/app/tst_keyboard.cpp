@@ -204,6 +204,12 @@ private slots:
         QTest::newRow("About") << WindowLetters([](Fixture& f) {
             return modalGroups([&f] { f.window.mnuAbout->trigger(); });
         }) << 0;
+        QTest::newRow("Open Funnel") << WindowLetters([](Fixture& f) {
+            return modalGroups([&f] { f.window.mnuOpen->trigger(); });
+        }) << 2;
+        QTest::newRow("Save Funnel As")
+            << WindowLetters([](Fixture& f) { return modalGroups([&f] { f.window.mnuSaveAs->trigger(); }); })
+            << 2;
     }
     void mnemonicsUniqueInEveryWindow() {
         QFETCH(WindowLetters, open);
