@@ -55,7 +55,22 @@ struct Fixture {
         QTest::keyClick(&window, Qt::Key_Tab);
         return true;
     }
+    // Create Plugin for the front end, which a product completes, the focus moved there by Tab.
+    QWidget* openCreatePlugin() {
+        window.model().SetProductText(0, "Webinar Wealth");
+        window.model().SelectProduct(0, window.catalogue());
+        window.cmdCreate->click();
+        QWidget* form = window.convertWindow();
+        if (!form || !QTest::qWaitForWindowActive(form))
+            return nullptr;
+        QTest::keyClick(form, Qt::Key_Tab);
+        return form;
+    }
 };
+
+// Where a control lies, besides an item's panel (its slot).
+constexpr int kDiagram = -1;
+constexpr int kCreatePlugin = -2;
 
 // `control` and a margin around it as its parent shows it, so a frame drawn around the control
 // counts as well as one drawn inside it.
@@ -102,7 +117,11 @@ private slots:
         for (const char* name : {"cboProduct", "txtProductDownloadUrl", "lblPreview", "lblRemoveDownsell"})
             QTest::addRow("downsell: %s", name) << 3 << QString(name) << downsell << 4;
         for (const char* name : {"lblMyProducts", "cmdCreate", "cmdOutput", "Command1"})
-            QTest::addRow("diagram: %s", name) << -1 << QString(name) << QColor(Qt::white) << 4;
+            QTest::addRow("diagram: %s", name) << kDiagram << QString(name) << QColor(Qt::white) << 4;
+        // On the window's own colour; the default button, Command3, is marked already without the
+        // focus.
+        for (const char* name : {"txtPluginID", "cmdGenerateIdentifier", "Command3", "Command1"})
+            QTest::addRow("Create Plugin: %s", name) << kCreatePlugin << QString(name) << QColor() << 0;
     }
     void focusStandsOutFromEveryPanel() {
         QFETCH(int, slot);
@@ -111,11 +130,20 @@ private slots:
         QFETCH(int, items);
         Fixture f(items);
         QVERIFY(f.show());
-        QWidget* parent = slot < 0 ? static_cast<QWidget*>(&f.window) : f.window.panel(slot);
+        QWidget* parent = slot == kDiagram ? static_cast<QWidget*>(&f.window) : nullptr;
+        QWidget* elsewhere = f.window.cmdCreate;
+        if (slot == kDiagram) {
+            elsewhere = f.window.panel(0)->cboProduct;
+        } else if (slot == kCreatePlugin) {
+            parent = f.openCreatePlugin();
+            QVERIFY(parent);
+            background = parent->palette().color(QPalette::Window);
+            elsewhere = parent->findChild<QWidget*>("txtPlugin_License");
+        } else {
+            parent = f.window.panel(slot);
+        }
         auto* widget = parent->findChild<QWidget*>(control);
         QVERIFY(widget && widget->isVisible() && widget->isEnabled());
-        QWidget* elsewhere =
-            slot < 0 ? static_cast<QWidget*>(f.window.panel(0)->cboProduct) : f.window.cmdCreate;
         const auto [focused, unfocused] = focusedAndNot(widget, elsewhere);
         QCOMPARE(focused.size(), unfocused.size());
         int standsOut = 0;
@@ -149,15 +177,7 @@ private slots:
         // Create Plugin.
         Fixture f(createPlugin ? 0 : 4);
         QVERIFY(f.show());
-        QWidget* window = &f.window;
-        if (createPlugin) {
-            f.window.model().SetProductText(0, "Webinar Wealth");
-            f.window.model().SelectProduct(0, f.window.catalogue());
-            f.window.cmdCreate->click();
-            window = f.window.convertWindow();
-            QVERIFY(window && QTest::qWaitForWindowActive(window));
-            QTest::keyClick(window, Qt::Key_Tab);
-        }
+        QVERIFY(!createPlugin || f.openCreatePlugin());
         QList<QWidget*> stops;
         for (QWidget* focus = QApplication::focusWidget(); focus && !stops.contains(focus);
              focus = QApplication::focusWidget()) {
