@@ -73,6 +73,9 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     scrollArea = new QScrollArea(this);
     scrollArea->setObjectName(QStringLiteral("scrollArea"));
     scrollArea->setFrameShape(QFrame::NoFrame);
+    // Not a Tab stop of its own, where it would show no focus: it scrolls to the control that
+    // Tab reaches.
+    scrollArea->setFocusPolicy(Qt::NoFocus);
     scrollArea->setWidget(area);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -80,10 +83,12 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     layout->addWidget(scrollArea);
     CreateFileMenu();
     CreateEditMenu();
+    CreateFunnelMenu();
     CreateHelpMenu();
     layout->setMenuBar(menuBar);
 
     auto* Picture1 = new QWidget(area);
+    m_sideBar = Picture1;
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(Twips(0, 0, 3570, kDiagramHeight));
     Picture1->setAutoFillBackground(true);
@@ -101,6 +106,7 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     lblAppName->setFont(appNameFont);
 
     auto* picFunnelDiagram = new QWidget(area);
+    m_diagramArea = picFunnelDiagram;
     picFunnelDiagram->setObjectName(QStringLiteral("picFunnelDiagram"));
     picFunnelDiagram->setGeometry(Twips(3570, 0, 16710, kDiagramHeight));
     picFunnelDiagram->setAutoFillBackground(true);
@@ -198,6 +204,8 @@ frmFunnels::~frmFunnels() {
     // The details window is a window of its own (it outlives "Close App") but uses this window's
     // funnel: it goes when this window goes.
     delete m_convert;
+    // The panels go before this object stops receiving signals, and the focus moves as they go.
+    disconnect(m_focusFollower);
 }
 
 void frmFunnels::resizeEvent(QResizeEvent* event) {
@@ -218,7 +226,7 @@ void frmFunnels::Zoom() {
             QSize(width(), height() - menu - WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height()),
             diagram, floor, extent);
     m_diagramZoom->Apply(zoom);
-    scrollArea->widget()->setFixedSize(WidgetZoom::Scaled(QRect(QPoint(), diagram), zoom).size());
+    const QSize scaled = WidgetZoom::Scaled(QRect(QPoint(), diagram), zoom).size();
     m_barZoom->Apply(zoom);
     const QList<QPushButton*> buttons{cmdCreate, cmdOutput, Command1};
     int barHeight = WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height();
@@ -234,15 +242,75 @@ void frmFunnels::Zoom() {
         }
     }
     cmdBar->setFixedHeight(barHeight);
+    // A window taller than the zoomed diagram shows more of the side bar and the white area
+    // above the buttons, not a grey gap.
+    const int room = height() - menu - barHeight - (scaled.width() > width() ? extent : 0);
+    const int canvasHeight = std::max(scaled.height(), room);
+    scrollArea->widget()->setFixedSize(scaled.width(), canvasHeight);
+    for (QWidget* background : {m_sideBar, m_diagramArea})
+        background->resize(background->width(), canvasHeight);
 }
 
 void frmFunnels::FitInto(const QRect& available) {
-    const QSize whole = m_diagramZoom->BaseSize() + QSize(0, m_barBase.height() + menuBar->sizeHint().height());
+    const QSize whole =
+        m_diagramZoom->BaseSize() + QSize(0, m_barBase.height() + menuBar->sizeHint().height());
     if (available.isEmpty()) {
         resize(whole);
         return;
     }
     setGeometry(ScreenFit::Place(whole, available, ScreenFit::kFrameAllowance));
+}
+
+void frmFunnels::CreateFunnelMenu() {
+    mnuFunnel = menuBar->addMenu(QStringLiteral("F&unnel"));
+    mnuFunnel->setObjectName(QStringLiteral("mnuFunnel"));
+    for (int n = 0; n < FunnelModel::SlotCount; ++n) {
+        mnuGoTo[size_t(n)] =
+            mnuFunnel->addAction(QStringLiteral("&%1 %2").arg(n + 1).arg(FunnelModel::Title(n)), this,
+                                 [this, n] { panel(n)->cboProduct->setFocus(Qt::ShortcutFocusReason); });
+        mnuGoTo[size_t(n)]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + n)));
+    }
+    mnuFunnel->addSeparator();
+    // Ctrl+Shift: the text fields keep Ctrl and a letter for their own editing keys.
+    mnuAddUpsell = mnuFunnel->addAction(QStringLiteral("Add &Upsell Page"), this,
+                                        [this] { cmdAddUpsell_Click(m_currentItem); });
+    mnuAddUpsell->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
+    mnuAddDownsell = mnuFunnel->addAction(QStringLiteral("Add &Downsell Page"), this,
+                                          [this] { cmdAddDownsell_Click(m_currentItem); });
+    mnuAddDownsell->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    mnuPreview = mnuFunnel->addAction(QStringLiteral("&Preview Product"), this,
+                                      [this] { lblPreview_Click(m_currentItem); });
+    mnuPreview->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    mnuRemove = mnuFunnel->addAction(QStringLiteral("&Remove Item"), this,
+                                     [this] { lblRemoveDownsell_Click(m_currentItem); });
+    mnuRemove->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
+    for (QAction* action : mnuFunnel->actions())
+        action->setShortcutContext(Qt::WindowShortcut);
+    m_focusFollower = connect(qApp, &QApplication::focusChanged, this,
+                              [this](QWidget*, QWidget* now) { FollowFocus(now); });
+}
+
+void frmFunnels::FollowFocus(QWidget* now) {
+    for (int n = 0; n < FunnelModel::SlotCount; ++n)
+        if (now && m_panels[size_t(n)] && m_panels[size_t(n)]->isAncestorOf(now) && m_currentItem != n) {
+            m_currentItem = n;
+            ShowFunnelMenu();
+        }
+}
+
+void frmFunnels::ShowFunnelMenu() {
+    // A removed item hands the menu to its parent, as it hands over the focus.
+    while (!model().IsPresent(m_currentItem) && m_currentItem != 0)
+        m_currentItem = FunnelModel::Parent(m_currentItem);
+    for (int n = 0; n < FunnelModel::SlotCount; ++n)
+        mnuGoTo[size_t(n)]->setEnabled(model().IsPresent(n));
+    const QString title = FunnelModel::Title(m_currentItem);
+    mnuAddUpsell->setEnabled(model().IsPresent(m_currentItem) && model().IsAddUpsellEnabled(m_currentItem));
+    mnuAddDownsell->setEnabled(model().IsPresent(m_currentItem) &&
+                               model().IsAddDownsellEnabled(m_currentItem));
+    mnuPreview->setText(QStringLiteral("&Preview Product of %1").arg(title));
+    mnuRemove->setText(QStringLiteral("&Remove %1").arg(title));
+    mnuRemove->setEnabled(m_currentItem != 0);
 }
 
 void frmFunnels::CreateHelpMenu() {
@@ -340,8 +408,13 @@ void frmFunnels::ShowDocumentState() {
 }
 
 bool frmFunnels::MayReplaceFunnel() {
-    if (m_convert && m_convert->IsBuilding())
+    if (m_convert && m_convert->IsBuilding()) {
+        // Quitting now would leave the plugin half packed; the build ends in a moment.
+        m_messages.Show(QStringLiteral("Important"),
+                        QStringLiteral("A plugin is being built from this funnel. Wait until \"Create "
+                                       "Plugin\" has finished, then try again."));
         return false;
+    }
     if (!m_document.isModified())
         return true;
     const QString name = m_document.filePath().isEmpty() ? QStringLiteral("this funnel")
@@ -482,6 +555,7 @@ void frmFunnels::ShowModel() {
     }
     for (int c = 0; c < FunnelModel::ConnectorCount; ++c)
         m_connectors[size_t(c)]->setVisible(model().IsConnectorShown(c));
+    ShowFunnelMenu();
 }
 
 void frmFunnels::Command1_Click() {
@@ -493,9 +567,10 @@ void frmFunnels::cmdOutput_Click() {
     const bool shown = QFileInfo(m_lastArchive).isFile() ? m_shell.ShowFile(m_lastArchive)
                                                          : m_shell.OpenFolder(m_roots.Output());
     if (!shown)
-        m_messages.Show(QStringLiteral("Important"),
-                        QStringLiteral("No file manager could show the output folder. Your plugins are in:\n%1")
-                            .arg(QDir::toNativeSeparators(m_roots.Output())));
+        m_messages.Show(
+            QStringLiteral("Important"),
+            QStringLiteral("No file manager could show the output folder. Your plugins are in:\n%1")
+                .arg(QDir::toNativeSeparators(m_roots.Output())));
 }
 
 void frmFunnels::lblMyProducts_Click() {

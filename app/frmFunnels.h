@@ -72,6 +72,14 @@ public:
     QMenu* mnuEdit = nullptr;
     QAction* mnuUndo = nullptr;
     QAction* mnuRedo = nullptr;
+    // Keys for the panels' repeated controls: a go-to entry per item, and the commands of the
+    // item that holds (or last held) the focus.
+    QMenu* mnuFunnel = nullptr;
+    std::array<QAction*, FunnelModel::SlotCount> mnuGoTo{};
+    QAction* mnuAddUpsell = nullptr;
+    QAction* mnuAddDownsell = nullptr;
+    QAction* mnuPreview = nullptr;
+    QAction* mnuRemove = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpMyProducts = nullptr;
     QAction* mnuAbout = nullptr;
@@ -103,7 +111,11 @@ private slots:
 private:
     void CreateFileMenu();
     void CreateEditMenu();
+    void CreateFunnelMenu();
     void CreateHelpMenu();
+    // The Funnel menu follows the focus and the funnel: what the current item offers is enabled.
+    void FollowFocus(QWidget* now);
+    void ShowFunnelMenu();
     // Makes a change to the funnel through `change` and keeps it for Edit > Undo; changes with
     // the same `mergeKey` (>= 0) in a row are taken back as one.
     template <typename Change> void Record(const QString& text, Change change, int mergeKey = -1);
@@ -127,9 +139,14 @@ private:
     std::array<QLabel*, FunnelModel::ConnectorCount> m_connectors{};
     QPointer<frmConvert> m_convert;
     QUndoStack* m_undo = nullptr;
+    QWidget* m_sideBar = nullptr;
+    QWidget* m_diagramArea = nullptr;
     std::unique_ptr<WidgetZoom> m_diagramZoom;
     std::unique_ptr<WidgetZoom> m_barZoom;
     QSize m_barBase;
     // The archive built last in this run, which "Open Output Folder" selects.
     QString m_lastArchive;
+    // The item the Funnel menu's commands act on.
+    int m_currentItem = 0;
+    QMetaObject::Connection m_focusFollower;
 };

@@ -3,6 +3,7 @@
 #include "platform/AppRoots.h"
 #include "platform/Console.h"
 #include "platform/DesktopShell.h"
+#include "platform/FocusRingStyle.h"
 #include "platform/QtMessages.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ int main(int argc, char* argv[]) {
     for (const char* size : {"32x32", "64x64", "256x256"})
         icon.addFile(QStringLiteral(":/veltrano/%1.png").arg(QLatin1String(size)));
     QApplication::setWindowIcon(icon);
+    UseFocusRingStyle();
     const AppRoots roots = rootsOfThisProgram();
     // A portable copy carries its settings along; every copy keeps its own recent files.
     QSettings settings =

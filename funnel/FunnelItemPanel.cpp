@@ -3,6 +3,7 @@
 #include "funnel/FunnelModel.h"
 #include "platform/LinkButton.h"
 #include "platform/Twips.h"
+#include "platform/VisibleFocus.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -26,10 +27,7 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     , m_slot(slot) {
     setObjectName(QStringLiteral("FunnelItem%1").arg(slot));
     const bool downsell = slot >= 3;
-    setAutoFillBackground(true);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, downsell ? QColor(128, 0, 128) : QColor(64, 0, 64));
-    setPalette(colours);
+    PaintSurface(this, downsell ? QColor(128, 0, 128) : QColor(64, 0, 64));
 
     lblProductName = caption(FunnelModel::Title(slot), Twips(1125, 135, 3030, 375), nullptr, this);
     lblProductName->setObjectName(QStringLiteral("lblProductName"));
@@ -52,9 +50,11 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     lblRemoveDownsell->setAccessibleName(QStringLiteral("Remove %1").arg(FunnelModel::Title(slot)));
     lblRemoveDownsell->setVisible(slot != 0);
 
-    lblPreview = new LinkButton(QStringLiteral("Pre&view"), Qt::white, Qt::AlignRight, this);
+    lblPreview = new LinkButton(QStringLiteral("Preview"), Qt::white, Qt::AlignRight, this);
     lblPreview->setObjectName(QStringLiteral("lblPreview"));
     lblPreview->setGeometry(Twips(3375, 675, 1230, 285));
+    // The panels repeat their controls, so no caption of theirs carries an Alt letter: Tab and
+    // the Funnel menu's keys reach them, the same in every panel.
 
     cboProduct = new QComboBox(this);
     cboProduct->setObjectName(QStringLiteral("cboProduct"));
@@ -62,12 +62,12 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     cboProduct->setMaxVisibleItems(24);
 
     const int left = slot == 3 ? 495 : 450;
-    caption(slot == 0 ? QStringLiteral("&Selected Product:") : QStringLiteral("&Selected Product"),
+    caption(slot == 0 ? QStringLiteral("Selected Product:") : QStringLiteral("Selected Product"),
             Twips(450, 675, 2000, 330), cboProduct, this);
     txtProductDownloadUrl = new QLineEdit(this);
     txtProductDownloadUrl->setObjectName(QStringLiteral("txtProductDownloadUrl"));
     txtProductDownloadUrl->setGeometry(Twips(left, 1980, 4110, 420));
-    caption(QStringLiteral("Product Download &Url:"), Twips(left, 1620, 2985, 330), txtProductDownloadUrl,
+    caption(QStringLiteral("Product Download Url:"), Twips(left, 1620, 2985, 330), txtProductDownloadUrl,
             this);
 
     // Between the address and the buttons; the whole text is its tooltip and is read out with
@@ -82,7 +82,7 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     QFont buttonFont = font();
     buttonFont.setPointSizeF(buttonFont.pointSizeF() * 8 / 9);
     if (slot == 0 || slot == 1) {
-        cmdAddUpsell = new QPushButton(QStringLiteral("Add U&psell Page"), this);
+        cmdAddUpsell = new QPushButton(QStringLiteral("Add Upsell Page"), this);
         cmdAddUpsell->setObjectName(QStringLiteral("cmdAddUpsell"));
         cmdAddUpsell->setGeometry(slot == 0 ? Twips(1395, 2745, 2355, 510) : Twips(2520, 2745, 2040, 510));
         cmdAddUpsell->setFont(buttonFont);
@@ -90,7 +90,7 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
         connect(cmdAddUpsell, &QPushButton::clicked, this, [this] { emit addUpsellClicked(m_slot); });
     }
     if (slot == 1 || slot == 2) {
-        cmdAddDownsell = new QPushButton(QStringLiteral("Add &Downsell Page"), this);
+        cmdAddDownsell = new QPushButton(QStringLiteral("Add Downsell Page"), this);
         cmdAddDownsell->setObjectName(QStringLiteral("cmdAddDownsell"));
         cmdAddDownsell->setGeometry(slot == 1 ? Twips(450, 2745, 2040, 510) : Twips(1395, 2745, 2355, 510));
         cmdAddDownsell->setFont(buttonFont);

@@ -7,10 +7,11 @@ LinkButton::LinkButton(const QString& text, const QColor& colour, Qt::Alignment 
     setAutoDefault(true);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
-    // The dotted frame shows where the focus is; without the focus the frame is invisible.
+    // A frame in the link's own colour shows where the focus is, as clearly as the link's text
+    // stands out from its panel; without the focus the frame is invisible.
     setStyleSheet(
         QStringLiteral("QPushButton { color: %1; text-decoration: underline; background: transparent;"
-                       " border: 1px dotted transparent; padding: 0px; text-align: %2; }"
+                       " border: 2px solid transparent; padding: 0px; text-align: %2; }"
                        "QPushButton:focus { border-color: %1; }")
             .arg(colour.name(), alignment & Qt::AlignRight     ? QStringLiteral("right")
                                 : alignment & Qt::AlignHCenter ? QStringLiteral("center")

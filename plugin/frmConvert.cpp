@@ -163,6 +163,8 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     m_contents->setMinimumWidth(TwipsToPixels(11000));
     m_scroll = new QScrollArea(this);
     m_scroll->setFrameShape(QFrame::NoFrame);
+    // It scrolls to the field that Tab reaches and would show no focus of its own.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setWidgetResizable(true);
     m_scroll->setWidget(m_contents);
     auto* layout = new QVBoxLayout(this);

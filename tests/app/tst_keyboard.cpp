@@ -1,5 +1,6 @@
 #include "Recorders.h"
 #include "TestAppFolder.h"
+#include "ZipReader.h"
 #include "app/frmFunnels.h"
 #include "catalogue/BuiltInProducts.h"
 #include "funnel/FunnelItemPanel.h"
@@ -12,15 +13,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QMultiMap>
 #include <QPointer>
 #include <QPushButton>
 #include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+
+#include <functional>
 
 namespace {
 
@@ -62,27 +69,74 @@ struct Fixture {
     }
 };
 
-// The mnemonic letters of the buttons and buddied captions below `root`, one entry per control.
-QStringList mnemonics(QWidget* root) {
-    QStringList letters;
-    auto letterOf = [](const QString& text) {
-        const int at = text.indexOf(QLatin1Char('&'));
-        return at >= 0 && at + 1 < text.size() ? QString(text.at(at + 1).toLower()) : QString();
-    };
-    for (QAbstractButton* button : root->findChildren<QAbstractButton*>())
-        letters << letterOf(button->text());
-    for (QLabel* label : root->findChildren<QLabel*>())
-        if (label->buddy())
-            letters << letterOf(label->text());
-    letters.removeAll(QString());
-    return letters;
+// Controls by their Alt letter: one group for the window's own controls and its menu bar, one for
+// each menu, since a letter reaches one control only within its group.
+using Group = QMultiMap<QChar, QString>;
+
+QChar letterOf(const QString& text) {
+    for (int i = 0; i + 1 < text.size(); ++i)
+        if (text.at(i) == QLatin1Char('&')) {
+            if (text.at(i + 1) != QLatin1Char('&'))
+                return text.at(i + 1).toLower();
+            ++i;
+        }
+    return {};
 }
 
-bool unique(const QStringList& letters) {
-    return QSet<QString>(letters.begin(), letters.end()).size() == letters.size();
+QList<Group> mnemonicGroups(QWidget* window) {
+    auto add = [](Group& group, const QString& text, bool shown) {
+        if (const QChar letter = letterOf(text); shown && !letter.isNull())
+            group.insert(letter, text);
+    };
+    QList<Group> groups{Group()};
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        add(groups[0], button->text(), button->isVisibleTo(window));
+    for (QLabel* label : window->findChildren<QLabel*>())
+        add(groups[0], label->buddy() ? label->text() : QString(), label->isVisibleTo(window));
+    for (QGroupBox* box : window->findChildren<QGroupBox*>())
+        add(groups[0], box->isCheckable() ? box->title() : QString(), box->isVisibleTo(window));
+    for (QMenuBar* bar : window->findChildren<QMenuBar*>())
+        for (QAction* action : bar->actions())
+            add(groups[0], action->text(), action->isVisible());
+    for (QMenu* menu : window->findChildren<QMenu*>()) {
+        groups << Group();
+        for (QAction* action : menu->actions())
+            add(groups.last(), action->text(), action->isVisible() && !action->isSeparator());
+    }
+    return groups;
 }
+
+// The letters that reach more than one control, with the controls' texts.
+QString clashes(const QList<Group>& groups) {
+    QStringList found;
+    for (const Group& group : groups)
+        for (const QChar letter : group.uniqueKeys())
+            if (group.count(letter) > 1)
+                found << QStringLiteral("%1: %2").arg(letter).arg(
+                    group.values(letter).join(QStringLiteral(" | ")));
+    return found.join(QStringLiteral("; "));
+}
+
+// The groups of the modal window that `open` shows, collected before it is closed again.
+QList<Group> modalGroups(const std::function<void()>& open) {
+    QList<Group> groups;
+    QTimer::singleShot(0, [&groups] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            groups = mnemonicGroups(modal);
+            QTest::keyClick(modal, Qt::Key_Escape);
+        }
+    });
+    open();
+    return groups;
+}
+
+using WindowLetters = std::function<QList<Group>(Fixture&)>;
+using Quit = std::function<void(frmFunnels&)>;
 
 } // namespace
+
+Q_DECLARE_METATYPE(WindowLetters)
+Q_DECLARE_METATYPE(Quit)
 
 class tst_Keyboard : public QObject {
     Q_OBJECT
@@ -110,25 +164,62 @@ private slots:
             QVERIFY2(tabTo(control), qPrintable(control->objectName()));
     }
 
-    // Alt and a letter reaches one control: the panels repeat their letters, one panel at a
-    // time, and no letter of a panel is one of the window's own.
-    void mnemonicsDoNotClash() {
+    // Alt and a letter reaches one control in every window the program opens; the panels, which
+    // repeat their controls, have no letters of their own.
+    void mnemonicsUniqueInEveryWindow_data() {
+        QTest::addColumn<WindowLetters>("open");
+        QTest::addColumn<int>("ownLetters");
+        auto pick = [](Fixture& f) {
+            f.window.model().SetProductText(0, "Webinar Wealth");
+            f.window.model().SelectProduct(0, f.window.catalogue());
+        };
+        QTest::newRow("main window") << WindowLetters([](Fixture& f) { return mnemonicGroups(&f.window); })
+                                     << 8;
+        QTest::newRow("main window, every item shown") << WindowLetters([](Fixture& f) {
+            f.window.model().AddUpsell(0);
+            f.window.model().AddUpsell(1);
+            f.window.model().AddDownsell(1);
+            f.window.model().AddDownsell(2);
+            return f.window.panel(4)->isVisible() ? mnemonicGroups(&f.window) : QList<Group>();
+        }) << 8;
+        QTest::newRow("Create Plugin") << WindowLetters([pick](Fixture& f) {
+            pick(f);
+            f.window.cmdCreate->click();
+            return f.window.convertWindow() ? mnemonicGroups(f.window.convertWindow()) : QList<Group>();
+        }) << 11;
+        QTest::newRow("My Products") << WindowLetters([](Fixture& f) {
+            return modalGroups([&f] { f.window.lblMyProducts->click(); });
+        }) << 2;
+        QTest::newRow("Product Viewer") << WindowLetters([pick](Fixture& f) {
+            pick(f);
+            return modalGroups([&f] { f.window.panel(0)->lblPreview->click(); });
+        }) << 1;
+        QTest::newRow("save question") << WindowLetters([](Fixture&) {
+            return modalGroups([] { QtMessages().AskToSave("Save Funnel", "Do you want to save?"); });
+        }) << 3;
+        QTest::newRow("message") << WindowLetters([](Fixture&) {
+            return modalGroups(
+                [] { QtMessages().Show("Important", "A message.", Messages::Icon::Information); });
+        }) << 0;
+        QTest::newRow("About") << WindowLetters([](Fixture& f) {
+            return modalGroups([&f] { f.window.mnuAbout->trigger(); });
+        }) << 0;
+        QTest::newRow("Open Funnel") << WindowLetters([](Fixture& f) {
+            return modalGroups([&f] { f.window.mnuOpen->trigger(); });
+        }) << 2;
+        QTest::newRow("Save Funnel As")
+            << WindowLetters([](Fixture& f) { return modalGroups([&f] { f.window.mnuSaveAs->trigger(); }); })
+            << 2;
+    }
+    void mnemonicsUniqueInEveryWindow() {
+        QFETCH(WindowLetters, open);
+        QFETCH(int, ownLetters);
         Fixture f;
-        QStringList windowLetters = mnemonics(&f.window);
-        const QStringList panelLetters = mnemonics(f.window.panel(1));
-        QVERIFY(unique(panelLetters));
-        for (int n = 0; n < 5; ++n)
-            for (const QString& letter : mnemonics(f.window.panel(n)))
-                windowLetters.removeOne(letter);
-        QVERIFY2(unique(windowLetters), qPrintable(windowLetters.join(',')));
-        for (const QString& letter : panelLetters)
-            QVERIFY2(!windowLetters.contains(letter), qPrintable(letter));
-
-        KelvrinTools tools(1);
-        frmConvert convert(f.app.path(), f.window.model(), PluginDetails(), FunnelTokens(), tools, f.messages,
-                           f.shell);
-        QCOMPARE(mnemonics(&convert).size(), 11);
-        QVERIFY2(unique(mnemonics(&convert)), qPrintable(mnemonics(&convert).join(',')));
+        QVERIFY(f.show());
+        const QList<Group> groups = open(f);
+        QVERIFY(!groups.isEmpty());
+        QVERIFY2(clashes(groups).isEmpty(), qPrintable(clashes(groups)));
+        QCOMPARE(groups.first().size(), ownLetters);
     }
 
     void funnelByKeyboardAlone() {
@@ -136,26 +227,48 @@ private slots:
         QVERIFY(f.show());
         FunnelItemPanel* front = f.window.panel(0);
 
-        // Alt+S: the front end's product list (the caption's buddy); Down picks the first product.
-        QTest::keyClick(&f.window, Qt::Key_S, Qt::AltModifier);
+        // Ctrl+1: the front end's product list; Down picks the first product.
+        QTest::keyClick(&f.window, Qt::Key_1, Qt::ControlModifier);
         QCOMPARE(QApplication::focusWidget(), front->cboProduct);
         QTest::keyClick(front->cboProduct, Qt::Key_Down);
         QCOMPARE(f.window.model().Slot(0).cboProduct, BuiltInProducts::Names().first());
 
-        // Alt+P presses "Add Upsell Page" (a pressed mnemonic shows the button going down first);
-        // Tab and Space press the upsell's "Add Downsell Page".
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
+        // Ctrl+Shift+U adds an upsell to the item with the focus; Tab and Enter press the
+        // upsell's "Add Downsell Page".
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
         FunnelItemPanel* upsell = f.window.panel(1);
-        QTRY_VERIFY(upsell->isVisible());
+        QVERIFY(upsell->isVisible());
+        QCOMPARE(QApplication::focusWidget(), upsell->cboProduct);
         QVERIFY(tabTo(upsell->cmdAddDownsell));
         QTest::keyClick(upsell->cmdAddDownsell, Qt::Key_Return);
         FunnelItemPanel* downsell = f.window.panel(3);
         QVERIFY(downsell->isVisible());
 
-        // The "X" takes the focus and Space removes the item.
+        // The "X" takes the focus and Space removes the item; Ctrl+Z brings it back, and
+        // Ctrl+Shift+X removes the item with the focus.
         QVERIFY(tabTo(downsell->lblRemoveDownsell));
         QTest::keyClick(downsell->lblRemoveDownsell, Qt::Key_Space);
         QVERIFY(!downsell->isVisible());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(downsell->isVisible());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_4, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), downsell->cboProduct);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(!downsell->isVisible());
+        QCOMPARE(QApplication::focusWidget(), upsell->cboProduct);
+        // Only shown items are reached; the front end has no "X".
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_4, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), upsell->cboProduct);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_1, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(front->isVisible() && upsell->isVisible());
+
+        // Ctrl+Shift+P previews the product of the item with the focus.
+        QString shownTitle;
+        answerModal(Qt::Key_Escape, &shownTitle);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(shownTitle, QString("Product Viewer"));
+        QVERIFY(f.activate());
 
         // "Preview" opens the viewer; Esc closes it.
         QVERIFY(tabTo(front->lblPreview));
@@ -182,7 +295,7 @@ private slots:
     void createPluginByKeyboardAlone() {
         Fixture f;
         QVERIFY(f.show());
-        QTest::keyClick(&f.window, Qt::Key_S, Qt::AltModifier);
+        QTest::keyClick(&f.window, Qt::Key_1, Qt::ControlModifier);
         QTest::keyClick(f.window.panel(0)->cboProduct, Qt::Key_Down);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
         QTRY_VERIFY(f.window.convertWindow());
@@ -314,6 +427,48 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!f.window.isVisible());
         QTRY_VERIFY(!form);
+    }
+
+    // Quitting in the middle of a build is refused with a word, and the archive comes out whole.
+    void quitWaitsForTheBuild_data() {
+        QTest::addColumn<Quit>("quit");
+        QTest::newRow("close box") << Quit([](frmFunnels& w) { w.close(); });
+        QTest::newRow("Close App") << Quit([](frmFunnels& w) { w.Command1->click(); });
+        QTest::newRow("File > Quit") << Quit([](frmFunnels& w) { w.mnuQuit->trigger(); });
+    }
+    void quitWaitsForTheBuild() {
+        QFETCH(Quit, quit);
+        Fixture f;
+        QVERIFY(f.show());
+        f.window.model().SetProductText(0, "Webinar Wealth");
+        f.window.model().SelectProduct(0, f.window.catalogue());
+        f.window.cmdCreate->click();
+        QPointer<frmConvert> form = f.window.convertWindow();
+        QVERIFY(form);
+        form->txtPlugin_Name->setText("Quit Test");
+        form->txtPluginID->setText("pquit");
+        // Runs while the build lets window events through.
+        bool duringBuild = false;
+        QTimer::singleShot(0, [&] {
+            duringBuild = form && form->IsBuilding();
+            f.messages.answers << Messages::SaveAnswer::Discard;
+            quit(f.window);
+        });
+        form->Command3->click();
+        QVERIFY(duringBuild);
+        QVERIFY(f.window.isVisible());
+        QCOMPARE(f.messages.shown.size(), 2);
+        QCOMPARE(f.messages.shown.first().title, QString("Important"));
+        QVERIFY(f.messages.shown.first().text.contains("being built"));
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        const auto entries = ReadZip(f.app.file("output/quittest.zip"));
+        for (const char* entry : {"pquit/plugin.php", "pquit/modules/template/template.php",
+                                  "pquit/modules/template/salespage-funnelitem-0.php", "pquit/uninstall.php"})
+            QVERIFY2(entries.contains(entry), entry);
+        // Once built, the same key quits.
+        QTRY_VERIFY(!form);
+        quit(f.window);
+        QVERIFY(!f.window.isVisible());
     }
 
     void aboutNamesVersionAndLicence() {

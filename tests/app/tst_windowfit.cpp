@@ -230,6 +230,10 @@ private slots:
             QVERIFY2(canvas.width() <= window.scrollArea->viewport()->width() &&
                          canvas.width() >= window.scrollArea->viewport()->width() - 2,
                      qPrintable(QStringLiteral("%1 across %2").arg(canvas.width()).arg(window.width())));
+        // No gap between the diagram and the buttons: the side bar reaches down to them.
+        QVERIFY2(window.findChild<QWidget*>("Picture1")->height() >= window.scrollArea->viewport()->height(),
+                 qPrintable(QStringLiteral("%1 of %2").arg(window.findChild<QWidget*>("Picture1")->height())
+                                .arg(window.scrollArea->viewport()->height())));
         // Proportions kept: the front end's panel is as much smaller as the whole diagram.
         const double zoom = canvas.width() / 1352.0;
         QVERIFY(qAbs(window.panel(0)->width() - 334 * zoom) <= 1.5);

@@ -34,8 +34,8 @@ keys() { # window, keys...: without a window manager the window is given the foc
 }
 
 main=$(window_named '^Veltrano Pro 2\.6 $')
-# Alt+S: the front end's product list; Down picks the first product; Alt+C: "Convert ...".
-keys "$main" alt+s Down alt+c
+# Ctrl+1: the front end's product list; Down picks the first product; Alt+C: "Convert ...".
+keys "$main" ctrl+1 Down alt+c
 details=$(window_named '^Create Plugin$')
 # Enter presses the default button, "Create Plugin".
 keys "$details" Return
