@@ -7,7 +7,7 @@ PathRules PathRules::Posix() {
 }
 
 PathRules PathRules::Windows() {
-    return {Qt::CaseInsensitive, true};
+    return {Qt::CaseInsensitive, true, 259};
 }
 
 bool PathRules::IsSeparator(QChar c) const {

@@ -10,6 +10,9 @@
 struct PathRules {
     Qt::CaseSensitivity caseSensitivity;
     bool backslashSeparates;
+    // The longest path, in UTF-16 units, that the system's file calls take without long-path
+    // support (Windows' MAX_PATH less its terminating NUL), or 0 where no such limit bites.
+    int longestPath = 0;
 
     static PathRules Posix();
     static PathRules Windows();

@@ -10,6 +10,7 @@
 #include "platform/KelvrinFile.h"
 #include "platform/KelvrinTools.h"
 #include "platform/KillFldr.h"
+#include "platform/PathRules.h"
 #include "platform/ZipPacker.h"
 #include "plugin/PluginDetails.h"
 #include "plugin/PluginMetadata.h"
@@ -17,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -49,10 +51,40 @@ QString PluginBuilder::Refusal(const PluginDetails& details) {
 QString PluginBuilder::Refusal(const FunnelModel& funnel, const PluginDetails& details) const {
     if (!m_roots.Problem().isEmpty())
         return m_roots.Problem();
-    const QString refusal = Refusal(details);
+    QString refusal = Refusal(details);
+    if (refusal.isEmpty())
+        refusal = PathLengthProblem(details, PathRules::Native());
     if (!refusal.isEmpty())
         return refusal;
     return FunnelRefusal(funnel, ProductCatalogue(m_roots));
+}
+
+QString PluginBuilder::PathLengthProblem(const PluginDetails& details, const PathRules& rules) const {
+    if (rules.longestPath <= 0)
+        return {};
+    // The plugin folder's deepest file: the skeleton's, or a page the assembly adds to its
+    // template folder. Every folder the build makes lies at least 12 units above one of these
+    // files, which keeps it within the shorter limit Windows sets for folders.
+    int deepestInPlugin = int(qstrlen("modules/template/salespage-funnelitem-5.php"));
+    const QString skeleton = m_roots.Shipped() + QStringLiteral("/plugintemplate");
+    for (QDirIterator it(skeleton, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        deepestInPlugin = std::max(deepestInPlugin, int(it.next().size() - skeleton.size() - 1));
+    const QList<QPair<QString, qsizetype>> deepest{
+        {m_roots.Output(), PluginFolder(details).size() + 1 + deepestInPlugin},
+        // libzip's temporary file beside the archive, eight hexadecimal digits on Windows.
+        {m_roots.Output(), ArchivePath(details).size() + qsizetype(qstrlen(".part.0a1b2c3d"))},
+        {m_roots.WorkArea(),
+         m_roots.WorkArea().size() + qsizetype(qstrlen("/funneltokens/funneltokens5-downloadpage.txt"))},
+    };
+    for (const auto& [folder, length] : deepest)
+        if (length > rules.longestPath)
+            return QStringLiteral("The folder %1 lies too deep for Windows: the plugin's files in it "
+                                  "would have paths of %2 characters, and Windows takes at most %3. Move "
+                                  "the folder closer to the top of its drive.")
+                .arg(QDir::toNativeSeparators(folder))
+                .arg(length)
+                .arg(rules.longestPath);
+    return {};
 }
 
 QString PluginBuilder::ErrorMessage(int number, const QString& description) {

@@ -11,6 +11,7 @@ class KelvrinTools;
 class Messages;
 struct FunnelTokens;
 struct GenerationResult;
+struct PathRules;
 struct PluginDetails;
 
 // Builds the plugin archive from the funnel and the plugin details: generation, the plugin folder
@@ -25,6 +26,9 @@ public:
     // The same for the details and the funnel they are built from: products whose files or
     // addresses would be unsafe in the plugin are refused too.
     QString Refusal(const FunnelModel& funnel, const PluginDetails& details) const;
+    // Empty when every path the build writes fits within `rules`' longest path, else the message
+    // that names the folder too deep for it.
+    QString PathLengthProblem(const PluginDetails& details, const PathRules& rules) const;
     // The text the build's one error trap shows for an error.
     static QString ErrorMessage(int number, const QString& description);
 

@@ -7,6 +7,7 @@
 #include "generate/FunnelTokens.h"
 #include "platform/BuildError.h"
 #include "platform/KelvrinTools.h"
+#include "platform/PathRules.h"
 #include "plugin/PluginBuilder.h"
 #include "plugin/PluginDetails.h"
 #include "plugin/PluginNames.h"
@@ -287,6 +288,50 @@ private slots:
         QVERIFY(details("px", name).SafetyProblem().isEmpty());
         PluginBuilder(app.path(), tools, messages).Build(*funnel, details("px", name));
         QCOMPARE(files(app.file("output")), QStringList{ArchiveName(name) + ".zip"});
+    }
+
+    // A path past Windows' 260 characters is refused before anything is written, naming the
+    // folder: the deepest file of the plugin folder, libzip's file beside the archive, and the
+    // work area's deepest file, each at the last length that fits and the first that does not.
+    void pathsPastWindowsLimitAreRefused_data() {
+        QTest::addColumn<QString>("deep");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("plugin folder's page at 259") << "output" << 212 << "My Plugin" << false;
+        QTest::newRow("plugin folder's page at 260") << "output" << 213 << "My Plugin" << true;
+        const QString longest(PluginDetails::kMaxNameLength, 'n');
+        QTest::newRow("longest archive at 259") << "output" << 176 << longest << false;
+        QTest::newRow("longest archive at 260") << "output" << 177 << longest << true;
+        QTest::newRow("work area at 259") << "work area" << 215 << "My Plugin" << false;
+        QTest::newRow("work area at 260") << "work area" << 216 << "My Plugin" << true;
+    }
+    void pathsPastWindowsLimitAreRefused() {
+        QFETCH(QString, deep);
+        QFETCH(int, length);
+        QFETCH(QString, name);
+        QFETCH(bool, refused);
+        TestAppFolder app;
+        const QString shallow = QDir::tempPath() + "/h";
+        const auto folderOf = [](int size) { return "C:/" + QString(size - 3, 'd'); };
+        const AppRoots roots = deep == "output"
+            ? AppRoots::Installed(app.path(), shallow, shallow, folderOf(length - int(qstrlen("/Veltrano"))))
+            : AppRoots::Installed(app.path(), shallow, folderOf(length - int(qstrlen("/veltrano/temp"))), shallow);
+        const QString folder = deep == "output" ? roots.Output() : roots.WorkArea();
+        QCOMPARE(folder.size(), length);
+        KelvrinTools tools;
+        RecordingMessages messages;
+        const PluginBuilder builder(roots, tools, messages);
+        const QString problem = builder.PathLengthProblem(details("px", name), PathRules::Windows());
+        QCOMPARE(!problem.isEmpty(), refused);
+        if (refused)
+            QVERIFY2(problem.contains(QDir::toNativeSeparators(folder)), qPrintable(problem));
+        QVERIFY(builder.PathLengthProblem(details("px", name), PathRules::Posix()).isEmpty());
+        // The build itself asks, on Windows, before it writes a thing.
+        if (refused && PathRules::Native().longestPath) {
+            std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 1));
+            QCOMPARE(builder.Refusal(*funnel, details("px", name)), problem);
+        }
     }
 
     // Windows refuses to replace a file another program holds open; the archive is then either
