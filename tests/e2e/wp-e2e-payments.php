@@ -165,6 +165,9 @@ function pay_stripe( $f, $page, $get, $send ) {
 			return $get( $page( $n, 'download', array( pay_name( $f, 'session' ) => $sid ) ) );
 		},
 		'unknown' => 'cs_test_unknown',
+		'captured' => function ( $sid ) {
+			return 'paid' === standin_object( 'stripe', $sid )['payment_status'];
+		},
 		'payment' => function ( $sid ) {
 			return $sid;
 		},
@@ -238,6 +241,9 @@ function pay_paypal( $f, $page, $get, $send ) {
 			return $send( $page( $n, 'download' ), array( array( pay_name( $f, 'order' ), $id ) ) );
 		},
 		'unknown' => 'E2EUNKNOWN0000000',
+		'captured' => function ( $id ) {
+			return 'COMPLETED' === standin_object( 'paypal', $id )['status'];
+		},
 		'payment' => function ( $id ) {
 			$order = standin_object( 'paypal', $id );
 			return isset( $order['purchase_units'][0]['payments']['captures'][0]['id'] ) ? $order['purchase_units'][0]['payments']['captures'][0]['id'] : '';
@@ -442,6 +448,7 @@ function pay_provider_checks( $f, $pay, $post, $page, $get, $links, $links1 ) {
 	$refused( $get( $page( 0, 'download' ) ), 'the bare download address' );
 	$refused( $pay['back']( 0, $sid ), 'an unpaid payment' );
 	$refused( $pay['back']( 0, $pay['unknown'] ), 'a payment the provider does not know' );
+	$captured = array();
 	foreach ( array(
 		'pending'  => 'a pending payment',
 		'amount'   => 'a wrong amount',
@@ -450,10 +457,15 @@ function pay_provider_checks( $f, $pay, $post, $page, $get, $links, $links1 ) {
 		$other = $pay['start']( 0 );
 		$pay['pay']( $other, 'buyer@example.com', $fault );
 		$refused( $pay['back']( 0, $other ), $what );
+		$captured[ $what ] = $pay['captured']( $other );
 	}
 	$other = $pay['start']( 1 );
 	$pay['pay']( $other );
 	$refused( $pay['back']( 0, $other ), "another item's payment" );
+	$captured["another item's payment"] = $pay['captured']( $other );
+	if ( 'paypal' === $pay['name'] ) {
+		ok( array( 'a pending payment' => true, 'a wrong amount' => false, 'a wrong currency' => false, "another item's payment" => false ) === $captured, "$label: an order that is not this item's is never captured on its page", wp_json_encode( $captured ) );
+	}
 
 	$pay['pay']( $sid );
 	$pay['delay']( $sid, 12 );
