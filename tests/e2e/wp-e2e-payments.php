@@ -333,6 +333,7 @@ function cmd_payments( $dir ) {
 		0 => array( '19.99', 'USD' ),
 		1 => array( '9,5', 'EUR' ),
 		2 => array( '1000', 'JPY' ),
+		3 => array( '19.99', 'USD' ),
 	);
 
 	// "None", the default, and "None" saved with prices: the very pages of a plugin without a check.
@@ -459,7 +460,8 @@ function pay_provider_checks( $f, $pay, $post, $page, $get, $links, $links1 ) {
 		$refused( $pay['back']( 0, $other ), $what );
 		$captured[ $what ] = $pay['captured']( $other );
 	}
-	$other = $pay['start']( 1 );
+	// Of the same price, so that only the item the payment names can tell.
+	$other = $pay['start']( 3 );
 	$pay['pay']( $other );
 	$refused( $pay['back']( 0, $other ), "another item's payment" );
 	$captured["another item's payment"] = $pay['captured']( $other );
