@@ -109,7 +109,9 @@ QString PluginMetadata::BuildReadme(const PluginDetails& details) {
           << QStringLiteral(
                  "Each funnel's edit screen shows how often the sales page and the download page of every "
                  "item were viewed in the last 7 days, the last 30 days and all time, and the conversion "
-                 "rate (download page views, that is purchases, per sales page view).")
+                 "rate (download page views, that is purchases, per sales page view). With a payment "
+                 "check, it also shows the verified orders and their revenue in each currency, and the "
+                 "conversion rate counts verified orders instead.")
           << QString()
           << QStringLiteral(
                  "The plugin keeps one counter per funnel page and day in a table of its own. It "

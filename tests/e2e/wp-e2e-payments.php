@@ -393,6 +393,10 @@ function cmd_payments( $dir ) {
 		pay_provider_checks( $f, $pay, $p, $ppage, $get, $links, $links1 );
 	}
 
+	foreach ( $funnels as $funnel ) {
+		pay_stats_checks( $f, $funnel[0], $funnel[1], $funnel[2], $admin, $prices );
+	}
+
 	$leaks = array();
 	foreach ( $bodies as $b ) {
 		foreach ( array( getenv( 'E2E_STRIPE_KEY' ), E2E_WHSEC, substr( getenv( 'E2E_STRIPE_KEY' ), 8 ), substr( E2E_WHSEC, 6 ), getenv( 'E2E_PAYPAL_SECRET' ), substr( getenv( 'E2E_PAYPAL_SECRET' ), 5 ), getenv( 'E2E_PAYPAL_WEBHOOK_ID' ) ) as $secret ) {
@@ -407,6 +411,55 @@ function cmd_payments( $dir ) {
 		wp_delete_post( $funnel[1], true );
 		ok( array() === orders_of( $f, $funnel[1] ), "$id payments: a funnel deleted for good takes its orders with it ({$funnel[0]['label']})" );
 	}
+}
+
+/**
+ * The statistics box of a funnel with a check: verified orders and revenue per item and currency
+ * for 7 days, 30 days and all time, and the conversion rate from orders. One more order of the
+ * front end in another currency, and the upsell's two orders dated back, make the periods differ.
+ */
+function pay_stats_checks( $f, $pay, $post, $page, $admin, $prices ) {
+	global $wpdb;
+	$id = $f['id'];
+	pay_save( $f, $admin, $post, $pay['name'], array( 0 => array( '5', 'GBP' ) ) + $prices );
+	$gbp = $pay['start']( 0 );
+	$pay['pay']( $gbp );
+	$pay['back']( 0, $gbp );
+	pay_save( $f, $admin, $post, $pay['name'], $prices );
+	$table = $wpdb->prefix . pay_name( $f, 'orders' );
+	foreach ( array(
+		'late@example.com'  => 10,
+		'buyer@example.com' => 40,
+	) as $email => $days ) {
+		$wpdb->query( $wpdb->prepare( "UPDATE $table SET created = UTC_TIMESTAMP() - INTERVAL %d DAY WHERE funnel_id = %d AND slot = 1 AND email = %s", $days, $post, $email ) );
+	}
+	// Per item and period (7 days, 30 days, all time): orders, revenue.
+	$expected = array(
+		0 => array( array( 2, '5.00 GBP, 19.99 USD' ), array( 2, '5.00 GBP, 19.99 USD' ), array( 2, '5.00 GBP, 19.99 USD' ) ),
+		1 => array( array( 0, "\u{2013}" ), array( 1, '9.50 EUR' ), array( 2, '19.00 EUR' ) ),
+	);
+	for ( $i = 0; $i < 4; ++$i ) {
+		visit( $page( 1, 'sales' ) );
+	}
+	$b = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, auth_cookies( $admin ) )['body'];
+	foreach ( $expected as $n => $figures ) {
+		$want  = array();
+		$views = stats_count( $f, $post, $n, 'sales' );
+		foreach ( array( 'week', 'month', 'all' ) as $i => $period ) {
+			$want[ "sales-$period" ]    = (string) $views;
+			$want[ "download-$period" ] = (string) stats_count( $f, $post, $n, 'download' );
+			$want[ "orders-$period" ]   = (string) $figures[ $i ][0];
+			$want[ "revenue-$period" ]  = $figures[ $i ][1];
+			$want[ "rate-$period" ]     = rate( $figures[ $i ][0], $views );
+		}
+		$cells = stats_cells( $id, $b, $n );
+		ksort( $want );
+		ksort( $cells );
+		ok( $want === $cells && $views > 0, "$id payments, {$pay['label']}: item $n's statistics show its verified orders, revenue per currency and the rate from orders for 7 days, 30 days and all time", wp_json_encode( array( 'want' => $want, 'shown' => $cells ) ) );
+	}
+	$list = http( 'GET', admin_url( 'edit.php?post_type=' . funnel_type( $f ) ), null, auth_cookies( $admin ) )['body'];
+	$all  = count( orders_of( $f, $post ) );
+	ok( (bool) preg_match( '#<tr id="post-' . $post . '".*?<span class="' . preg_quote( $id, '#' ) . '-stats-purchases">Purchases: ' . $all . '</span>.*?</tr>#s', $list ), "$id payments, {$pay['label']}: the funnel list counts the funnel's $all verified orders as its purchases" );
 }
 
 /** The cases every provider must pass, on a funnel whose check is that provider. */
