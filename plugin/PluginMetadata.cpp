@@ -125,12 +125,14 @@ QString PluginMetadata::BuildReadme(const PluginDetails& details) {
                  "removed with the funnel, or with the plugin when it is deleted.")
           << QString()
           << QStringLiteral(
-                 "With a payment check (Stripe), the plugin asks the payment provider to confirm each "
-                 "payment before it shows the downloads, and keeps each confirmed payment as an order in "
-                 "a table of its own: the provider, the provider's payment id, the item, the amount and "
+                 "With a payment check (Stripe or PayPal), the plugin asks the payment provider to confirm "
+                 "each payment before it shows the downloads, and keeps each confirmed payment as an order "
+                 "in a table of its own: the provider, the provider's payment id, the item, the amount and "
                  "currency, the time and the buyer's email address as the provider gives it. The email "
                  "address is used only to send the buyer a personal link to the downloads. Orders are "
-                 "kept until their funnel is deleted, or the plugin with it.")
+                 "kept until their funnel is deleted, or the plugin with it. WordPress's personal data "
+                 "tools (Tools, Export Personal Data and Erase Personal Data) find a buyer's orders by "
+                 "their email address, export them and erase them.")
           << QString();
     return lines.join(QLatin1Char('\n'));
 }

@@ -396,6 +396,7 @@ function cmd_payments( $dir ) {
 	foreach ( $funnels as $funnel ) {
 		pay_stats_checks( $f, $funnel[0], $funnel[1], $funnel[2], $admin, $prices );
 	}
+	pay_privacy_checks( $f, array( $funnels[0][1], $funnels[1][1] ) );
 
 	$leaks = array();
 	foreach ( $bodies as $b ) {
@@ -407,10 +408,16 @@ function cmd_payments( $dir ) {
 	}
 	ok( array() === $leaks && count( $bodies ) > 40, "$id payments: no page or screen holds a secret (" . count( $bodies ) . ' looked at)', implode( ',', $leaks ) );
 
-	foreach ( $funnels as $funnel ) {
-		wp_delete_post( $funnel[1], true );
-		ok( array() === orders_of( $f, $funnel[1] ), "$id payments: a funnel deleted for good takes its orders with it ({$funnel[0]['label']})" );
-	}
+	// One funnel deleted from the trash through the funnel list's "Empty Trash", one directly.
+	$stripe_post = $funnels[0][1];
+	$kept        = orders_of( $f, $stripe_post );
+	wp_trash_post( $stripe_post );
+	ok( array() !== $kept && $kept === orders_of( $f, $stripe_post ), "$id payments: a funnel in the trash keeps its orders" );
+	$r = http( 'GET', admin_url( 'edit.php?post_status=trash&post_type=' . funnel_type( $f ) . '&delete_all=Empty+Trash&_wpnonce=' . nonce_for( $admin, $cookies, 'bulk-posts' ) ), null, $cookies );
+	wp_cache_flush();
+	ok( 302 === $r['status'] && null === get_post( $stripe_post ) && array() === orders_of( $f, $stripe_post ), "$id payments: emptying the trash takes the funnel's orders with it", "status {$r['status']}" );
+	wp_delete_post( $funnels[1][1], true );
+	ok( array() === orders_of( $f, $funnels[1][1] ), "$id payments: a funnel deleted for good takes its orders with it" );
 }
 
 /**
@@ -460,6 +467,49 @@ function pay_stats_checks( $f, $pay, $post, $page, $admin, $prices ) {
 	$list = http( 'GET', admin_url( 'edit.php?post_type=' . funnel_type( $f ) ), null, auth_cookies( $admin ) )['body'];
 	$all  = count( orders_of( $f, $post ) );
 	ok( (bool) preg_match( '#<tr id="post-' . $post . '".*?<span class="' . preg_quote( $id, '#' ) . '-stats-purchases">Purchases: ' . $all . '</span>.*?</tr>#s', $list ), "$id payments, {$pay['label']}: the funnel list counts the funnel's $all verified orders as its purchases" );
+}
+
+/** WordPress's privacy tools find a buyer's orders by email, export and erase them. */
+function pay_privacy_checks( $f, $posts ) {
+	$id        = $f['id'];
+	$exporters = apply_filters( 'wp_privacy_personal_data_exporters', array() );
+	$erasers   = apply_filters( 'wp_privacy_personal_data_erasers', array() );
+	$key       = pay_name( $f, 'orders' );
+	if ( ! ok( isset( $exporters[ $key ]['callback'], $erasers[ $key ]['callback'] ), "$id payments: an exporter and an eraser of personal data are registered" ) ) {
+		return;
+	}
+	// As WordPress's privacy screens call them: the address, then the page.
+	$export = function ( $email ) use ( $exporters, $key ) {
+		$out   = call_user_func( $exporters[ $key ]['callback'], $email, 1 );
+		$items = array();
+		foreach ( $out['data'] as $item ) {
+			$items[] = wp_list_pluck( $item['data'], 'value', 'name' );
+		}
+		return array( $out['done'], $items );
+	};
+	$orders = function ( $email ) use ( $f, $posts ) {
+		$mine = array();
+		foreach ( $posts as $post ) {
+			foreach ( orders_of( $f, $post ) as $o ) {
+				if ( $email === $o['email'] ) {
+					$mine[] = $o['provider'] . ' ' . $o['payment_id'];
+				}
+			}
+		}
+		sort( $mine );
+		return $mine;
+	};
+	list( $done, $items ) = $export( 'Buyer@Example.com' );
+	$found                = array();
+	foreach ( $items as $item ) {
+		$found[] = $item['Payment provider'] . ' ' . $item['Payment ID'];
+	}
+	sort( $found );
+	$usd = array_keys( wp_list_pluck( $items, 'Amount' ), '19.99 USD', true );
+	ok( true === $done && 6 === count( $found ) && $orders( 'buyer@example.com' ) === $found && 2 === count( $usd ) && 'Front End Offer' === $items[ $usd[0] ]['Item'] && 'buyer@example.com' === $items[ $usd[0] ]['Email address'], "$id payments: the exporter finds each of a buyer's orders by their email, with item, amount and provider", wp_json_encode( $items ) );
+	$late   = $orders( 'late@example.com' );
+	$erased = call_user_func( $erasers[ $key ]['callback'], 'buyer@example.com', 1 );
+	ok( true === $erased['items_removed'] && true === $erased['done'] && array() === $orders( 'buyer@example.com' ) && array( true, array() ) === $export( 'buyer@example.com' ) && 2 === count( $late ) && $late === $orders( 'late@example.com' ), "$id payments: the eraser removes that buyer's orders and no one else's", wp_json_encode( $erased ) );
 }
 
 /** The cases every provider must pass, on a funnel whose check is that provider. */

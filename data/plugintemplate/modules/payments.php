@@ -13,6 +13,7 @@ require_once __DIR__ . '/payments_orders.php';
 require_once __DIR__ . '/payments_stripe.php';
 require_once __DIR__ . '/payments_paypal.php';
 require_once __DIR__ . '/payments_pages.php';
+require_once __DIR__ . '/payments_privacy.php';
 
 /** The checks a funnel may choose; the first is the default. */
 function #fn#payments_checks() {
