@@ -150,9 +150,11 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
           QStringLiteral("/modules/page_layout.php"),
           QStringLiteral("/modules/stats.php"), QStringLiteral("/modules/stats_screens.php"),
           QStringLiteral("/modules/payments.php"), QStringLiteral("/modules/payments_orders.php"),
-          QStringLiteral("/modules/payments_stripe.php"), QStringLiteral("/modules/payments_pages.php"),
+          QStringLiteral("/modules/payments_stripe.php"), QStringLiteral("/modules/payments_paypal.php"),
+          QStringLiteral("/modules/payments_pages.php"), QStringLiteral("/modules/payments_privacy.php"),
           QStringLiteral("/modules/payments_screens.php"),
-          QStringLiteral("/uninstall.php"), QStringLiteral("/assets/funnel-pages.css")})
+          QStringLiteral("/uninstall.php"), QStringLiteral("/assets/funnel-pages.css"),
+          QStringLiteral("/assets/paypal-buttons.js")})
         FillPluginFile(pluginFolder + file, names);
     // The metaboxes go in before the names are filled, since they name the text domain; the
     // user's values come last, so nothing in them is taken for a token. The menu name lands in

@@ -33,6 +33,7 @@ work="$(mktemp -d /tmp/veltrano-e2e.XXXXXX)"
 db_pidfile="$work/db.group"
 web_pidfile="$work/web.group"
 stripe_pidfile="$work/stripe.group"
+paypal_pidfile="$work/paypal.group"
 results="$work/results.txt"
 : >"$results"
 
@@ -48,6 +49,7 @@ stop_group() { # pidfile: ends the process group whose leader wrote its pid ther
 cleanup() {
   stop_group "$web_pidfile"
   stop_group "$stripe_pidfile"
+  stop_group "$paypal_pidfile"
   stop_group "$db_pidfile"
   if [ "${KEEP:-0}" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
@@ -188,11 +190,16 @@ cp -r "$here/themes/e2e-classic" "$wp/wp-content/themes/"
 log "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wp/wp-includes/version.php") from $wp_tree"
 port="$(php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);')"
 url="http://127.0.0.1:$port"
-# The payment provider's stand-in (stripe-standin.php), which the plugins reach through the
-# constant only wp-config.php can set.
-stripe_port="$(php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);')"
+# The payment providers' stand-ins (stripe-standin.php, paypal-standin.php), which the plugins
+# reach through the constants only wp-config.php can set.
+free_port() { php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);'; }
+stripe_port="$(free_port)"
+paypal_port="$(free_port)"
 export E2E_STRIPE_STATE="$work/stripe" E2E_STRIPE_KEY="sk_test_e2e$(php -r 'echo bin2hex(random_bytes(12));')" E2E_MAIL="$work/mail.jsonl"
-mkdir -p "$E2E_STRIPE_STATE"
+export E2E_PAYPAL_STATE="$work/paypal" E2E_PAYPAL_CLIENT="AeE2e$(php -r 'echo bin2hex(random_bytes(16));')" \
+  E2E_PAYPAL_SECRET="EPe2e$(php -r 'echo bin2hex(random_bytes(16));')" E2E_PAYPAL_WEBHOOK_ID="WH$(php -r 'echo strtoupper(bin2hex(random_bytes(8)));')"
+export E2E_PAYPAL_BASE="http://127.0.0.1:$paypal_port"
+mkdir -p "$E2E_STRIPE_STATE" "$E2E_PAYPAL_STATE"
 : >"$E2E_MAIL"
 salt() { php -r 'echo bin2hex(random_bytes(32));'; }
 cat >"$wp/wp-config.php" <<EOF
@@ -213,6 +220,7 @@ define( 'AUTOMATIC_UPDATER_DISABLED', true );
 define( 'WP_HTTP_BLOCK_EXTERNAL', true );
 define( 'FS_METHOD', 'direct' );
 define( 'VELTRANO_STRIPE_API_BASE', 'http://127.0.0.1:$stripe_port' );
+define( 'VELTRANO_PAYPAL_API_BASE', 'http://127.0.0.1:$paypal_port' );
 define( 'AUTH_KEY', '$(salt)' );
 define( 'SECURE_AUTH_KEY', '$(salt)' );
 define( 'LOGGED_IN_KEY', '$(salt)' );
@@ -319,6 +327,9 @@ EOF
 log "Stripe stand-in on 127.0.0.1:$stripe_port"
 PHP_CLI_SERVER_WORKERS=4 setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$stripe_pidfile" \
   php -S "127.0.0.1:$stripe_port" "$here/stripe-standin.php" >>"$work/stripe.log" 2>&1 &
+log "PayPal stand-in on 127.0.0.1:$paypal_port"
+PHP_CLI_SERVER_WORKERS=4 setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$paypal_pidfile" \
+  php -S "127.0.0.1:$paypal_port" "$here/paypal-standin.php" >>"$work/paypal.log" 2>&1 &
 
 log "serving $url"
 # Several workers, so that parallel requests really run side by side. The plugins are replaced by
@@ -353,7 +364,7 @@ for i in "${!zips[@]}"; do
   check_logs "$id pages and saving"
 done
 
-log "plugin ${idents[0]}: payment check with Stripe"
+log "plugin ${idents[0]}: payment check with Stripe and PayPal"
 wp_php payments "$work/unpacked/0/${idents[0]}"
 check_logs "${idents[0]} payment check"
 

@@ -380,7 +380,9 @@ private slots:
                 "\n"
                 "Each funnel's edit screen shows how often the sales page and the download page of every "
                 "item were viewed in the last 7 days, the last 30 days and all time, and the conversion "
-                "rate (download page views, that is purchases, per sales page view).\n"
+                "rate (download page views, that is purchases, per sales page view). With a payment check, "
+                "it also shows the verified orders and their revenue in each currency, and the conversion "
+                "rate counts verified orders instead.\n"
                 "\n"
                 "The plugin keeps one counter per funnel page and day in a table of its own. It stores no "
                 "IP address, no cookie and no user agent. A visitor's repeated views of a page on one day "
@@ -392,12 +394,15 @@ private slots:
                 "check is on. The counters are removed with the funnel, or with the plugin when it is "
                 "deleted.\n"
                 "\n"
-                "With a payment check (Stripe), the plugin asks the payment provider to confirm each payment "
-                "before it shows the downloads, and keeps each confirmed payment as an order in a table of "
-                "its own: the provider, the provider's payment id, the item, the amount and currency, the "
-                "time and the buyer's email address as the provider gives it. The email address is used "
+                "With a payment check (Stripe or PayPal), the plugin asks the payment provider to confirm "
+                "each payment before it shows the downloads, and keeps each confirmed payment as an order in "
+                "a table of its own: the provider, the provider's payment id, the item, the amount and "
+                "currency, the time and the buyer's email address as the provider gives it. The email "
+                "address is used "
                 "only to send the buyer a personal link to the downloads. Orders are kept until their "
-                "funnel is deleted, or the plugin with it.\n"));
+                "funnel is deleted, or the plugin with it. WordPress's personal data tools (Tools, Export "
+                "Personal Data and Erase Personal Data) find a buyer's orders by their email address, "
+                "export them and erase them.\n"));
     }
 
     // The directory shows 150 characters of the short description: longer ones end in an ellipsis.

@@ -3,7 +3,7 @@
  * Payment check: a funnel may deliver its downloads only for a payment the
  * provider confirms. The funnel's choice, its items' prices, the site's
  * credentials and the personal access links live here; the provider's calls in
- * payments_stripe.php, the orders in payments_orders.php. With the check off
+ * payments_stripe.php and payments_paypal.php, the orders in payments_orders.php. With the check off
  * ("None"), nothing here touches a page.
  */
 
@@ -11,13 +11,16 @@ defined( 'ABSPATH' ) || exit;
 
 require_once __DIR__ . '/payments_orders.php';
 require_once __DIR__ . '/payments_stripe.php';
+require_once __DIR__ . '/payments_paypal.php';
 require_once __DIR__ . '/payments_pages.php';
+require_once __DIR__ . '/payments_privacy.php';
 
 /** The checks a funnel may choose; the first is the default. */
 function #fn#payments_checks() {
 	return array(
 		'none'   => __( 'None — the page address is the only protection: anyone who has a download page\'s address gets its links', '#prefix#' ),
 		'stripe' => __( 'Stripe', '#prefix#' ),
+		'paypal' => __( 'PayPal', '#prefix#' ),
 	);
 }
 
@@ -62,6 +65,9 @@ function #fn#payments_defaults() {
 		'mode'                  => 'test',
 		'stripe_secret_key'     => '',
 		'stripe_webhook_secret' => '',
+		'paypal_client_id'      => '',
+		'paypal_secret'         => '',
+		'paypal_webhook_id'     => '',
 		'access_days'           => 30,
 		'contact_email'         => '',
 	);
@@ -89,6 +95,14 @@ function #fn#stripe_api_base() {
 	return defined( 'VELTRANO_STRIPE_API_BASE' ) ? untrailingslashit( (string) VELTRANO_STRIPE_API_BASE ) : 'https://api.stripe.com';
 }
 
+/** PayPal's REST API address: the sandbox's in test mode, unless wp-config.php points it elsewhere. */
+function #fn#paypal_api_base() {
+	if ( defined( 'VELTRANO_PAYPAL_API_BASE' ) ) {
+		return untrailingslashit( (string) VELTRANO_PAYPAL_API_BASE );
+	}
+	return 'live' === #fn#payments_settings()['mode'] ? 'https://api-m.paypal.com' : 'https://api-m.sandbox.paypal.com';
+}
+
 /** The HMAC key of the access links: drawn once per site, never autoloaded or shown. */
 function #fn#payments_secret() {
 	$secret = get_option( '#fn#payments_secret' );
@@ -111,30 +125,44 @@ function #fn#payments_check( $post_id ) {
 }
 
 /**
+ * An amount written as a decimal number ("19.99", "1000") in the currency's smallest unit, as the
+ * providers count it; null when it is no such amount or has more decimals than the currency.
+ */
+function #fn#payments_minor_units( $value, $currency ) {
+	$currencies = #fn#payments_currencies();
+	if ( ! is_string( $value ) || ! isset( $currencies[ $currency ] ) || ! preg_match( '/^(\d{1,9})(?:\.(\d{1,2}))?$/', $value, $m ) ) {
+		return null;
+	}
+	$decimals = $currencies[ $currency ];
+	$fraction = isset( $m[2] ) ? $m[2] : '';
+	if ( strlen( rtrim( $fraction, '0' ) ) > $decimals ) {
+		return null;
+	}
+	return (int) $m[1] * ( 10 ** $decimals ) + ( $decimals ? (int) substr( str_pad( $fraction, $decimals, '0' ), 0, $decimals ) : 0 );
+}
+
+/** An amount in the smallest unit written as the providers take it in decimals: 1999 USD is "19.99". */
+function #fn#payments_decimal( $amount, $currency ) {
+	$decimals = #fn#payments_currencies()[ $currency ];
+	return number_format( $amount / ( 10 ** $decimals ), $decimals, '.', '' );
+}
+
+/**
  * An item's price in the currency's smallest unit, as the providers take it.
  *
  * @return array|null array( 'amount' => int, 'currency' => 'USD', 'price' => '19.99' ), or null without a valid price.
  */
 function #fn#payments_price( $post_id, $slot ) {
-	$price      = (string) get_post_meta( $post_id, #fn#payments_meta_key( 'price', $slot ), true );
-	$currency   = (string) get_post_meta( $post_id, #fn#payments_meta_key( 'currency', $slot ), true );
-	$currencies = #fn#payments_currencies();
-	if ( ! isset( $currencies[ $currency ] ) || ! preg_match( '/^\d{1,7}(\.\d{1,2})?$/', $price ) ) {
-		return null;
-	}
-	$decimals = $currencies[ $currency ];
-	$parts    = explode( '.', $price . '.' );
-	if ( 0 === $decimals && '' !== $parts[1] && 0 !== (int) $parts[1] ) {
-		return null;
-	}
-	$amount = (int) $parts[0] * ( 10 ** $decimals ) + ( $decimals ? (int) str_pad( $parts[1], $decimals, '0' ) : 0 );
-	if ( $amount <= 0 ) {
+	$price    = (string) get_post_meta( $post_id, #fn#payments_meta_key( 'price', $slot ), true );
+	$currency = (string) get_post_meta( $post_id, #fn#payments_meta_key( 'currency', $slot ), true );
+	$amount   = preg_match( '/^\d{1,7}(\.\d{1,2})?$/', $price ) ? #fn#payments_minor_units( $price, $currency ) : null;
+	if ( null === $amount || $amount <= 0 ) {
 		return null;
 	}
 	return array(
 		'amount'   => $amount,
 		'currency' => $currency,
-		'price'    => number_format( $amount / ( 10 ** $decimals ), $decimals, '.', '' ),
+		'price'    => #fn#payments_decimal( $amount, $currency ),
 	);
 }
 
@@ -265,9 +293,15 @@ function #fn#payments_take_over( $post, $token ) {
 		#fn#payments_not_confirmed_page( $post, $slot );
 		return true;
 	}
-	$session = #fn#payments_request_string( '#fn#session', $_GET );
+	if ( 'paypal' === $check ) {
+		// PayPal's buttons post the approved order here; a GET has nothing to confirm.
+		$paypal = #fn#payments_request_string( '#fn#order', $_POST );
+		$order  = '' === $paypal ? null : #fn#paypal_confirm_return( $post, $slot, $paypal );
+	} else {
+		$session = #fn#payments_request_string( '#fn#session', $_GET );
+		$order   = '' === $session ? null : #fn#stripe_confirm_return( $post, $slot, $session );
+	}
 	// phpcs:enable WordPress.Security.NonceVerification
-	$order = '' === $session ? null : #fn#stripe_confirm_return( $post, $slot, $session );
 	if ( null === $order ) {
 		#fn#payments_not_confirmed_page( $post, $slot );
 		return true;
@@ -335,7 +369,7 @@ function #fn#payments_own_link( $slot ) {
  */
 function #fn#payments_replace_button( $post, $slot ) {
 	$key    = '#prefix#_funnelitem_' . (int) $slot . '_code';
-	$button = #fn#payments_button_html( $post, $slot );
+	$button = 'paypal' === #fn#payments_check( $post->ID ) ? #fn#paypal_buttons_html( $post, $slot ) : #fn#payments_button_html( $post, $slot );
 	add_filter(
 		'get_post_metadata',
 		static function ( $value, $object_id, $meta_key ) use ( $post, $key, $button ) {
@@ -372,11 +406,24 @@ function #fn#payments_handle_buy() {
 	$post = get_queried_object();
 	$step = #fn#payments_request_string( #fn#step_var(), $_GET ); // phpcs:ignore WordPress.Security.NonceVerification
 	$page = $post instanceof WP_Post && 'publish' === $post->post_status ? #fn#payments_page_of( sanitize_key( $step ) ) : null;
-	if ( null === $page || 'sales' !== $page[1] || 'stripe' !== #fn#payments_check( $post->ID ) ) {
+	$check = null === $page ? 'none' : #fn#payments_check( $post->ID );
+	if ( null === $page || 'sales' !== $page[1] || 'none' === $check ) {
 		return;
 	}
+	$wait = __( 'Too many attempts from your address. Please wait a few minutes and try again.', '#prefix#' );
+	if ( 'paypal' === $check ) {
+		// PayPal's buttons ask for the order by script and hand its id to PayPal's window.
+		if ( ! #fn#payments_rate_ok() ) {
+			wp_send_json( array( 'error' => $wait ), 429 );
+		}
+		$id = #fn#paypal_create_order( $post, $page[0] );
+		if ( '' === $id ) {
+			wp_send_json( array( 'error' => __( 'The payment provider could not be reached. Nothing was charged.', '#prefix#' ) ), 502 );
+		}
+		wp_send_json( array( 'id' => $id ), 201 );
+	}
 	if ( ! #fn#payments_rate_ok() ) {
-		wp_die( esc_html__( 'Too many attempts from your address. Please wait a few minutes and try again.', '#prefix#' ), esc_html__( 'Please wait', '#prefix#' ), array( 'response' => 429 ) );
+		wp_die( esc_html( $wait ), esc_html__( 'Please wait', '#prefix#' ), array( 'response' => 429 ) );
 	}
 	$url = #fn#stripe_create_checkout( $post, $page[0] );
 	if ( '' === $url ) {

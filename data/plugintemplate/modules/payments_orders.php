@@ -116,3 +116,65 @@ function #fn#orders_forget_funnel( $post_id ) {
 	$wpdb->delete( #fn#orders_table(), array( 'funnel_id' => (int) $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 }
 add_action( 'before_delete_post', '#fn#orders_forget_funnel' );
+
+/**
+ * A funnel's verified orders per item for the statistics' periods (the last 7 and 30 days in the
+ * site's time zone, and all time): how many, and the revenue in each currency.
+ *
+ * @return array[] slot => period => array( 'orders' => n, 'revenue' => array( currency => amount in its smallest unit ) ).
+ */
+function #fn#orders_stats( $post_id ) {
+	global $wpdb;
+	if ( ! #fn#orders_ensure_table() ) {
+		return array();
+	}
+	$today  = new DateTimeImmutable( 'today', wp_timezone() );
+	$utc    = new DateTimeZone( 'UTC' );
+	$since  = array(
+		'week'  => $today->modify( '-6 days' )->setTimezone( $utc )->format( 'Y-m-d H:i:s' ),
+		'month' => $today->modify( '-29 days' )->setTimezone( $utc )->format( 'Y-m-d H:i:s' ),
+	);
+	$table  = #fn#orders_table();
+	$rows   = $wpdb->get_results( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+		$wpdb->prepare(
+			"SELECT slot, currency, SUM(created >= %s) AS week_orders, SUM(CASE WHEN created >= %s THEN amount ELSE 0 END) AS week_revenue, SUM(created >= %s) AS month_orders, SUM(CASE WHEN created >= %s THEN amount ELSE 0 END) AS month_revenue, COUNT(*) AS all_orders, SUM(amount) AS all_revenue FROM $table WHERE funnel_id = %d GROUP BY slot, currency ORDER BY currency", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
+			$since['week'],
+			$since['week'],
+			$since['month'],
+			$since['month'],
+			$post_id
+		)
+	);
+	$stats = array();
+	foreach ( (array) $rows as $row ) {
+		foreach ( array( 'week', 'month', 'all' ) as $period ) {
+			$figures = isset( $stats[ (int) $row->slot ][ $period ] ) ? $stats[ (int) $row->slot ][ $period ] : array(
+				'orders'  => 0,
+				'revenue' => array(),
+			);
+			$figures['orders'] += (int) $row->{$period . '_orders'};
+			if ( (int) $row->{$period . '_orders'} > 0 ) {
+				$figures['revenue'][ $row->currency ] = (int) $row->{$period . '_revenue'};
+			}
+			$stats[ (int) $row->slot ][ $period ] = $figures;
+		}
+	}
+	return $stats;
+}
+
+/**
+ * All-time verified orders of several funnels at once, for the funnel list.
+ *
+ * @param int[] $post_ids The funnels.
+ * @return int[] post id => orders.
+ */
+function #fn#orders_totals( $post_ids ) {
+	global $wpdb;
+	$post_ids = array_filter( array_map( 'intval', $post_ids ) );
+	if ( ! $post_ids || ! #fn#orders_ensure_table() ) {
+		return array();
+	}
+	$table = #fn#orders_table();
+	$rows  = $wpdb->get_results( "SELECT funnel_id, COUNT(*) AS orders FROM $table WHERE funnel_id IN (" . implode( ',', $post_ids ) . ') GROUP BY funnel_id' ); // phpcs:ignore WordPress.DB
+	return array_map( 'intval', wp_list_pluck( (array) $rows, 'orders', 'funnel_id' ) );
+}

@@ -55,6 +55,9 @@ function #fn#payments_secret_fields() {
 	return array(
 		'stripe_secret_key'     => __( 'Stripe secret key', '#prefix#' ),
 		'stripe_webhook_secret' => __( 'Stripe webhook signing secret', '#prefix#' ),
+		'paypal_client_id'      => __( 'PayPal client ID', '#prefix#' ),
+		'paypal_secret'         => __( 'PayPal secret', '#prefix#' ),
+		'paypal_webhook_id'     => __( 'PayPal webhook ID', '#prefix#' ),
 	);
 }
 
@@ -90,6 +93,7 @@ function #fn#payments_render_settings() {
 		echo '</td></tr>';
 	}
 	echo '<tr><th scope="row">' . esc_html__( 'Stripe webhook address', '#prefix#' ) . '</th><td><code>' . esc_html( #fn#stripe_webhook_url() ) . '</code><p class="description">' . esc_html__( 'Add this address as a webhook endpoint for the event checkout.session.completed in Stripe\'s dashboard, and paste its signing secret above.', '#prefix#' ) . '</p></td></tr>';
+	echo '<tr><th scope="row">' . esc_html__( 'PayPal webhook address', '#prefix#' ) . '</th><td><code>' . esc_html( #fn#paypal_webhook_url() ) . '</code><p class="description">' . esc_html__( 'In your PayPal app (developer dashboard), add this address as a webhook for the event PAYMENT.CAPTURE.COMPLETED, and paste the webhook\'s ID above. The mode chooses between PayPal\'s sandbox and its live service.', '#prefix#' ) . '</p></td></tr>';
 	echo '<tr><th scope="row"><label for="#fn#access_days">' . esc_html__( 'Access links work for (days)', '#prefix#' ) . '</label></th><td><input type="number" min="1" max="3650" class="small-text" id="#fn#access_days" name="access_days" value="' . esc_attr( (string) $settings['access_days'] ) . '"></td></tr>';
 	echo '<tr><th scope="row"><label for="#fn#contact_email">' . esc_html__( 'Contact address for buyers', '#prefix#' ) . '</label></th><td><input type="email" class="regular-text" id="#fn#contact_email" name="contact_email" value="' . esc_attr( $settings['contact_email'] ) . '" placeholder="' . esc_attr( get_option( 'admin_email' ) ) . '"></td></tr>';
 	echo '</tbody></table>';

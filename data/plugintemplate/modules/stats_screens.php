@@ -38,6 +38,21 @@ function #fn#stats_rate( $purchases, $views ) {
 }
 
 /**
+ * Revenue in each currency, as the site's language writes numbers ("19.99 USD, 5.00 GBP"), or a dash.
+ *
+ * @param int[] $revenue currency => amount in its smallest unit.
+ */
+function #fn#stats_revenue( $revenue ) {
+	$parts      = array();
+	$currencies = #fn#payments_currencies();
+	foreach ( $revenue as $currency => $amount ) {
+		$decimals = isset( $currencies[ $currency ] ) ? $currencies[ $currency ] : 2;
+		$parts[]  = number_format_i18n( $amount / ( 10 ** $decimals ), $decimals ) . ' ' . $currency;
+	}
+	return $parts ? esc_html( implode( ', ', $parts ) ) : '&ndash;';
+}
+
+/**
  * One table per funnel item: its sales page views, purchases (download page
  * views) and conversion rate, for the last 7 and 30 days and all time.
  *
@@ -45,6 +60,8 @@ function #fn#stats_rate( $purchases, $views ) {
  */
 function #fn#stats_render_box( $post ) {
 	$stats   = #fn#stats_for_funnel( $post->ID );
+	$checked = 'none' !== #fn#payments_check( $post->ID );
+	$orders  = $checked ? #fn#orders_stats( $post->ID ) : array();
 	$periods = array(
 		'week'  => __( 'Last 7 days', '#prefix#' ),
 		'month' => __( 'Last 30 days', '#prefix#' ),
@@ -54,7 +71,11 @@ function #fn#stats_render_box( $post ) {
 	if ( isset( $_GET['#fn#stats_reset'] ) ) { // phpcs:ignore WordPress.Security.NonceVerification
 		echo '<div class="notice notice-success inline"><p>' . esc_html__( 'The statistics of this funnel were reset.', '#prefix#' ) . '</p></div>';
 	}
-	echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted once per visitor, page and day. Purchases are views of a download page, where your payment provider sends buyers: no payment is verified, so a download address that was shared counts too. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing that identifies visitors is kept.', '#prefix#' ) . '</p>';
+	if ( $checked ) {
+		echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted once per visitor, page and day, and the orders whose payment the provider confirmed, with their revenue in each currency. The conversion rate is verified orders as a share of sales page views. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing that identifies visitors is kept.', '#prefix#' ) . '</p>';
+	} else {
+		echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted once per visitor, page and day. Purchases are views of a download page, where your payment provider sends buyers: no payment is verified, so a download address that was shared counts too. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing that identifies visitors is kept.', '#prefix#' ) . '</p>';
+	}
 
 	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		$slot = (int) substr( strrchr( $box['id'], '_' ), 1 );
@@ -65,7 +86,13 @@ function #fn#stats_render_box( $post ) {
 			echo '<th scope="col">' . esc_html( $label ) . '</th>';
 		}
 		echo '</tr></thead><tbody>';
-		$rows = array(
+		$rows = $checked ? array(
+			'sales'    => __( 'Sales page views', '#prefix#' ),
+			'download' => __( 'Download page views', '#prefix#' ),
+			'orders'   => __( 'Verified orders', '#prefix#' ),
+			'revenue'  => __( 'Revenue', '#prefix#' ),
+			'rate'     => __( 'Conversion rate', '#prefix#' ),
+		) : array(
 			'sales'    => __( 'Sales page views', '#prefix#' ),
 			'download' => __( 'Purchases', '#prefix#' ),
 			'rate'     => __( 'Conversion rate', '#prefix#' ),
@@ -74,9 +101,21 @@ function #fn#stats_render_box( $post ) {
 			echo '<tr><th scope="row">' . esc_html( $label ) . '</th>';
 			foreach ( array_keys( $periods ) as $period ) {
 				$figures = isset( $stats[ $slot ][ $period ] ) ? $stats[ $slot ][ $period ] : array();
+				$paid    = isset( $orders[ $slot ][ $period ] ) ? $orders[ $slot ][ $period ] : array(
+					'orders'  => 0,
+					'revenue' => array(),
+				);
 				$views   = isset( $figures['sales'] ) ? $figures['sales'] : 0;
-				$bought  = isset( $figures['download'] ) ? $figures['download'] : 0;
-				$cell    = 'rate' === $row ? #fn#stats_rate( $bought, $views ) : esc_html( number_format_i18n( 'sales' === $row ? $views : $bought ) );
+				$seen    = isset( $figures['download'] ) ? $figures['download'] : 0;
+				// With a check on, a purchase is an order the provider confirmed, not a page view.
+				$bought = $checked ? $paid['orders'] : $seen;
+				if ( 'rate' === $row ) {
+					$cell = #fn#stats_rate( $bought, $views );
+				} elseif ( 'revenue' === $row ) {
+					$cell = #fn#stats_revenue( $paid['revenue'] );
+				} else {
+					$cell = esc_html( number_format_i18n( 'sales' === $row ? $views : ( 'download' === $row ? $seen : $bought ) ) );
+				}
 				echo '<td class="' . esc_attr( "#prefix#-stats-$row-$period" ) . '">' . $cell . '</td>'; // phpcs:ignore WordPress.Security.EscapeOutput
 			}
 			echo '</tr>';
@@ -154,9 +193,14 @@ function #fn#stats_list_cell( $column, $post_id ) {
 	if ( '#fn#statistics' !== $column ) {
 		return;
 	}
+	static $orders = null;
 	if ( null === $totals ) {
 		global $wp_query;
-		$totals = #fn#stats_totals( $wp_query instanceof WP_Query ? wp_list_pluck( (array) $wp_query->posts, 'ID' ) : array( $post_id ) );
+		$ids    = $wp_query instanceof WP_Query ? wp_list_pluck( (array) $wp_query->posts, 'ID' ) : array( $post_id );
+		$totals = #fn#stats_totals( $ids );
+		$orders = #fn#orders_totals( array_filter( $ids, static function ( $id ) {
+			return 'none' !== #fn#payments_check( $id );
+		} ) );
 	}
 	if ( ! current_user_can( 'edit_post', $post_id ) ) {
 		echo '&ndash;';
@@ -166,6 +210,9 @@ function #fn#stats_list_cell( $column, $post_id ) {
 		'offer'     => 0,
 		'purchases' => 0,
 	);
+	if ( 'none' !== #fn#payments_check( $post_id ) ) {
+		$figures['purchases'] = isset( $orders[ $post_id ] ) ? $orders[ $post_id ] : 0;
+	}
 	echo '<span class="#prefix#-stats-offer">';
 	/* translators: %s: number of views of the funnel's front end offer. */
 	echo esc_html( sprintf( __( 'Offer views: %s', '#prefix#' ), number_format_i18n( $figures['offer'] ) ) );
