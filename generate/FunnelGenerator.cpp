@@ -32,6 +32,18 @@ const QString kLf = QStringLiteral("\n");
 
 } // namespace
 
+QString FunnelGenerator::TokenFile(int n, const QString& page) {
+    return QStringLiteral("funneltokens/funneltokens%1-%2.txt").arg(n).arg(page);
+}
+
+QString FunnelGenerator::SalesPageFile(int n) {
+    return QStringLiteral("php/salespage-funnelitem-%1.php").arg(n);
+}
+
+QString FunnelGenerator::DownloadPageFile(int n) {
+    return QStringLiteral("php/download-funnelitem-%1.php").arg(n);
+}
+
 FunnelGenerator::FunnelGenerator(AppRoots roots, KelvrinTools& tools, Messages& messages)
     : m_roots(std::move(roots))
     , m_tools(tools)
@@ -107,11 +119,11 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
         const QString& salesToken = result.tokens.sales[size_t(n)];
         const QString& downloadToken = result.tokens.download[size_t(n)];
         KelvrinFile::SaveTextFile(
-            salesToken, WorkPath(QStringLiteral("/funneltokens/funneltokens%1-salespage.txt").arg(number)));
+            salesToken, WorkPath(QLatin1Char('/') + TokenFile(n, QStringLiteral("salespage"))));
         AddSwitchEntry(result.switchEntries, n, salesToken, false);
         KelvrinFile::SaveTextFile(
             downloadToken,
-            WorkPath(QStringLiteral("/funneltokens/funneltokens%1-downloadpage.txt").arg(number)));
+            WorkPath(QLatin1Char('/') + TokenFile(n, QStringLiteral("downloadpage"))));
         AddSwitchEntry(result.switchEntries, n, downloadToken, true);
 
         const QString metaboxTemplate = ShippedPath(n == 0 ? QStringLiteral("/templates/metabox0.txt")
@@ -165,14 +177,14 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
                 {QStringLiteral("#PRODUCT_NAME#"), HtmlEscaped(productName)},
             });
         KelvrinFile::SaveTextFile(salesPage,
-                                  WorkPath(QStringLiteral("/php/salespage-funnelitem-%1.php").arg(number)));
+                                  WorkPath(QLatin1Char('/') + SalesPageFile(n)));
 
         BuildDownloadLinks(funnel, n, txtDownloadItems);
         const QString downloadPage =
             FillTemplate(ShippedPath(QStringLiteral("/templates/downloadpage-funnelitem.php")),
                          {{QStringLiteral("#DOWNLOAD_LINKS#"), PhpSingleQuoted(txtDownloadItems)}});
         KelvrinFile::SaveTextFile(downloadPage,
-                                  WorkPath(QStringLiteral("/php/download-funnelitem-%1.php").arg(number)));
+                                  WorkPath(QLatin1Char('/') + DownloadPageFile(n)));
     }
 
     QString closing;

@@ -22,6 +22,12 @@ public:
     // tokens in `earlier` are kept for their slots.
     GenerationResult ProcessFunnel(const FunnelModel& funnel, const FunnelTokens& earlier = {});
 
+    // Where item `n`'s files go, relative to the work area; `page` is "salespage" or
+    // "downloadpage". Named here once for the generator and for the checks of path lengths.
+    static QString TokenFile(int n, const QString& page);
+    static QString SalesPageFile(int n);
+    static QString DownloadPageFile(int n);
+
 private:
     void RebuildWorkArea();
     void MakeFolder(const QString& relative);

@@ -1,6 +1,7 @@
 #include "plugin/PluginBuilder.h"
 
 #include "catalogue/ProductCatalogue.h"
+#include "funnel/FunnelModel.h"
 #include "generate/Escaping.h"
 #include "generate/FunnelChecks.h"
 #include "generate/FunnelGenerator.h"
@@ -65,7 +66,9 @@ QString PluginBuilder::PathLengthProblem(const PluginDetails& details, const Pat
     // The plugin folder's deepest file: the skeleton's, or a page the assembly adds to its
     // template folder. Every folder the build makes lies at least 12 units above one of these
     // files, which keeps it within the shorter limit Windows sets for folders.
-    int deepestInPlugin = int(qstrlen("modules/template/salespage-funnelitem-5.php"));
+    const int last = FunnelModel::SlotCount - 1;
+    const QString page = QFileInfo(FunnelGenerator::SalesPageFile(last)).fileName();
+    int deepestInPlugin = int(qstrlen("modules/template/") + page.size());
     const QString skeleton = m_roots.Shipped() + QStringLiteral("/plugintemplate");
     for (QDirIterator it(skeleton, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
         deepestInPlugin = std::max(deepestInPlugin, int(it.next().size() - skeleton.size() - 1));
@@ -74,7 +77,7 @@ QString PluginBuilder::PathLengthProblem(const PluginDetails& details, const Pat
         // libzip's temporary file beside the archive, eight hexadecimal digits on Windows.
         {m_roots.Output(), ArchivePath(details).size() + qsizetype(qstrlen(".part.0a1b2c3d"))},
         {m_roots.WorkArea(),
-         m_roots.WorkArea().size() + qsizetype(qstrlen("/funneltokens/funneltokens5-downloadpage.txt"))},
+         m_roots.WorkArea().size() + 1 + FunnelGenerator::TokenFile(last, QStringLiteral("downloadpage")).size()},
     };
     for (const auto& [folder, length] : deepest)
         if (length > rules.longestPath)
