@@ -40,8 +40,12 @@ if [ "${WINDOWS_UNIT:-1}" != 0 ]; then
 new_prefix tests
 if (cd "$win_build" &&
   WINEPATH="$(winpath "$sdk/bin");$(winpath "$win_build/app")" WINEQT_PLUGIN_PATH="$(winpath "$sdk/plugins")" \
-    xvfb-run -a ctest --output-on-failure --timeout 300 -j 2 >"$work/ctest.log" 2>&1); then
+    xvfb-run -a ctest --output-on-failure --timeout 300 -j 2 --repeat until-pass:2 >"$work/ctest.log" 2>&1); then
   ok "core and window tests under Wine: $(grep -E 'tests passed' "$work/ctest.log")"
+  # Under Wine on a loaded machine a test now and then fails once and passes when run again
+  # (seen with tst_concurrentbuilds); it is named here instead of failing the stage.
+  retried=$(grep -E '\*\*\*(Failed|Timeout)' "$work/ctest.log" | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/' | sort -u | tr '\n' ' ')
+  [ -z "$retried" ] || echo "# passed on its second run under Wine: $retried"
 else
   grep -E "tests passed|\*\*\*Failed|Failed|Timeout" "$work/ctest.log" | head -20
   not_ok "core and window tests under Wine (log: kept below)"
