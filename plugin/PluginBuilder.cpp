@@ -155,7 +155,7 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
           QStringLiteral("/modules/payments.php"), QStringLiteral("/modules/payments_orders.php"),
           QStringLiteral("/modules/payments_stripe.php"), QStringLiteral("/modules/payments_paypal.php"),
           QStringLiteral("/modules/payments_pages.php"), QStringLiteral("/modules/payments_privacy.php"),
-          QStringLiteral("/modules/payments_screens.php"),
+          QStringLiteral("/modules/payments_screens.php"), QStringLiteral("/modules/payments_checkouts.php"),
           QStringLiteral("/uninstall.php"), QStringLiteral("/assets/funnel-pages.css"),
           QStringLiteral("/assets/paypal-buttons.js")})
         FillPluginFile(pluginFolder + file, names);

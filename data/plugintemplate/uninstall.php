@@ -10,6 +10,7 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 require_once __DIR__ . '/modules/cpt.php';
 require_once __DIR__ . '/modules/stats.php';
 require_once __DIR__ . '/modules/payments_orders.php';
+require_once __DIR__ . '/modules/payments_checkouts.php';
 
 /**
  * Deletes the funnels of the current site, their meta, revisions and statistics.
@@ -23,13 +24,13 @@ function #fn#uninstall_site() {
 		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#stats_table() . ', ' . #fn#stats_seen_table() ); // phpcs:ignore WordPress.DB
 	}
 	if ( false !== get_option( #fn#orders_schema_option() ) ) {
-		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#orders_table() ); // phpcs:ignore WordPress.DB
+		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#orders_table() . ', ' . #fn#checkouts_table() ); // phpcs:ignore WordPress.DB
 	}
-	foreach ( array( #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items', #fn#orders_schema_option(), '#fn#payments', '#fn#payments_secret' ) as $option ) {
+	foreach ( array( #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items', #fn#orders_schema_option(), '#fn#payments', '#fn#payments_secret', '#fn#paypal_webhook_guard' ) as $option ) {
 		delete_option( $option );
 	}
-	// The checkout rate limit's counters.
-	$wpdb->query( $wpdb->prepare( "DELETE FROM {$wpdb->options} WHERE option_name LIKE %s OR option_name LIKE %s", $wpdb->esc_like( '_transient_#fn#rate_' ) . '%', $wpdb->esc_like( '_transient_timeout_#fn#rate_' ) . '%' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	// Transients by their exact names: a pattern could meet another plugin's.
+	delete_transient( '#fn#paypal_token' );
 
 	// Straight from the table: every status counts, trash and auto-drafts included.
 	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", #fn#post_type() ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery

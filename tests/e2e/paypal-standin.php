@@ -10,8 +10,10 @@
  *     credentials, grant_type=client_credentials; answers access_token, token_type "Bearer",
  *     expires_in: https://developer.paypal.com/api/rest/authentication/
  *   - Create order, POST /v2/checkout/orders, JSON { intent, purchase_units[] { custom_id,
- *     description, amount { currency_code, value } } }, 201 with the order in status "CREATED"
- *     and its HATEOAS links (rel "approve"): https://developer.paypal.com/docs/api/orders/v2/#orders_create
+ *     description, amount { currency_code, value }, payee { email_address, merchant_id } } }, 201
+ *     with the order in status "CREATED", its purchase units' payee (the API caller's account when
+ *     the request names none) and its HATEOAS links (rel "approve"):
+ *     https://developer.paypal.com/docs/api/orders/v2/#orders_create
  *   - Capture payment for order, POST /v2/checkout/orders/{id}/capture, 201 with the order in
  *     status "COMPLETED" and purchase_units[].payments.captures[] { id, status "COMPLETED" or
  *     "PENDING" (with status_details.reason) ..., amount, custom_id, final_capture }, and payer
@@ -35,7 +37,9 @@
  *     https://developer.paypal.com/api/rest/webhooks/rest/#link-verifysignature
  *     The test plays PayPal's sending side with the key in E2E_PAYPAL_STATE/signing-key.pem.
  *   - The webhook event PAYMENT.CAPTURE.COMPLETED carries the capture as its resource, with
- *     supplementary_data.related_ids.order_id: https://developer.paypal.com/api/rest/webhooks/event-names/
+ *     supplementary_data.related_ids.order_id; PAYMENT.CAPTURE.REFUNDED and .REVERSED carry the
+ *     refund, whose link "up" is its capture: https://developer.paypal.com/api/rest/webhooks/event-names/
+ *     (the test writes these events itself, see wp-e2e-payments-trust.php).
  *
  * Every order is one JSON file in E2E_PAYPAL_STATE, which the test edits to play the buyer
  * (approving, or not) and the provider's faults: "e2e_capture" fields replace those of the capture
@@ -94,6 +98,8 @@ function shown( $order ) {
 }
 
 $body = json_decode( (string) file_get_contents( 'php://input' ), true );
+// Every call is logged, so a test can count what the site asks of PayPal.
+file_put_contents( "$state/calls", $_SERVER['REQUEST_METHOD'] . " $path\n", FILE_APPEND | LOCK_EX );
 
 if ( 'POST' === $_SERVER['REQUEST_METHOD'] && '/v1/oauth2/token' === $path ) {
 	$basic = 'Basic ' . base64_encode( getenv( 'E2E_PAYPAL_CLIENT' ) . ':' . getenv( 'E2E_PAYPAL_SECRET' ) );
@@ -160,7 +166,11 @@ if ( 'POST' === $_SERVER['REQUEST_METHOD'] && '/v2/checkout/orders' === $path ) 
 					'currency_code' => $unit['amount']['currency_code'],
 					'value'         => $unit['amount']['value'],
 				),
-				'payee'        => array(
+				// The account the app belongs to, unless the order names another payee.
+				'payee'        => isset( $unit['payee']['email_address'] ) || isset( $unit['payee']['merchant_id'] ) ? array(
+					'email_address' => isset( $unit['payee']['email_address'] ) ? $unit['payee']['email_address'] : 'other@example.com',
+					'merchant_id'   => isset( $unit['payee']['merchant_id'] ) ? $unit['payee']['merchant_id'] : 'E2EOTHER' . strtoupper( substr( md5( $unit['payee']['email_address'] ), 0, 6 ) ),
+				) : array(
 					'email_address' => 'seller@example.com',
 					'merchant_id'   => 'E2EMERCHANT01',
 				),

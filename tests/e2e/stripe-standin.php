@@ -17,7 +17,10 @@
  *   - Errors: a JSON object {"error": {"type", "message", ...}} with 401 for a bad key, 400 for a
  *     bad parameter, 404 for no such object: https://docs.stripe.com/api/errors
  * Webhooks are signed by the test itself with the scheme of
- * https://docs.stripe.com/webhooks#verify-manually (see stripe_signature() in wp-e2e.php).
+ * https://docs.stripe.com/webhooks#verify-manually (see stripe_signature() in wp-e2e.php); the
+ * events it sends (checkout.session.completed and .async_payment_succeeded with the session,
+ * charge.refunded with the charge's payment_intent and "refunded", charge.dispute.created with the
+ * dispute's payment_intent, each with "livemode") are those of https://docs.stripe.com/api/events/types.
  *
  * Every session is one JSON file in E2E_STRIPE_STATE, which the test edits to play the buyer
  * (paying, or not) and the provider's faults: "e2e_delay" seconds makes every retrieve of that
@@ -87,7 +90,8 @@ if ( 'POST' === $_SERVER['REQUEST_METHOD'] && '/v1/checkout/sessions' === $path 
 		'url'                 => 'https://checkout.stripe.com/c/pay/' . $id,
 		'created'             => time(),
 		'expires_at'          => time() + 86400,
-		'livemode'            => false,
+		// Live keys make live sessions: https://docs.stripe.com/keys
+		'livemode'            => 0 === strpos( $key, 'sk_live_' ),
 		'e2e_request'         => $p,
 	);
 	file_put_contents( "$state/$id.json", json_encode( $session, JSON_UNESCAPED_SLASHES ) );

@@ -400,6 +400,7 @@ for i in "${!zips[@]}"; do
     check "$id: no PHP message in $theme's funnel pages and screens beyond the plugin-inactive baseline ($(wc -l <"$work/messages-inactive.txt") there)${extra:+: $(head -c 600 <<<"$extra")}" test -z "$extra"
   done
   wp_php theme "$default_theme"
+  wp_php forget-checked "$dir"
 done
 log_mark
 

@@ -31,6 +31,7 @@
 $e2e_failed = 0;
 
 require __DIR__ . '/wp-e2e-payments.php';
+require __DIR__ . '/wp-e2e-payments-trust.php';
 
 function ok( $cond, $desc, $detail = '' ) {
 	global $e2e_failed;
@@ -919,6 +920,17 @@ function cmd_set_active( $dir, $active ) {
  * plugin active or not. With the plugin active, every funnel page has exactly one <title>, the
  * seller's page title, whatever the theme and layout.
  */
+/** The requests' funnel with a check goes to the trash, which opens the others' download pages again. */
+function cmd_forget_checked( $dir ) {
+	load_wordpress();
+	$f     = plugin_facts( $dir );
+	$posts = get_posts( array( 'post_type' => funnel_type( $f ), 'post_status' => 'any', 'title' => "E2E requests checked {$f['id']}", 'fields' => 'ids' ) );
+	foreach ( $posts as $post ) {
+		wp_trash_post( $post );
+	}
+	ok( 1 === count( $posts ), "{$f['id']}: the funnel with a check of the requests goes to the trash" );
+}
+
 function cmd_requests( $dir, $file ) {
 	load_wordpress();
 	require_once ABSPATH . 'wp-admin/includes/plugin.php';
@@ -936,7 +948,9 @@ function cmd_requests( $dir, $file ) {
 				update_post_meta( $post, meta_key( $f, $n, 'pagetitle' ), wp_slash( $title ) );
 				update_post_meta( $post, meta_key( $f, $n, 'code' ), '<form action="https://pay.example.com/r"><input type="submit" value="Buy"></form>' );
 				$pages[ add_query_arg( 'step', $t['sales'], $link ) ]    = array( esc_html( $title ), $layout );
-				$pages[ add_query_arg( 'step', $t['download'], $link ) ] = array( 'Your downloads', $layout );
+				// The funnel with a check below makes the plugin's tokens public: download pages
+				// without a check of their own close.
+				$pages[ add_query_arg( 'step', $t['download'], $link ) ] = array( 'Payment not confirmed', $layout );
 			}
 		}
 		// A funnel with a payment check: the plugin's buy button, the page in place of the download
@@ -1354,7 +1368,6 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	ok( table_exists( $stats_table ) && false !== get_option( plugin_name( $id, 'stats_schema' ) ), "$id: the statistics table is there before the uninstall" );
 	ok( table_exists( $orders_table ) && false !== get_option( plugin_name( $id, 'orders_schema' ) ), "$id: the orders table is there before the uninstall" );
 	update_option( plugin_name( $id, 'payments' ), array( 'stripe_secret_key' => 'sk_test_gone' ), false );
-	set_transient( plugin_name( $id, 'rate_e2e' ), 1, 60 );
 	deactivate_plugins( $f['file'] );
 	ob_start();
 	$deleted = delete_plugins( array( $f['file'] ) );
@@ -1366,7 +1379,7 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	ok( ! table_exists( $stats_table ) && ! table_exists( $stats_table . '_seen' ), "$id: the statistics tables are dropped" );
 	ok( array( false, false, false ) === array( get_option( plugin_name( $id, 'stats_schema' ) ), get_option( plugin_name( $id, 'stats_key' ) ), get_option( plugin_name( $id, 'stats_items' ) ) ), "$id: the statistics' options are deleted" );
 	$left = $wpdb->get_col( $wpdb->prepare( "SELECT option_name FROM {$wpdb->options} WHERE option_name LIKE %s", '%' . $wpdb->esc_like( plugin_name( $id, '' ) ) . '%' ) );
-	ok( ! table_exists( $orders_table ) && array() === $left, "$id: the orders table and every option of the plugin (credentials, secret, rate limit) are gone", implode( ', ', $left ) );
+	ok( ! table_exists( $orders_table ) && ! table_exists( $wpdb->prefix . plugin_name( $id, 'checkouts' ) ) && array() === $left, "$id: the orders and checkouts tables and every option of the plugin (credentials, secret) are gone", implode( ', ', $left ) );
 	$needles = array( $type, $id . '_funnelitem_', "E2E trashed $id", "E2E funnel $id", "E2E guard $id" );
 	foreach ( $funnels as $funnel ) {
 		$needles[] = "\t$funnel-revision-v1\t";
@@ -1697,6 +1710,9 @@ switch ( $cmd ) {
 		break;
 	case 'colours':
 		cmd_colours( $args[0], $args[1] );
+		break;
+	case 'forget-checked':
+		cmd_forget_checked( $args[0] );
 		break;
 	case 'requests':
 		cmd_requests( $args[0], $args[1] );

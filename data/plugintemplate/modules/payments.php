@@ -10,6 +10,7 @@
 defined( 'ABSPATH' ) || exit;
 
 require_once __DIR__ . '/payments_orders.php';
+require_once __DIR__ . '/payments_checkouts.php';
 require_once __DIR__ . '/payments_stripe.php';
 require_once __DIR__ . '/payments_paypal.php';
 require_once __DIR__ . '/payments_pages.php';
@@ -70,6 +71,7 @@ function #fn#payments_defaults() {
 		'paypal_webhook_id'     => '',
 		'access_days'           => 30,
 		'contact_email'         => '',
+		'trusted_proxies'       => '',
 	);
 }
 
@@ -148,15 +150,63 @@ function #fn#payments_decimal( $amount, $currency ) {
 }
 
 /**
- * An item's price in the currency's smallest unit, as the providers take it.
+ * The smallest and largest amount a check's provider charges in a currency, in its smallest unit.
+ * Stripe's are documented per currency (https://docs.stripe.com/currencies#minimum-and-maximum-charge-amounts:
+ * at least the minimum listed, at most eight digits); PayPal takes any amount from one cent.
  *
- * @return array|null array( 'amount' => int, 'currency' => 'USD', 'price' => '19.99' ), or null without a valid price.
+ * @return int[] array( min, max ).
+ */
+function #fn#payments_limits( $check, $currency ) {
+	$stripe_minimum = array(
+		'USD' => 50,
+		'EUR' => 50,
+		'GBP' => 30,
+		'CAD' => 50,
+		'AUD' => 50,
+		'NZD' => 50,
+		'CHF' => 50,
+		'SEK' => 300,
+		'NOK' => 300,
+		'DKK' => 250,
+		'JPY' => 50,
+	);
+	if ( 'stripe' === $check ) {
+		return array( isset( $stripe_minimum[ $currency ] ) ? $stripe_minimum[ $currency ] : 50, 99999999 );
+	}
+	return array( 1, 999999999 );
+}
+
+/**
+ * Why a price can't be charged through a check, naming the limit; '' when it can.
+ *
+ * @param int $amount In the currency's smallest unit.
+ */
+function #fn#payments_price_problem( $check, $amount, $currency ) {
+	list( $min, $max ) = #fn#payments_limits( $check, $currency );
+	$label             = 'stripe' === $check ? 'Stripe' : 'PayPal';
+	if ( $amount < $min ) {
+		/* translators: 1: provider, 2: the lowest amount with its currency. */
+		return sprintf( __( '%1$s charges at least %2$s.', '#prefix#' ), $label, #fn#payments_decimal( $min, $currency ) . ' ' . $currency );
+	}
+	if ( $amount > $max ) {
+		/* translators: 1: provider, 2: the highest amount with its currency. */
+		return sprintf( __( '%1$s charges at most %2$s.', '#prefix#' ), $label, #fn#payments_decimal( $max, $currency ) . ' ' . $currency );
+	}
+	return '';
+}
+
+/**
+ * An item's price in the currency's smallest unit, as the providers take it: null without a
+ * valid price, or when the funnel's provider would refuse to charge it.
+ *
+ * @return array|null array( 'amount' => int, 'currency' => 'USD', 'price' => '19.99' ).
  */
 function #fn#payments_price( $post_id, $slot ) {
 	$price    = (string) get_post_meta( $post_id, #fn#payments_meta_key( 'price', $slot ), true );
 	$currency = (string) get_post_meta( $post_id, #fn#payments_meta_key( 'currency', $slot ), true );
 	$amount   = preg_match( '/^\d{1,7}(\.\d{1,2})?$/', $price ) ? #fn#payments_minor_units( $price, $currency ) : null;
-	if ( null === $amount || $amount <= 0 ) {
+	$check    = #fn#payments_check( $post_id );
+	if ( null === $amount || $amount <= 0 || ( 'none' !== $check && '' !== #fn#payments_price_problem( $check, $amount, $currency ) ) ) {
 		return null;
 	}
 	return array(
@@ -211,14 +261,56 @@ function #fn#payments_save_box( $post_id ) {
 		return;
 	}
 	$check = #fn#payments_request_string( '#fn#payment_check', $_POST );
-	update_post_meta( $post_id, #fn#payments_meta_key( 'check' ), isset( #fn#payments_checks()[ $check ] ) ? $check : 'none' );
+	$check = isset( #fn#payments_checks()[ $check ] ) ? $check : 'none';
+	update_post_meta( $post_id, #fn#payments_meta_key( 'check' ), $check );
+	$refused = array();
 	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		$slot     = (int) substr( strrchr( $box['id'], '_' ), 1 );
 		$price    = str_replace( ',', '.', #fn#payments_request_string( '#fn#payment_price_' . $slot, $_POST ) );
 		$currency = #fn#payments_request_string( '#fn#payment_currency_' . $slot, $_POST );
-		update_post_meta( $post_id, #fn#payments_meta_key( 'price', $slot ), preg_match( '/^\d{1,7}(\.\d{1,2})?$/', $price ) ? $price : '' );
-		update_post_meta( $post_id, #fn#payments_meta_key( 'currency', $slot ), isset( #fn#payments_currencies()[ $currency ] ) ? $currency : 'USD' );
+		$currency = isset( #fn#payments_currencies()[ $currency ] ) ? $currency : 'USD';
+		$price    = preg_match( '/^\d{1,7}(\.\d{1,2})?$/', $price ) ? $price : '';
+		$amount   = '' === $price ? null : #fn#payments_minor_units( $price, $currency );
+		$problem  = null === $amount || 'none' === $check ? '' : #fn#payments_price_problem( $check, $amount, $currency );
+		if ( '' !== $problem ) {
+			// The provider would refuse the price: the one saved before stays, and the seller is told why.
+			$refused[ $slot ] = $price . ' ' . $currency;
+			continue;
+		}
+		update_post_meta( $post_id, #fn#payments_meta_key( 'price', $slot ), $price );
+		update_post_meta( $post_id, #fn#payments_meta_key( 'currency', $slot ), $currency );
 	}
+	if ( $refused ) {
+		// The edit screen that WordPress goes back to after saving names them.
+		add_filter(
+			'redirect_post_location',
+			static function ( $location ) use ( $refused ) {
+				return add_query_arg( '#fn#refused', rawurlencode( wp_json_encode( $refused ) ), $location );
+			}
+		);
+	}
+}
+
+/**
+ * The prices a funnel's last save refused, as the edit screen's address names them, each with
+ * the provider's limit it broke.
+ *
+ * @return string[] slot => message.
+ */
+function #fn#payments_refused_prices( $post_id ) {
+	$given   = isset( $_GET['#fn#refused'] ) && is_string( $_GET['#fn#refused'] ) ? json_decode( wp_unslash( $_GET['#fn#refused'] ), true ) : null; // phpcs:ignore WordPress.Security
+	$check   = #fn#payments_check( $post_id );
+	$refused = array();
+	foreach ( is_array( $given ) && 'none' !== $check ? $given : array() as $slot => $value ) {
+		$parts  = is_string( $value ) ? explode( ' ', $value ) : array();
+		$box    = #fn#payments_box_of( (int) $slot );
+		$amount = 2 === count( $parts ) ? #fn#payments_minor_units( $parts[0], $parts[1] ) : null;
+		if ( null !== $box && null !== $amount && '' !== #fn#payments_price_problem( $check, $amount, $parts[1] ) ) {
+			/* translators: 1: the item, 2: the price given, 3: the provider's limit. */
+			$refused[ (int) $slot ] = sprintf( __( '%1$s: the price %2$s was not saved. %3$s', '#prefix#' ), $box['title'], $value, #fn#payments_price_problem( $check, $amount, $parts[1] ) );
+		}
+	}
+	return $refused;
 }
 add_action( 'save_post_' . #fn#post_type(), '#fn#payments_save_box' );
 
@@ -250,7 +342,7 @@ function #fn#payments_access_order( $value, $post_id, $slot ) {
 		return null;
 	}
 	$order = #fn#orders_get( (int) $m[1] );
-	if ( null === $order || (int) $order->funnel_id !== (int) $post_id || (int) $order->slot !== (int) $slot ) {
+	if ( ! #fn#orders_is_paid( $order ) || (int) $order->funnel_id !== (int) $post_id || (int) $order->slot !== (int) $slot ) {
 		return null;
 	}
 	return hash_equals( #fn#payments_access_mac( $order, (int) $m[2] ), $m[3] ) ? $order : null;
@@ -260,10 +352,15 @@ function #fn#payments_request_string( $name, $source ) {
 	return isset( $source[ $name ] ) && is_string( $source[ $name ] ) ? sanitize_text_field( wp_unslash( $source[ $name ] ) ) : '';
 }
 
+/** How long after its payment was recorded a provider's reference still opens the downloads. */
+const #fn#REFERENCE_MINUTES = 15;
+
 /**
  * Called by the page template before it serves a token. With the funnel's
  * check on, a download page is served only for a verified order, and the sales
- * page's button is the plugin's own.
+ * page's button is the plugin's own. The tokens are the plugin's, shared by its
+ * funnels, so once any funnel checks payments, the download pages of those that
+ * don't are closed too: their tokens are in providers' return addresses now.
  *
  * @return bool Whether the page was served here.
  */
@@ -272,11 +369,18 @@ function #fn#payments_take_over( $post, $token ) {
 		return false;
 	}
 	$check = #fn#payments_check( $post->ID );
-	$page  = 'none' === $check ? null : #fn#payments_page_of( $token );
+	$page  = #fn#payments_page_of( $token );
 	if ( null === $page ) {
 		return false;
 	}
 	list( $slot, $kind ) = $page;
+	if ( 'none' === $check ) {
+		if ( 'download' === $kind && #fn#payments_checked_elsewhere( $post->ID ) ) {
+			#fn#payments_not_confirmed_page( $post, $slot );
+			return true;
+		}
+		return false;
+	}
 	if ( 'sales' === $kind ) {
 		#fn#payments_replace_button( $post, $slot );
 		return false;
@@ -287,6 +391,7 @@ function #fn#payments_take_over( $post, $token ) {
 	if ( '' !== $access ) {
 		$order = #fn#payments_access_order( $access, $post->ID, $slot );
 		if ( null !== $order ) {
+			#fn#payments_remember_order( $order );
 			#fn#payments_limit_links( $order );
 			return false;
 		}
@@ -302,24 +407,96 @@ function #fn#payments_take_over( $post, $token ) {
 		$order   = '' === $session ? null : #fn#stripe_confirm_return( $post, $slot, $session );
 	}
 	// phpcs:enable WordPress.Security.NonceVerification
-	if ( null === $order ) {
+	if ( ! #fn#payments_reference_opens( $order ) ) {
 		#fn#payments_not_confirmed_page( $post, $slot );
 		return true;
 	}
+	#fn#payments_deliver( $order );
 	// The provider's reference leaves the address: a reload or a bookmark opens the personal link.
 	wp_safe_redirect( #fn#payments_access_url( $order ), 303 );
 	exit;
 }
 
 /**
+ * Whether a provider's reference (a Stripe session, a PayPal order) may still be turned into an
+ * access link: only for a paid order, and only in the minutes after its payment was recorded.
+ * Later, the reference in a browser's history or a log opens nothing; the buyer has the mail.
+ */
+function #fn#payments_reference_opens( $order ) {
+	return #fn#orders_is_paid( $order ) && strtotime( $order->created . ' UTC' ) >= time() - #fn#REFERENCE_MINUTES * MINUTE_IN_SECONDS;
+}
+
+/** The buyer's access link goes out by mail once per order, whoever recorded it first. */
+function #fn#payments_deliver( $order ) {
+	if ( null !== $order && #fn#orders_is_paid( $order ) && #fn#orders_claim_mail( $order ) ) {
+		#fn#payments_mail_access( $order );
+	}
+}
+
+/** Whether another funnel of this plugin checks payments, which makes the shared tokens public. */
+function #fn#payments_checked_elsewhere( $post_id ) {
+	global $wpdb;
+	$checks = array_diff( array_keys( #fn#payments_checks() ), array( 'none' ) );
+	$in     = implode( ',', array_fill( 0, count( $checks ), '%s' ) );
+	return (bool) $wpdb->get_var( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+		$wpdb->prepare(
+			"SELECT p.ID FROM {$wpdb->posts} p JOIN {$wpdb->postmeta} m ON m.post_id = p.ID WHERE p.post_type = %s AND p.ID <> %d AND p.post_status NOT IN ('auto-draft', 'inherit', 'trash') AND m.meta_key = %s AND m.meta_value IN ($in) LIMIT 1", // phpcs:ignore WordPress.DB.PreparedSQL
+			array_merge( array( #fn#post_type(), (int) $post_id, #fn#payments_meta_key( 'check' ) ), $checks )
+		)
+	);
+}
+
+/** The cookie that remembers which orders this browser opened, signed by the site. */
+function #fn#payments_buyer_cookie() {
+	return '#fn#buyer';
+}
+
+function #fn#payments_buyer_mac( $ids ) {
+	return hash_hmac( 'sha256', 'buyer|' . $ids, #fn#payments_secret() );
+}
+
+/** The orders this browser opened with their access links: ids the site signed, nothing typed. */
+function #fn#payments_buyer_orders() {
+	$value = isset( $_COOKIE[ #fn#payments_buyer_cookie() ] ) && is_string( $_COOKIE[ #fn#payments_buyer_cookie() ] ) ? wp_unslash( $_COOKIE[ #fn#payments_buyer_cookie() ] ) : ''; // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
+	if ( ! preg_match( '/^(\d{1,18}(?:-\d{1,18}){0,9})\.([0-9a-f]{64})$/', $value, $m ) || ! hash_equals( #fn#payments_buyer_mac( $m[1] ), $m[2] ) ) {
+		return array();
+	}
+	return array_map( 'intval', explode( '-', $m[1] ) );
+}
+
+function #fn#payments_remember_order( $order ) {
+	$ids   = array_slice( array_values( array_unique( array_merge( array( (int) $order->id ), #fn#payments_buyer_orders() ) ) ), 0, 10 );
+	$value = implode( '-', $ids );
+	$_COOKIE[ #fn#payments_buyer_cookie() ] = $value . '.' . #fn#payments_buyer_mac( $value );
+	if ( ! headers_sent() ) {
+		setcookie(
+			#fn#payments_buyer_cookie(),
+			$_COOKIE[ #fn#payments_buyer_cookie() ],
+			array(
+				'expires'  => time() + DAY_IN_SECONDS * #fn#payments_settings()['access_days'],
+				'path'     => COOKIEPATH ? COOKIEPATH : '/',
+				'domain'   => COOKIE_DOMAIN ? COOKIE_DOMAIN : '',
+				'secure'   => is_ssl(),
+				'httponly' => true,
+				'samesite' => 'Lax',
+			)
+		);
+	}
+}
+
+/**
  * An upsell's or downsell's download page lists the items on the way to it: of those, the buyer
- * gets only what they have verified orders for (by the same email address). The page prints its
- * links through wp_kses(), whose pre_kses filter takes out the others' lines.
+ * gets only the order's own item and the items of other orders this browser opened with their
+ * access links. The page prints its links through wp_kses(), whose pre_kses filter takes out the
+ * others' lines.
  */
 function #fn#payments_limit_links( $order ) {
 	$paid = array( (int) $order->slot => true );
-	foreach ( #fn#orders_slots_of_buyer( $order->funnel_id, $order->email ) as $slot ) {
-		$paid[ (int) $slot ] = true;
+	foreach ( #fn#payments_buyer_orders() as $id ) {
+		$other = #fn#orders_get( $id );
+		if ( #fn#orders_is_paid( $other ) && (int) $other->funnel_id === (int) $order->funnel_id ) {
+			$paid[ (int) $other->slot ] = true;
+		}
 	}
 	$keep = array();
 	$drop = array();
@@ -397,7 +574,7 @@ function #fn#payments_button_html( $post, $slot ) {
 /**
  * A buy button's form: the checkout is made here, with the server's price, and
  * the buyer is sent to the provider. Buyers are anonymous, so there is no
- * nonce: a limit per address keeps scripts from making sessions in bulk.
+ * nonce: a limit per network keeps scripts from making checkouts in bulk.
  */
 function #fn#payments_handle_buy() {
 	if ( ! is_singular( #fn#post_type() ) || 'POST' !== ( isset( $_SERVER['REQUEST_METHOD'] ) ? $_SERVER['REQUEST_METHOD'] : '' ) || ! isset( $_POST['#fn#buy'] ) ) { // phpcs:ignore WordPress.Security
@@ -410,39 +587,30 @@ function #fn#payments_handle_buy() {
 	if ( null === $page || 'sales' !== $page[1] || 'none' === $check ) {
 		return;
 	}
-	$wait = __( 'Too many attempts from your address. Please wait a few minutes and try again.', '#prefix#' );
+	$slot     = $page[0];
+	$price    = #fn#payments_price( $post->ID, $slot );
+	$checkout = null === $price ? -1 : #fn#checkouts_open( $check, $post->ID, $slot, $price );
+	$wait     = __( 'Too many attempts from your address. Please wait a few minutes and try again.', '#prefix#' );
 	if ( 'paypal' === $check ) {
 		// PayPal's buttons ask for the order by script and hand its id to PayPal's window.
-		if ( ! #fn#payments_rate_ok() ) {
+		if ( 0 === $checkout ) {
 			wp_send_json( array( 'error' => $wait ), 429 );
 		}
-		$id = #fn#paypal_create_order( $post, $page[0] );
+		$id = $checkout > 0 ? #fn#paypal_create_order( $post, $slot, $price, $checkout ) : '';
 		if ( '' === $id ) {
 			wp_send_json( array( 'error' => __( 'The payment provider could not be reached. Nothing was charged.', '#prefix#' ) ), 502 );
 		}
 		wp_send_json( array( 'id' => $id ), 201 );
 	}
-	if ( ! #fn#payments_rate_ok() ) {
+	if ( 0 === $checkout ) {
 		wp_die( esc_html( $wait ), esc_html__( 'Please wait', '#prefix#' ), array( 'response' => 429 ) );
 	}
-	$url = #fn#stripe_create_checkout( $post, $page[0] );
+	$url = $checkout > 0 ? #fn#stripe_create_checkout( $post, $slot, $price, $checkout ) : '';
 	if ( '' === $url ) {
-		#fn#payments_not_confirmed_page( $post, $page[0], true );
+		#fn#payments_not_confirmed_page( $post, $slot, true );
 		exit;
 	}
 	wp_redirect( $url, 303 ); // phpcs:ignore WordPress.Security.SafeRedirect -- the provider's checkout page.
 	exit;
 }
 add_action( 'template_redirect', '#fn#payments_handle_buy', 5 );
-
-/** At most 10 checkouts per visitor address in 10 minutes; the address itself is not stored. */
-function #fn#payments_rate_ok() {
-	$address = isset( $_SERVER['REMOTE_ADDR'] ) ? (string) $_SERVER['REMOTE_ADDR'] : ''; // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
-	$key     = '#fn#rate_' . substr( hash_hmac( 'sha256', $address, #fn#payments_secret() ), 0, 32 );
-	$count   = (int) get_transient( $key );
-	if ( $count >= 10 ) {
-		return false;
-	}
-	set_transient( $key, $count + 1, 10 * MINUTE_IN_SECONDS );
-	return true;
-}

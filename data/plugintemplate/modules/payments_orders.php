@@ -2,13 +2,14 @@
 /**
  * Verified orders: one row per payment the provider confirmed. The provider's
  * payment id is unique, so the same payment coming back records nothing new
- * and can never open another item. Like the statistics' tables, the table is
- * altered or dropped only when this plugin made it.
+ * and can never open another item. An order refunded or disputed keeps its row
+ * (the seller's figures) but opens nothing. Like the statistics' tables, the
+ * tables are altered or dropped only when this plugin made them.
  */
 
 defined( 'ABSPATH' ) || exit;
 
-const #fn#ORDERS_SCHEMA = '1';
+const #fn#ORDERS_SCHEMA = '2';
 
 function #fn#orders_table() {
 	global $wpdb;
@@ -22,12 +23,38 @@ function #fn#orders_schema_option() {
 /** @return bool Whether orders can be kept. */
 function #fn#orders_install() {
 	global $wpdb;
-	$table = #fn#orders_table();
-	if ( false === get_option( #fn#orders_schema_option() ) && $table === $wpdb->get_var( $wpdb->prepare( 'SHOW TABLES LIKE %s', $wpdb->esc_like( $table ) ) ) ) { // phpcs:ignore WordPress.DB.DirectDatabaseQuery
-		return false;
+	$table     = #fn#orders_table();
+	$checkouts = #fn#checkouts_table();
+	if ( false === get_option( #fn#orders_schema_option() ) ) {
+		foreach ( array( $table, $checkouts ) as $name ) {
+			if ( $name === $wpdb->get_var( $wpdb->prepare( 'SHOW TABLES LIKE %s', $wpdb->esc_like( $name ) ) ) ) { // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+				return false;
+			}
+		}
 	}
 	require_once ABSPATH . 'wp-admin/includes/upgrade.php';
 	$charset = $wpdb->get_charset_collate();
+	// What the site asked each provider for is kept beside the orders: a payment is checked
+	// against it, never against a price that may have changed since.
+	dbDelta(
+		"CREATE TABLE $checkouts (
+  id bigint(20) unsigned NOT NULL AUTO_INCREMENT,
+  provider varchar(16) NOT NULL,
+  reference varchar(191) DEFAULT NULL,
+  funnel_id bigint(20) unsigned NOT NULL,
+  slot tinyint(3) unsigned NOT NULL,
+  amount bigint(20) unsigned NOT NULL,
+  currency char(3) NOT NULL,
+  mode varchar(8) NOT NULL,
+  payee varchar(191) NOT NULL DEFAULT '',
+  bucket varchar(64) NOT NULL DEFAULT '',
+  created datetime NOT NULL,
+  PRIMARY KEY  (id),
+  UNIQUE KEY reference (provider,reference),
+  KEY bucket (bucket,created),
+  KEY created (created)
+) $charset;"
+	);
 	dbDelta(
 		"CREATE TABLE $table (
   id bigint(20) unsigned NOT NULL AUTO_INCREMENT,
@@ -39,10 +66,14 @@ function #fn#orders_install() {
   currency char(3) NOT NULL,
   created datetime NOT NULL,
   email varchar(191) NOT NULL DEFAULT '',
+  payment_ref varchar(191) NOT NULL DEFAULT '',
+  status varchar(12) NOT NULL DEFAULT 'paid',
+  mailed tinyint(1) unsigned NOT NULL DEFAULT 0,
   PRIMARY KEY  (id),
   UNIQUE KEY payment (provider,payment_id),
   KEY funnel (funnel_id,slot),
-  KEY email (email)
+  KEY email (email),
+  KEY payment_ref (provider,payment_ref)
 ) $charset;"
 	);
 	update_option( #fn#orders_schema_option(), #fn#ORDERS_SCHEMA, true );
@@ -69,7 +100,7 @@ function #fn#orders_get( $id ) {
  * @return object|null The order, new or recorded before; null when the payment is another item's
  *                     or the orders can't be kept.
  */
-function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $currency, $email ) {
+function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $currency, $email, $payment_ref = '' ) {
 	global $wpdb;
 	if ( ! #fn#orders_ensure_table() ) {
 		return null;
@@ -77,7 +108,7 @@ function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $c
 	$table = #fn#orders_table();
 	$wpdb->query( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 		$wpdb->prepare(
-			"INSERT IGNORE INTO $table (provider, payment_id, funnel_id, slot, amount, currency, created, email) VALUES (%s, %s, %d, %d, %d, %s, %s, %s)", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
+			"INSERT IGNORE INTO $table (provider, payment_id, funnel_id, slot, amount, currency, created, email, payment_ref) VALUES (%s, %s, %d, %d, %d, %s, %s, %s, %s)", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
 			$provider,
 			$payment_id,
 			$post_id,
@@ -85,7 +116,8 @@ function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $c
 			$amount,
 			strtoupper( $currency ),
 			current_time( 'mysql', true ),
-			is_email( $email ) ? $email : ''
+			is_email( $email ) ? $email : '',
+			(string) $payment_ref
 		)
 	);
 	$new   = 1 === (int) $wpdb->rows_affected;
@@ -97,62 +129,104 @@ function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $c
 	return $order;
 }
 
-/** The items of a funnel that a buyer has verified orders for. */
-function #fn#orders_slots_of_buyer( $post_id, $email ) {
+/**
+ * The order of a provider's payment, or null when none was recorded.
+ *
+ * @param string $field 'payment_id' (Stripe's session, PayPal's capture) or 'payment_ref' (Stripe's
+ *                      payment intent, PayPal's order).
+ */
+function #fn#orders_find( $provider, $field, $value ) {
 	global $wpdb;
-	if ( '' === (string) $email || ! #fn#orders_ensure_table() ) {
-		return array();
+	if ( '' === (string) $value || ! in_array( $field, array( 'payment_id', 'payment_ref' ), true ) || ! #fn#orders_ensure_table() ) {
+		return null;
 	}
 	$table = #fn#orders_table();
-	return array_map( 'intval', $wpdb->get_col( $wpdb->prepare( "SELECT DISTINCT slot FROM $table WHERE funnel_id = %d AND email = %s", $post_id, $email ) ) ); // phpcs:ignore WordPress.DB
+	$row   = $wpdb->get_row( $wpdb->prepare( "SELECT * FROM $table WHERE provider = %s AND $field = %s ORDER BY id LIMIT 1", $provider, $value ) ); // phpcs:ignore WordPress.DB
+	return $row ? $row : null;
+}
+
+/** Whether an order still opens its downloads: not refunded, not disputed. */
+function #fn#orders_is_paid( $order ) {
+	return is_object( $order ) && 'paid' === $order->status;
+}
+
+/**
+ * Marks the order of a provider's payment refunded or disputed: its access link and the
+ * provider's reference open nothing from now on, and the statistics take it off the revenue.
+ *
+ * @param string $field 'payment_id' or 'payment_ref', as the provider names the payment.
+ * @return bool Whether an order of this site was marked.
+ */
+function #fn#orders_revoke( $provider, $field, $value, $status ) {
+	global $wpdb;
+	if ( '' === (string) $value || ! in_array( $field, array( 'payment_id', 'payment_ref' ), true ) || ! #fn#orders_ensure_table() ) {
+		return false;
+	}
+	return (bool) $wpdb->update( #fn#orders_table(), array( 'status' => $status ), array( 'provider' => $provider, $field => (string) $value ), array( '%s' ), array( '%s', '%s' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+}
+
+/**
+ * Whether the buyer's mail is this caller's to send: the return and the webhook both record the
+ * order, and whichever comes first mails the access link, once.
+ */
+function #fn#orders_claim_mail( $order ) {
+	global $wpdb;
+	if ( '' === (string) $order->email ) {
+		return false;
+	}
+	$table = #fn#orders_table();
+	return 1 === (int) $wpdb->query( $wpdb->prepare( "UPDATE $table SET mailed = 1 WHERE id = %d AND mailed = 0", $order->id ) ); // phpcs:ignore WordPress.DB
 }
 
 /** A funnel deleted for good takes its orders with it. */
 function #fn#orders_forget_funnel( $post_id ) {
 	global $wpdb;
-	if ( get_post_type( $post_id ) !== #fn#post_type() || #fn#ORDERS_SCHEMA !== get_option( #fn#orders_schema_option() ) ) {
+	if ( get_post_type( $post_id ) !== #fn#post_type() || ( false === get_option( #fn#orders_schema_option() ) || ! #fn#orders_ensure_table() ) ) {
 		return;
 	}
 	$wpdb->delete( #fn#orders_table(), array( 'funnel_id' => (int) $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	$wpdb->delete( #fn#checkouts_table(), array( 'funnel_id' => (int) $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 }
 add_action( 'before_delete_post', '#fn#orders_forget_funnel' );
 
 /**
  * A funnel's verified orders per item for the statistics' periods (the last 7 and 30 days in the
- * site's time zone, and all time): how many, and the revenue in each currency.
+ * site's time zone, and all time): how many, the revenue in each currency, and how many were
+ * refunded or disputed since, which count in neither.
  *
- * @return array[] slot => period => array( 'orders' => n, 'revenue' => array( currency => amount in its smallest unit ) ).
+ * @return array[] slot => period => array( 'orders' => n, 'revenue' => array( currency => amount in its smallest unit ), 'refunds' => n ).
  */
 function #fn#orders_stats( $post_id ) {
 	global $wpdb;
 	if ( ! #fn#orders_ensure_table() ) {
 		return array();
 	}
-	$today  = new DateTimeImmutable( 'today', wp_timezone() );
-	$utc    = new DateTimeZone( 'UTC' );
-	$since  = array(
+	$today = new DateTimeImmutable( 'today', wp_timezone() );
+	$utc   = new DateTimeZone( 'UTC' );
+	$since = array(
 		'week'  => $today->modify( '-6 days' )->setTimezone( $utc )->format( 'Y-m-d H:i:s' ),
 		'month' => $today->modify( '-29 days' )->setTimezone( $utc )->format( 'Y-m-d H:i:s' ),
+		'all'   => '1000-01-01 00:00:00',
 	);
+	$columns = array();
+	$args    = array();
+	foreach ( $since as $period => $from ) {
+		$columns[] = "SUM(status = 'paid' AND created >= %s) AS {$period}_orders, SUM(CASE WHEN status = 'paid' AND created >= %s THEN amount ELSE 0 END) AS {$period}_revenue, SUM(status <> 'paid' AND created >= %s) AS {$period}_refunds";
+		array_push( $args, $from, $from, $from );
+	}
+	$args[] = $post_id;
 	$table  = #fn#orders_table();
-	$rows   = $wpdb->get_results( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
-		$wpdb->prepare(
-			"SELECT slot, currency, SUM(created >= %s) AS week_orders, SUM(CASE WHEN created >= %s THEN amount ELSE 0 END) AS week_revenue, SUM(created >= %s) AS month_orders, SUM(CASE WHEN created >= %s THEN amount ELSE 0 END) AS month_revenue, COUNT(*) AS all_orders, SUM(amount) AS all_revenue FROM $table WHERE funnel_id = %d GROUP BY slot, currency ORDER BY currency", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
-			$since['week'],
-			$since['week'],
-			$since['month'],
-			$since['month'],
-			$post_id
-		)
-	);
-	$stats = array();
+	$rows   = $wpdb->get_results( $wpdb->prepare( 'SELECT slot, currency, ' . implode( ', ', $columns ) . " FROM $table WHERE funnel_id = %d GROUP BY slot, currency ORDER BY currency", $args ) ); // phpcs:ignore WordPress.DB
+	$stats  = array();
 	foreach ( (array) $rows as $row ) {
-		foreach ( array( 'week', 'month', 'all' ) as $period ) {
+		foreach ( array_keys( $since ) as $period ) {
 			$figures = isset( $stats[ (int) $row->slot ][ $period ] ) ? $stats[ (int) $row->slot ][ $period ] : array(
 				'orders'  => 0,
 				'revenue' => array(),
+				'refunds' => 0,
 			);
-			$figures['orders'] += (int) $row->{$period . '_orders'};
+			$figures['orders']  += (int) $row->{$period . '_orders'};
+			$figures['refunds'] += (int) $row->{$period . '_refunds'};
 			if ( (int) $row->{$period . '_orders'} > 0 ) {
 				$figures['revenue'][ $row->currency ] = (int) $row->{$period . '_revenue'};
 			}
@@ -175,6 +249,6 @@ function #fn#orders_totals( $post_ids ) {
 		return array();
 	}
 	$table = #fn#orders_table();
-	$rows  = $wpdb->get_results( "SELECT funnel_id, COUNT(*) AS orders FROM $table WHERE funnel_id IN (" . implode( ',', $post_ids ) . ') GROUP BY funnel_id' ); // phpcs:ignore WordPress.DB
+	$rows  = $wpdb->get_results( "SELECT funnel_id, COUNT(*) AS orders FROM $table WHERE status = 'paid' AND funnel_id IN (" . implode( ',', $post_ids ) . ') GROUP BY funnel_id' ); // phpcs:ignore WordPress.DB
 	return array_map( 'intval', wp_list_pluck( (array) $rows, 'orders', 'funnel_id' ) );
 }

@@ -48,12 +48,21 @@ function #fn#paypal_call( $method, $path, $headers, $body = null ) {
 	return array( (int) wp_remote_retrieve_response_code( $response ), is_array( $data ) ? $data : array() );
 }
 
-/** An access token by the client-credentials grant; the secret goes only into its Basic header. */
-function #fn#paypal_token() {
-	static $token = null;
+/**
+ * An access token by the client-credentials grant; the secret goes only into its Basic header.
+ * PayPal's tokens live for hours, so one is kept (for these credentials and this mode) until
+ * shortly before it expires: a burst of requests never turns into a burst of token calls.
+ */
+function #fn#paypal_token( $fresh = false ) {
 	$settings = #fn#payments_settings();
-	if ( null !== $token || '' === $settings['paypal_client_id'] || '' === $settings['paypal_secret'] ) {
-		return (string) $token;
+	if ( '' === $settings['paypal_client_id'] || '' === $settings['paypal_secret'] ) {
+		return '';
+	}
+	$key    = '#fn#paypal_token';
+	$owner  = hash_hmac( 'sha256', $settings['mode'] . '|' . $settings['paypal_client_id'] . '|' . $settings['paypal_secret'], #fn#payments_secret() );
+	$cached = get_transient( $key );
+	if ( ! $fresh && is_array( $cached ) && isset( $cached['owner'], $cached['token'] ) && hash_equals( $owner, (string) $cached['owner'] ) ) {
+		return (string) $cached['token'];
 	}
 	$answer = #fn#paypal_call(
 		'POST',
@@ -67,26 +76,43 @@ function #fn#paypal_token() {
 	if ( null === $answer || 200 !== $answer[0] || ! isset( $answer[1]['access_token'] ) || ! is_string( $answer[1]['access_token'] ) ) {
 		return '';
 	}
-	$token = $answer[1]['access_token'];
-	return $token;
+	$lifetime = isset( $answer[1]['expires_in'] ) ? (int) $answer[1]['expires_in'] : 0;
+	if ( $lifetime > 120 ) {
+		set_transient(
+			$key,
+			array(
+				'owner' => $owner,
+				'token' => $answer[1]['access_token'],
+			),
+			$lifetime - 60
+		);
+	}
+	return $answer[1]['access_token'];
 }
 
-/** A call with the access token and a JSON body. */
+/** A call with the access token and a JSON body; a token PayPal no longer takes is replaced once. */
 function #fn#paypal_request( $method, $path, $body = null ) {
-	$token = #fn#paypal_token();
-	if ( '' === $token ) {
-		return null;
+	foreach ( array( false, true ) as $fresh ) {
+		$token = #fn#paypal_token( $fresh );
+		if ( '' === $token ) {
+			return null;
+		}
+		$answer = #fn#paypal_call(
+			$method,
+			$path,
+			array(
+				'Authorization' => 'Bearer ' . $token,
+				'Content-Type'  => 'application/json',
+				'Prefer'        => 'return=representation',
+			),
+			null === $body ? null : wp_json_encode( $body )
+		);
+		if ( null === $answer || 401 !== $answer[0] ) {
+			return $answer;
+		}
+		delete_transient( '#fn#paypal_token' );
 	}
-	return #fn#paypal_call(
-		$method,
-		$path,
-		array(
-			'Authorization' => 'Bearer ' . $token,
-			'Content-Type'  => 'application/json',
-			'Prefer'        => 'return=representation',
-		),
-		null === $body ? null : wp_json_encode( $body )
-	);
+	return $answer;
 }
 
 /** What binds a PayPal order to a funnel item: its purchase unit's custom_id. */
@@ -94,12 +120,13 @@ function #fn#paypal_custom_id( $post_id, $slot ) {
 	return (int) $post_id . '-' . (int) $slot;
 }
 
-/** @return string The new order's id, or '' when PayPal made none. */
-function #fn#paypal_create_order( $post, $slot ) {
-	$price = #fn#payments_price( $post->ID, $slot );
-	if ( null === $price ) {
-		return '';
-	}
+/**
+ * Makes the PayPal order of a checkout this site started, at the price it was started with, and
+ * keeps whom PayPal says it pays.
+ *
+ * @return string The new order's id, or '' when PayPal made none.
+ */
+function #fn#paypal_create_order( $post, $slot, $price, $checkout ) {
 	$name   = trim( wp_strip_all_tags( (string) get_post_meta( $post->ID, '#prefix#_funnelitem_' . (int) $slot . '_pagetitle', true ) ) );
 	$answer = #fn#paypal_request(
 		'POST',
@@ -118,30 +145,36 @@ function #fn#paypal_create_order( $post, $slot ) {
 			),
 		)
 	);
-	$ok = null !== $answer && in_array( $answer[0], array( 200, 201 ), true ) && isset( $answer[1]['id'] ) && is_string( $answer[1]['id'] );
-	return $ok && preg_match( '/^[A-Z0-9]{1,36}$/', $answer[1]['id'] ) ? $answer[1]['id'] : '';
+	$ok    = null !== $answer && in_array( $answer[0], array( 200, 201 ), true ) && isset( $answer[1]['id'] ) && is_string( $answer[1]['id'] ) && preg_match( '/^[A-Z0-9]{1,36}$/', $answer[1]['id'] );
+	$payee = $ok ? #fn#paypal_payee_of( $answer[1] ) : '';
+	return $ok && '' !== $payee && #fn#checkouts_bind( $checkout, $answer[1]['id'], $payee ) ? $answer[1]['id'] : '';
+}
+
+/** The merchant an order pays, as PayPal shows it in the order's purchase unit. */
+function #fn#paypal_payee_of( $order ) {
+	return isset( $order['purchase_units'][0]['payee']['merchant_id'] ) && is_string( $order['purchase_units'][0]['payee']['merchant_id'] ) ? $order['purchase_units'][0]['payee']['merchant_id'] : '';
 }
 
 /**
- * Whether a capture, as PayPal describes it, is a completed payment of exactly this item.
+ * Whether a capture, as PayPal describes it, is a completed payment of exactly what the checkout
+ * asked: its amount and currency, for this item.
  *
  * @param array $capture A capture object: id, status, amount { currency_code, value }, custom_id.
  */
-function #fn#paypal_capture_pays( $capture, $post_id, $slot ) {
-	$price = #fn#payments_price( $post_id, $slot );
-	return null !== $price && is_array( $capture ) && isset( $capture['id'], $capture['status'], $capture['custom_id'], $capture['amount']['currency_code'], $capture['amount']['value'] )
+function #fn#paypal_capture_pays( $capture, $checkout ) {
+	return is_array( $capture ) && isset( $capture['id'], $capture['status'], $capture['custom_id'], $capture['amount']['currency_code'], $capture['amount']['value'] )
 		&& is_string( $capture['id'] ) && '' !== $capture['id']
 		&& 'COMPLETED' === $capture['status']
-		&& $price['currency'] === $capture['amount']['currency_code']
-		&& $price['amount'] === #fn#payments_minor_units( $capture['amount']['value'], $price['currency'] )
-		&& #fn#paypal_custom_id( $post_id, $slot ) === $capture['custom_id'];
+		&& $checkout->currency === $capture['amount']['currency_code']
+		&& (int) $checkout->amount === #fn#payments_minor_units( $capture['amount']['value'], $checkout->currency )
+		&& #fn#paypal_custom_id( $checkout->funnel_id, $checkout->slot ) === $capture['custom_id'];
 }
 
-function #fn#paypal_record( $capture, $post_id, $slot, $email ) {
-	if ( ! #fn#paypal_capture_pays( $capture, $post_id, $slot ) ) {
+function #fn#paypal_record( $capture, $checkout, $email ) {
+	if ( ! #fn#paypal_capture_pays( $capture, $checkout ) ) {
 		return null;
 	}
-	return #fn#orders_record( 'paypal', $capture['id'], $post_id, $slot, #fn#payments_minor_units( $capture['amount']['value'], $capture['amount']['currency_code'] ), $capture['amount']['currency_code'], $email );
+	return #fn#orders_record( 'paypal', $capture['id'], (int) $checkout->funnel_id, (int) $checkout->slot, (int) $checkout->amount, $checkout->currency, $email, $checkout->reference );
 }
 
 /** The order's one capture and its payer's address, as an order (capture response or details) holds them. */
@@ -160,30 +193,39 @@ function #fn#paypal_capture_of_order( $order ) {
 }
 
 /**
- * Whether an order, as PayPal describes it, asks exactly this item's price: an order made with
- * the seller's public client id by anyone else may ask any amount.
+ * Whether an order, as PayPal describes it, is the one the checkout made: its amount, currency
+ * and item, paying the merchant PayPal named when the site made it. An order made with the
+ * seller's public client id by anyone else is never one of the site's checkouts.
  */
-function #fn#paypal_order_is_for( $order, $post_id, $slot ) {
-	$price = #fn#payments_price( $post_id, $slot );
-	$unit  = isset( $order['purchase_units'][0] ) && is_array( $order['purchase_units'][0] ) ? $order['purchase_units'][0] : array();
-	return null !== $price && 1 === count( (array) $order['purchase_units'] ) && isset( $unit['custom_id'], $unit['amount']['currency_code'], $unit['amount']['value'] )
-		&& #fn#paypal_custom_id( $post_id, $slot ) === $unit['custom_id']
-		&& $price['currency'] === $unit['amount']['currency_code']
-		&& $price['amount'] === #fn#payments_minor_units( $unit['amount']['value'], $price['currency'] );
+function #fn#paypal_order_is_for( $order, $checkout ) {
+	$unit = isset( $order['purchase_units'][0] ) && is_array( $order['purchase_units'][0] ) ? $order['purchase_units'][0] : array();
+	return isset( $order['purchase_units'] ) && 1 === count( (array) $order['purchase_units'] ) && isset( $unit['custom_id'], $unit['amount']['currency_code'], $unit['amount']['value'] )
+		&& #fn#paypal_custom_id( $checkout->funnel_id, $checkout->slot ) === $unit['custom_id']
+		&& $checkout->currency === $unit['amount']['currency_code']
+		&& (int) $checkout->amount === #fn#payments_minor_units( $unit['amount']['value'], $checkout->currency )
+		&& '' !== $checkout->payee && #fn#paypal_payee_of( $order ) === $checkout->payee;
 }
 
 /**
  * The buyer approved an order in PayPal's window: it is looked at, and captured only when it is
- * this item's. An order captured before (a second return, or the webhook came first) opens its
- * links again.
+ * the order this site made for this item. An order recorded before (a second return, or the
+ * webhook came first) is not asked of PayPal again: its record decides.
  */
 function #fn#paypal_confirm_return( $post, $slot, $order_id ) {
 	if ( ! preg_match( '/^[A-Z0-9]{1,36}$/', $order_id ) ) {
 		return null;
 	}
+	$checkout = #fn#checkouts_find( 'paypal', $order_id );
+	if ( ! #fn#checkouts_is_for( $checkout, $post->ID, $slot ) ) {
+		return null;
+	}
+	$known = #fn#orders_find( 'paypal', 'payment_ref', $order_id );
+	if ( null !== $known ) {
+		return $known;
+	}
 	$path   = '/v2/checkout/orders/' . rawurlencode( $order_id );
 	$answer = #fn#paypal_request( 'GET', $path );
-	if ( null === $answer || 200 !== $answer[0] || ! isset( $answer[1]['status'] ) || ! #fn#paypal_order_is_for( $answer[1], $post->ID, $slot ) ) {
+	if ( null === $answer || 200 !== $answer[0] || ! isset( $answer[1]['status'] ) || ! #fn#paypal_order_is_for( $answer[1], $checkout ) ) {
 		return null;
 	}
 	if ( 'APPROVED' === $answer[1]['status'] ) {
@@ -197,7 +239,7 @@ function #fn#paypal_confirm_return( $post, $slot, $order_id ) {
 		}
 	}
 	list( $capture, $email ) = #fn#paypal_capture_of_order( $answer[1] );
-	return #fn#paypal_record( $capture, $post->ID, $slot, $email );
+	return #fn#paypal_record( $capture, $checkout, $email );
 }
 
 /**
@@ -249,12 +291,23 @@ function #fn#paypal_webhook_url() {
 	return rest_url( '#fn#rest/v1/paypal' );
 }
 
+/** The events the site acts on; any other is acknowledged without a call to PayPal. */
+function #fn#paypal_webhook_events() {
+	return array( 'PAYMENT.CAPTURE.COMPLETED', 'PAYMENT.CAPTURE.REFUNDED', 'PAYMENT.CAPTURE.REVERSED' );
+}
+
+/** At most this many signature checks per minute are asked of PayPal; more wait for its retry. */
+const #fn#PAYPAL_VERIFY_PER_MINUTE = 10;
+
 /**
- * Whether PayPal says it sent this event to this site's webhook: its transmission headers and the
- * event go to PayPal's verification call with the webhook's id. Transmissions older than
- * 5 minutes are refused here, so a recorded delivery can't be played again later.
+ * Everything about a delivery that can be refused without asking PayPal: the transmission
+ * headers present and well formed, the algorithm PayPal uses, a certificate on PayPal's own
+ * host for the site's mode, a time within 5 minutes, and a transmission not seen before.
+ * https://developer.paypal.com/api/rest/webhooks/rest/#link-verifysignature
+ *
+ * @return array|null The verification call's fields, or null to refuse.
  */
-function #fn#paypal_signature_ok( WP_REST_Request $request, $event ) {
+function #fn#paypal_transmission( WP_REST_Request $request ) {
 	$webhook_id = #fn#payments_settings()['paypal_webhook_id'];
 	$fields     = array();
 	foreach ( array(
@@ -265,52 +318,154 @@ function #fn#paypal_signature_ok( WP_REST_Request $request, $event ) {
 		'transmission_time' => 'paypal_transmission_time',
 	) as $field => $header ) {
 		$value = $request->get_header( $header );
-		if ( ! is_string( $value ) || '' === $value ) {
-			return false;
+		if ( ! is_string( $value ) || '' === $value || strlen( $value ) > 2048 ) {
+			return null;
 		}
 		$fields[ $field ] = $value;
 	}
-	$sent = strtotime( $fields['transmission_time'] );
-	if ( '' === $webhook_id || false === $sent || abs( time() - $sent ) > 300 ) {
-		return false;
+	$hosts = 'live' === #fn#payments_settings()['mode'] ? array( 'api.paypal.com', 'api-m.paypal.com' ) : array( 'api.sandbox.paypal.com', 'api-m.sandbox.paypal.com' );
+	$cert  = wp_parse_url( $fields['cert_url'] );
+	$sent  = strtotime( $fields['transmission_time'] );
+	if ( '' === $webhook_id || 'SHA256withRSA' !== $fields['auth_algo'] || ! preg_match( '/^[A-Za-z0-9-]{1,64}$/', $fields['transmission_id'] )
+		|| ! isset( $cert['scheme'], $cert['host'], $cert['path'] ) || 'https' !== $cert['scheme'] || isset( $cert['port'] ) || isset( $cert['user'] )
+		|| ! in_array( strtolower( $cert['host'] ), $hosts, true ) || 0 !== strpos( $cert['path'], '/v1/notifications/certs/' )
+		|| false === $sent || abs( time() - $sent ) > 300 ) {
+		return null;
 	}
-	$answer = #fn#paypal_request(
-		'POST',
-		'/v1/notifications/verify-webhook-signature',
-		$fields + array(
-			'webhook_id'    => $webhook_id,
-			'webhook_event' => $event,
-		)
-	);
-	return null !== $answer && 200 === $answer[0] && isset( $answer[1]['verification_status'] ) && 'SUCCESS' === $answer[1]['verification_status'];
+	return $fields + array( 'webhook_id' => $webhook_id );
 }
 
 /**
- * PAYMENT.CAPTURE.COMPLETED: records the order and mails the buyer their access link. The capture
- * names no buyer, so their address is read from the order; without it PayPal is asked to try again.
+ * Takes a transmission id and a place in this minute's budget of signature checks, under a
+ * database lock so that parallel deliveries count right.
+ *
+ * @return string 'ok', 'seen' (a replay) or 'busy' (the budget is spent).
+ */
+function #fn#paypal_admit( $transmission_id ) {
+	global $wpdb;
+	$lock = 'vl_' . md5( #fn#paypal_guard_option() );
+	if ( 1 !== (int) $wpdb->get_var( $wpdb->prepare( 'SELECT GET_LOCK(%s, 5)', $lock ) ) ) { // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+		return 'busy';
+	}
+	wp_cache_delete( #fn#paypal_guard_option(), 'options' );
+	$guard = get_option( #fn#paypal_guard_option(), array() );
+	$now   = time();
+	$seen  = isset( $guard['seen'] ) && is_array( $guard['seen'] ) ? array_filter( $guard['seen'], static function ( $t ) use ( $now ) {
+		return $t > $now - 600;
+	} ) : array();
+	$calls = isset( $guard['calls'] ) && is_array( $guard['calls'] ) ? array_values( array_filter( $guard['calls'], static function ( $t ) use ( $now ) {
+		return $t > $now - 60;
+	} ) ) : array();
+	$key   = md5( $transmission_id );
+	if ( isset( $seen[ $key ] ) ) {
+		$verdict = 'seen';
+	} elseif ( count( $calls ) >= #fn#PAYPAL_VERIFY_PER_MINUTE ) {
+		$verdict = 'busy';
+	} else {
+		$verdict      = 'ok';
+		$seen[ $key ] = $now;
+		$calls[]      = $now;
+	}
+	#fn#paypal_save_guard( array( 'seen' => $seen, 'calls' => $calls ) );
+	$wpdb->query( $wpdb->prepare( 'SELECT RELEASE_LOCK(%s)', $lock ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	return $verdict;
+}
+
+/** A delivery the site could not finish is not a replay: PayPal's retry must get through. */
+function #fn#paypal_forget_transmission( $transmission_id ) {
+	$guard = get_option( #fn#paypal_guard_option(), array() );
+	if ( isset( $guard['seen'][ md5( $transmission_id ) ] ) ) {
+		unset( $guard['seen'][ md5( $transmission_id ) ] );
+		#fn#paypal_save_guard( $guard );
+	}
+}
+
+function #fn#paypal_guard_option() {
+	return '#fn#paypal_webhook_guard';
+}
+
+function #fn#paypal_save_guard( $guard ) {
+	if ( false === get_option( #fn#paypal_guard_option() ) ) {
+		add_option( #fn#paypal_guard_option(), $guard, '', 'no' );
+	} else {
+		update_option( #fn#paypal_guard_option(), $guard, false );
+	}
+}
+
+/** Whether PayPal says it sent this event to this site's webhook, with the id and event it got. */
+function #fn#paypal_signature_ok( $fields, $event ) {
+	$answer = #fn#paypal_request( 'POST', '/v1/notifications/verify-webhook-signature', $fields + array( 'webhook_event' => $event ) );
+	if ( null === $answer || $answer[0] >= 500 ) {
+		return null;
+	}
+	return 200 === $answer[0] && isset( $answer[1]['verification_status'] ) && 'SUCCESS' === $answer[1]['verification_status'];
+}
+
+/** The capture a capture event or a refund event is about, by its API address. */
+function #fn#paypal_capture_id_of( $resource ) {
+	foreach ( array( 'self', 'up' ) as $rel ) {
+		foreach ( isset( $resource['links'] ) && is_array( $resource['links'] ) ? $resource['links'] : array() as $link ) {
+			if ( isset( $link['rel'], $link['href'] ) && $rel === $link['rel'] && is_string( $link['href'] ) && preg_match( '#/v2/payments/captures/([A-Z0-9]{1,36})$#', $link['href'], $m ) ) {
+				return $m[1];
+			}
+		}
+	}
+	return '';
+}
+
+/**
+ * PayPal's events, once PayPal itself confirms it sent them: a completed capture of an order this
+ * site made records the order and mails the buyer (the capture names no buyer, so their address is
+ * read from the order); a full refund or a reversal takes the downloads back.
+ * https://developer.paypal.com/api/rest/webhooks/event-names/
  */
 function #fn#paypal_webhook( WP_REST_Request $request ) {
 	$event = json_decode( $request->get_body(), true );
-	if ( ! is_array( $event ) || ! #fn#paypal_signature_ok( $request, $event ) ) {
+	if ( ! is_array( $event ) || ! isset( $event['event_type'], $event['resource'] ) || ! is_array( $event['resource'] ) ) {
 		return new WP_REST_Response( array( 'received' => false ), 400 );
 	}
-	if ( ! isset( $event['event_type'], $event['resource'] ) || 'PAYMENT.CAPTURE.COMPLETED' !== $event['event_type'] || ! is_array( $event['resource'] ) ) {
+	if ( ! in_array( $event['event_type'], #fn#paypal_webhook_events(), true ) ) {
 		return new WP_REST_Response( array( 'received' => true ), 200 );
 	}
-	$capture = $event['resource'];
-	$item    = isset( $capture['custom_id'] ) && is_string( $capture['custom_id'] ) && preg_match( '/^(\d+)-(\d+)$/', $capture['custom_id'], $m ) ? $m : null;
-	if ( null === $item || get_post_type( (int) $item[1] ) !== #fn#post_type() || 'paypal' !== #fn#payments_check( (int) $item[1] ) || ! #fn#paypal_capture_pays( $capture, (int) $item[1], (int) $item[2] ) ) {
+	$fields = #fn#paypal_transmission( $request );
+	$admit  = null === $fields ? 'refused' : #fn#paypal_admit( $fields['transmission_id'] );
+	if ( 'ok' !== $admit ) {
+		return new WP_REST_Response( array( 'received' => false ), 'busy' === $admit ? 503 : 400 );
+	}
+	$verified = #fn#paypal_signature_ok( $fields, $event );
+	if ( true !== $verified ) {
+		if ( null === $verified ) {
+			#fn#paypal_forget_transmission( $fields['transmission_id'] );
+		}
+		return new WP_REST_Response( array( 'received' => false ), null === $verified ? 503 : 400 );
+	}
+	$resource = $event['resource'];
+	if ( 'PAYMENT.CAPTURE.COMPLETED' !== $event['event_type'] ) {
+		$capture = #fn#paypal_capture_id_of( $resource );
+		$order   = '' === $capture ? null : #fn#orders_find( 'paypal', 'payment_id', $capture );
+		if ( null !== $order ) {
+			// A partial refund leaves the purchase standing; what has been refunded in all decides.
+			$total = isset( $resource['seller_payable_breakdown']['total_refunded_amount']['value'] ) ? $resource['seller_payable_breakdown']['total_refunded_amount']['value'] : ( isset( $resource['amount']['value'] ) ? $resource['amount']['value'] : '' );
+			$whole = 'PAYMENT.CAPTURE.REVERSED' === $event['event_type'] || #fn#payments_minor_units( (string) $total, $order->currency ) >= (int) $order->amount;
+			if ( $whole ) {
+				#fn#orders_revoke( 'paypal', 'payment_id', $capture, 'PAYMENT.CAPTURE.REVERSED' === $event['event_type'] ? 'disputed' : 'refunded' );
+			}
+		}
 		return new WP_REST_Response( array( 'received' => true ), 200 );
 	}
-	$order_id = isset( $capture['supplementary_data']['related_ids']['order_id'] ) ? (string) $capture['supplementary_data']['related_ids']['order_id'] : '';
-	$answer   = preg_match( '/^[A-Z0-9]{1,36}$/', $order_id ) ? #fn#paypal_request( 'GET', '/v2/checkout/orders/' . rawurlencode( $order_id ) ) : null;
+	$order_id = isset( $resource['supplementary_data']['related_ids']['order_id'] ) ? (string) $resource['supplementary_data']['related_ids']['order_id'] : '';
+	$checkout = preg_match( '/^[A-Z0-9]{1,36}$/', $order_id ) ? #fn#checkouts_find( 'paypal', $order_id ) : null;
+	if ( null === $checkout || ! #fn#checkouts_is_for( $checkout, $checkout->funnel_id, $checkout->slot ) || 'paypal' !== #fn#payments_check( (int) $checkout->funnel_id ) || ! #fn#paypal_capture_pays( $resource, $checkout ) ) {
+		return new WP_REST_Response( array( 'received' => true ), 200 );
+	}
+	$answer = #fn#paypal_request( 'GET', '/v2/checkout/orders/' . rawurlencode( $order_id ) );
 	if ( null === $answer || 200 !== $answer[0] ) {
+		#fn#paypal_forget_transmission( $fields['transmission_id'] );
 		return new WP_REST_Response( array( 'received' => false ), 503 );
 	}
-	$email = isset( $answer[1]['payer']['email_address'] ) && is_string( $answer[1]['payer']['email_address'] ) ? $answer[1]['payer']['email_address'] : '';
-	$order = #fn#paypal_record( $capture, (int) $item[1], (int) $item[2], $email );
-	if ( null !== $order && $order->is_new && '' !== $order->email ) {
-		#fn#payments_mail_access( $order );
+	if ( #fn#paypal_order_is_for( $answer[1], $checkout ) ) {
+		$email = isset( $answer[1]['payer']['email_address'] ) && is_string( $answer[1]['payer']['email_address'] ) ? $answer[1]['payer']['email_address'] : '';
+		#fn#payments_deliver( #fn#paypal_record( $resource, $checkout, $email ) );
 	}
 	return new WP_REST_Response( array( 'received' => true ), 200 );
 }

@@ -11,7 +11,7 @@ const #fn#PRIVACY_PAGE = 100;
 
 function #fn#orders_of_email( $email, $page ) {
 	global $wpdb;
-	if ( ! is_email( $email ) || #fn#ORDERS_SCHEMA !== get_option( #fn#orders_schema_option() ) ) {
+	if ( ! is_email( $email ) || ( false === get_option( #fn#orders_schema_option() ) || ! #fn#orders_ensure_table() ) ) {
 		return array();
 	}
 	$table = #fn#orders_table();
@@ -85,19 +85,20 @@ function #fn#privacy_export( $email, $page = 1 ) {
 }
 
 /**
- * Deletes the buyer's orders. Their access links stop working with them; the seller's own
- * books are the provider's, which keeps its records.
+ * Blanks the buyer's address in their orders. The orders stay, with nothing personal left in
+ * them: their item, amount and time are the seller's figures, and their access links keep
+ * working for whoever holds them.
  */
 function #fn#privacy_erase( $email, $page = 1 ) {
 	global $wpdb;
-	$removed = false;
-	if ( is_email( $email ) && #fn#ORDERS_SCHEMA === get_option( #fn#orders_schema_option() ) ) {
-		$removed = (bool) $wpdb->delete( #fn#orders_table(), array( 'email' => $email ), array( '%s' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	$erased = 0;
+	if ( is_email( $email ) && false !== get_option( #fn#orders_schema_option() ) && #fn#orders_ensure_table() ) {
+		$erased = (int) $wpdb->update( #fn#orders_table(), array( 'email' => '' ), array( 'email' => $email ), array( '%s' ), array( '%s' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 	}
 	return array(
-		'items_removed'  => $removed,
-		'items_retained' => false,
-		'messages'       => array(),
+		'items_removed'  => $erased > 0,
+		'items_retained' => $erased > 0,
+		'messages'       => $erased > 0 ? array( __( 'Funnel orders: the email address was removed; each order\'s item, amount and date were kept for the seller\'s records.', '#prefix#' ) ) : array(),
 		'done'           => true,
 	);
 }

@@ -35,7 +35,9 @@ function #fn#payments_render_box( $post ) {
 		}
 		echo '</select>';
 		if ( 'none' !== $check && null === #fn#payments_price( $post->ID, $slot ) ) {
-			echo '<p class="description">' . esc_html__( 'No valid price: this item can\'t be bought.', '#prefix#' ) . '</p>';
+			$amount  = #fn#payments_minor_units( $price, $currency );
+			$problem = null === $amount ? '' : #fn#payments_price_problem( $check, $amount, $currency );
+			echo '<p class="description">' . esc_html( trim( __( 'No valid price: this item can\'t be bought.', '#prefix#' ) . ' ' . $problem ) ) . '</p>';
 		}
 		echo '</td></tr>';
 	}
@@ -43,6 +45,56 @@ function #fn#payments_render_box( $post ) {
 	if ( current_user_can( 'manage_options' ) ) {
 		echo '<p><a href="' . esc_url( admin_url( 'edit.php?post_type=' . #fn#post_type() . '&page=#fn#payments' ) ) . '">' . esc_html__( 'Payment provider settings', '#prefix#' ) . '</a></p>';
 	}
+}
+
+/**
+ * What keeps a funnel's buyers from paying, said at the top of its edit screen: prices its
+ * provider refused at the last save, the provider's credentials not set, or, for a funnel
+ * without a check, another funnel's check that closes its download pages.
+ */
+function #fn#payments_edit_notices() {
+	$screen = get_current_screen();
+	$post   = get_post();
+	if ( ! $screen || 'post' !== $screen->base || #fn#post_type() !== $screen->post_type || ! $post instanceof WP_Post ) {
+		return;
+	}
+	$check    = #fn#payments_check( $post->ID );
+	$problems = array_values( #fn#payments_refused_prices( $post->ID ) );
+	$missing  = array_intersect_key( #fn#payments_secret_fields(), array_flip( #fn#payments_missing_credentials( $check ) ) );
+	if ( $missing ) {
+		/* translators: 1: provider, 2: the settings not set. */
+		$problems[] = sprintf( __( 'This funnel checks payments with %1$s, but these settings are empty: %2$s. Buyers can\'t pay until they are set under Payment settings.', '#prefix#' ), #fn#payments_checks()[ $check ], implode( ', ', $missing ) );
+	}
+	if ( 'none' === $check && #fn#payments_checked_elsewhere( $post->ID ) ) {
+		$problems[] = __( 'Another funnel of this plugin checks payments, so the download pages\' addresses are no longer secret: this funnel\'s download pages show their links only with a payment check of their own.', '#prefix#' );
+	}
+	foreach ( $problems as $problem ) {
+		echo '<div class="notice notice-error"><p>' . esc_html( $problem ) . '</p></div>';
+	}
+}
+add_action( 'admin_notices', '#fn#payments_edit_notices' );
+
+/** The settings a check needs that are empty. */
+function #fn#payments_missing_credentials( $check ) {
+	$needs    = array(
+		'stripe' => array( 'stripe_secret_key', 'stripe_webhook_secret' ),
+		'paypal' => array( 'paypal_client_id', 'paypal_secret', 'paypal_webhook_id' ),
+	);
+	$settings = #fn#payments_settings();
+	return isset( $needs[ $check ] ) ? array_values( array_filter( $needs[ $check ], static function ( $key ) use ( $settings ) {
+		return '' === $settings[ $key ];
+	} ) ) : array();
+}
+
+/** Stripe's keys say their mode (sk_test_, sk_live_, rk_…): a key that does not match the site's mode. */
+function #fn#payments_key_mode_problem() {
+	$settings = #fn#payments_settings();
+	if ( ! preg_match( '/^[sr]k_(test|live)_/', $settings['stripe_secret_key'], $m ) || $m[1] === $settings['mode'] ) {
+		return '';
+	}
+	return 'live' === $settings['mode']
+		? __( 'The mode is Live, but the Stripe secret key is a test key: test payments would open the downloads. Paste your live key.', '#prefix#' )
+		: __( 'The mode is Test, but the Stripe secret key is a live key: real cards would be charged while the site thinks it is testing.', '#prefix#' );
 }
 
 function #fn#payments_add_settings_page() {
@@ -70,6 +122,9 @@ function #fn#payments_render_settings() {
 	if ( isset( $_GET['#fn#saved'] ) ) { // phpcs:ignore WordPress.Security.NonceVerification
 		echo '<div class="notice notice-success"><p>' . esc_html__( 'Settings saved.', '#prefix#' ) . '</p></div>';
 	}
+	if ( '' !== #fn#payments_key_mode_problem() ) {
+		echo '<div class="notice notice-warning" id="#fn#key_mode"><p>' . esc_html( #fn#payments_key_mode_problem() ) . '</p></div>';
+	}
 	echo '<form method="post" id="#fn#payments_form" action="' . esc_url( admin_url( 'admin-post.php' ) ) . '">';
 	echo '<input type="hidden" name="action" value="#fn#save_payment_settings">';
 	wp_nonce_field( '#fn#save_payment_settings', '#fn#settings_nonce' );
@@ -92,10 +147,11 @@ function #fn#payments_render_settings() {
 		}
 		echo '</td></tr>';
 	}
-	echo '<tr><th scope="row">' . esc_html__( 'Stripe webhook address', '#prefix#' ) . '</th><td><code>' . esc_html( #fn#stripe_webhook_url() ) . '</code><p class="description">' . esc_html__( 'Add this address as a webhook endpoint for the event checkout.session.completed in Stripe\'s dashboard, and paste its signing secret above.', '#prefix#' ) . '</p></td></tr>';
-	echo '<tr><th scope="row">' . esc_html__( 'PayPal webhook address', '#prefix#' ) . '</th><td><code>' . esc_html( #fn#paypal_webhook_url() ) . '</code><p class="description">' . esc_html__( 'In your PayPal app (developer dashboard), add this address as a webhook for the event PAYMENT.CAPTURE.COMPLETED, and paste the webhook\'s ID above. The mode chooses between PayPal\'s sandbox and its live service.', '#prefix#' ) . '</p></td></tr>';
+	echo '<tr><th scope="row">' . esc_html__( 'Stripe webhook address', '#prefix#' ) . '</th><td><code>' . esc_html( #fn#stripe_webhook_url() ) . '</code><p class="description">' . esc_html__( 'Add this address as a webhook endpoint in Stripe\'s dashboard for the events checkout.session.completed, checkout.session.async_payment_succeeded (payments by bank debit and other delayed methods are delivered when they succeed), charge.refunded and charge.dispute.created (a full refund or a dispute takes the downloads back), and paste its signing secret above.', '#prefix#' ) . '</p></td></tr>';
+	echo '<tr><th scope="row">' . esc_html__( 'PayPal webhook address', '#prefix#' ) . '</th><td><code>' . esc_html( #fn#paypal_webhook_url() ) . '</code><p class="description">' . esc_html__( 'In your PayPal app (developer dashboard), add this address as a webhook for the events PAYMENT.CAPTURE.COMPLETED, PAYMENT.CAPTURE.REFUNDED and PAYMENT.CAPTURE.REVERSED, and paste the webhook\'s ID above. The mode chooses between PayPal\'s sandbox and its live service.', '#prefix#' ) . '</p></td></tr>';
 	echo '<tr><th scope="row"><label for="#fn#access_days">' . esc_html__( 'Access links work for (days)', '#prefix#' ) . '</label></th><td><input type="number" min="1" max="3650" class="small-text" id="#fn#access_days" name="access_days" value="' . esc_attr( (string) $settings['access_days'] ) . '"></td></tr>';
 	echo '<tr><th scope="row"><label for="#fn#contact_email">' . esc_html__( 'Contact address for buyers', '#prefix#' ) . '</label></th><td><input type="email" class="regular-text" id="#fn#contact_email" name="contact_email" value="' . esc_attr( $settings['contact_email'] ) . '" placeholder="' . esc_attr( get_option( 'admin_email' ) ) . '"></td></tr>';
+	echo '<tr><th scope="row"><label for="#fn#trusted_proxies">' . esc_html__( 'Trusted proxies', '#prefix#' ) . '</label></th><td><textarea class="regular-text code" rows="3" id="#fn#trusted_proxies" name="trusted_proxies">' . esc_textarea( $settings['trusted_proxies'] ) . '</textarea><p class="description">' . esc_html__( 'Only if this site is behind a proxy or CDN of your own: its addresses or ranges (such as 203.0.113.0/24), one per line. The limit of checkouts per visitor then reads the visitor\'s address from the X-Forwarded-For header these proxies add; leave empty otherwise, or anyone could pick the address they are counted under.', '#prefix#' ) . '</p></td></tr>';
 	echo '</tbody></table>';
 	submit_button();
 	echo '</form></div>';
@@ -121,6 +177,8 @@ function #fn#payments_handle_settings() {
 	$settings['access_days']   = $days >= 1 && $days <= 3650 ? $days : 30;
 	$email                     = sanitize_email( #fn#payments_request_string( 'contact_email', $_POST ) );
 	$settings['contact_email'] = is_email( $email ) ? $email : '';
+	$proxies                   = isset( $_POST['trusted_proxies'] ) && is_string( $_POST['trusted_proxies'] ) ? preg_split( '/[\s,]+/', wp_unslash( $_POST['trusted_proxies'] ), -1, PREG_SPLIT_NO_EMPTY ) : array(); // phpcs:ignore WordPress.Security.ValidatedSanitizedInput -- each kept only when it is an address or range.
+	$settings['trusted_proxies'] = implode( "\n", array_filter( $proxies, '#fn#payments_is_range' ) );
 	#fn#payments_save_settings( $settings );
 	wp_safe_redirect( admin_url( 'edit.php?post_type=' . #fn#post_type() . '&page=#fn#payments&#fn#saved=1' ) );
 	exit;

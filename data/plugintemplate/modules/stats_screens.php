@@ -72,7 +72,7 @@ function #fn#stats_render_box( $post ) {
 		echo '<div class="notice notice-success inline"><p>' . esc_html__( 'The statistics of this funnel were reset.', '#prefix#' ) . '</p></div>';
 	}
 	if ( $checked ) {
-		echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted once per visitor, page and day, and the orders whose payment the provider confirmed, with their revenue in each currency. The conversion rate is verified orders as a share of sales page views. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing that identifies visitors is kept.', '#prefix#' ) . '</p>';
+		echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted once per visitor, page and day, and the orders whose payment the provider confirmed, with their revenue in each currency; orders refunded in full or disputed since are counted apart and left out of the orders and the revenue. The conversion rate is verified orders as a share of sales page views. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing that identifies visitors is kept.', '#prefix#' ) . '</p>';
 	} else {
 		echo '<p class="description">' . esc_html__( 'Views of each page by visitors, counted once per visitor, page and day. Purchases are views of a download page, where your payment provider sends buyers: no payment is verified, so a download address that was shared counts too. Your own views, those of other editors, of search engines and of browser prefetches are not counted; nothing that identifies visitors is kept.', '#prefix#' ) . '</p>';
 	}
@@ -90,6 +90,7 @@ function #fn#stats_render_box( $post ) {
 			'sales'    => __( 'Sales page views', '#prefix#' ),
 			'download' => __( 'Download page views', '#prefix#' ),
 			'orders'   => __( 'Verified orders', '#prefix#' ),
+			'refunds'  => __( 'Refunded or disputed', '#prefix#' ),
 			'revenue'  => __( 'Revenue', '#prefix#' ),
 			'rate'     => __( 'Conversion rate', '#prefix#' ),
 		) : array(
@@ -104,6 +105,7 @@ function #fn#stats_render_box( $post ) {
 				$paid    = isset( $orders[ $slot ][ $period ] ) ? $orders[ $slot ][ $period ] : array(
 					'orders'  => 0,
 					'revenue' => array(),
+					'refunds' => 0,
 				);
 				$views   = isset( $figures['sales'] ) ? $figures['sales'] : 0;
 				$seen    = isset( $figures['download'] ) ? $figures['download'] : 0;
@@ -113,6 +115,8 @@ function #fn#stats_render_box( $post ) {
 					$cell = #fn#stats_rate( $bought, $views );
 				} elseif ( 'revenue' === $row ) {
 					$cell = #fn#stats_revenue( $paid['revenue'] );
+				} elseif ( 'refunds' === $row ) {
+					$cell = esc_html( number_format_i18n( $paid['refunds'] ) );
 				} else {
 					$cell = esc_html( number_format_i18n( 'sales' === $row ? $views : ( 'download' === $row ? $seen : $bought ) ) );
 				}
