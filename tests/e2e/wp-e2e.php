@@ -1126,9 +1126,11 @@ function cmd_stats( $dir ) {
 		$plan = array( array( 0, 'sales', 3 ), array( 0, 'download', 1 ) );
 	}
 	$statuses = array();
+	$network  = 60;
 	foreach ( $plan as $p ) {
 		for ( $i = 0; $i < $p[2]; ++$i ) {
-			$statuses[] = visit( $page( $p[0], $p[1] ) )['status'];
+			// Download views count once per network (/24): these visitors come from networks of their own.
+			$statuses[] = visit( $page( $p[0], $p[1] ), array(), array( 'User-Agent: ' . E2E_BROWSER ), 'download' === $p[1] ? '127.' . ( $network++ ) . '.0.1' : null )['status'];
 		}
 	}
 	ok( array( 200 ) === array_values( array_unique( $statuses ) ), "$id: visitors' views answer 200", wp_json_encode( $statuses ) );
@@ -1137,6 +1139,13 @@ function cmd_stats( $dir ) {
 		ok( $p[2] === $n, "$id: {$p[2]} anonymous views of item {$p[0]}'s {$p[1]} page counted as $n" );
 	}
 	ok( 0 === stats_rows( $f, $other ), "$id: another funnel's counters stay untouched" );
+
+	// One download link shared: many addresses of one network count once a day, another network once more.
+	$was = stats_count( $f, $post, 0, 'download' );
+	foreach ( array( '127.90.5.1', '127.90.5.2', '127.90.5.200', '127.90.6.1' ) as $from ) {
+		visit( $page( 0, 'download' ), array(), array( 'User-Agent: ' . E2E_BROWSER ), $from );
+	}
+	ok( $was + 2 === stats_count( $f, $post, 0, 'download' ), "$id: without a check, download views from three addresses of one /24 and one of another count as 2 purchases", 'counted ' . ( stats_count( $f, $post, 0, 'download' ) - $was ) );
 
 	// 50 visitors at once: the increment is atomic, so none is lost.
 	$before = stats_count( $f, $post, 0, 'sales' );
@@ -1495,6 +1504,8 @@ function cmd_neighbours( $pairs ) {
 		return wp_json_encode( array( $wpdb->get_col( "SHOW COLUMNS FROM $foreign" ), $wpdb->get_col( "SELECT resource FROM $foreign" ) ) );
 	};
 	$before = $foreign_shape();
+	// Another plugin's option of the name this plugin's earlier versions used.
+	update_option( 'slim_stats_schema', 'foreign-7' );
 
 	$plugins = array();
 	for ( $i = 0; $i + 1 < count( $pairs ); $i += 2 ) {
@@ -1517,6 +1528,8 @@ function cmd_neighbours( $pairs ) {
 		$funnels[ $id ] = $post;
 	}
 	ok( $before === $foreign_shape(), 'the foreign wp_slim_stats is untouched by the activations', $foreign_shape() );
+	wp_cache_flush();
+	ok( 'foreign-7' === get_option( 'slim_stats_schema' ), 'the foreign option slim_stats_schema is untouched by the activations and the first views' );
 	$state = static function () use ( &$plugins, &$funnels ) {
 		$s = array();
 		foreach ( $plugins as $id => $f ) {
@@ -1538,6 +1551,7 @@ function cmd_neighbours( $pairs ) {
 		ok( $before === $foreign_shape(), "$id: deleting it leaves the foreign wp_slim_stats", $foreign_shape() );
 	}
 	$wpdb->query( "DROP TABLE $foreign" );
+	delete_option( 'slim_stats_schema' );
 }
 
 // A published funnel with every field of every item filled in through the plugin's own save.

@@ -45,18 +45,17 @@ function #fn#stats_adopt_earlier_table() {
 	global $wpdb;
 	$earlier = $wpdb->prefix . '#prefix#_stats';
 	$option  = '#prefix#_stats_schema';
-	if ( false === get_option( $option ) ) {
-		return false;
-	}
-	delete_option( $option );
-	if ( ! #fn#stats_table_exists( $earlier ) || #fn#stats_table_exists( #fn#stats_table() ) ) {
+	// The option's name may be another plugin's: only a table of exactly the counters' columns
+	// proves that both were this plugin's, and only then are they taken over.
+	if ( false === get_option( $option ) || ! #fn#stats_table_exists( $earlier ) || #fn#stats_table_exists( #fn#stats_table() ) ) {
 		return false;
 	}
 	$columns = $wpdb->get_col( "SHOW COLUMNS FROM `$earlier`" ); // phpcs:ignore WordPress.DB
-	if ( array( 'funnel_id', 'slot', 'kind', 'day', 'views' ) !== $columns ) {
+	if ( array( 'funnel_id', 'slot', 'kind', 'day', 'views' ) !== $columns || false === $wpdb->query( 'RENAME TABLE `' . $earlier . '` TO `' . #fn#stats_table() . '`' ) ) { // phpcs:ignore WordPress.DB
 		return false;
 	}
-	return false !== $wpdb->query( 'RENAME TABLE `' . $earlier . '` TO `' . #fn#stats_table() . '`' ); // phpcs:ignore WordPress.DB
+	delete_option( $option );
+	return true;
 }
 
 /**
@@ -221,6 +220,11 @@ function #fn#stats_count_view() {
 	// A visitor counts once per page and day, however often they come back or
 	// whatever browser they claim to be. The address itself is never stored.
 	$address = isset( $_SERVER['REMOTE_ADDR'] ) ? (string) $_SERVER['REMOTE_ADDR'] : ''; // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
+	if ( 'download' === $page[1] && 'none' === #fn#payments_check( $post->ID ) ) {
+		// Without a check a download view is counted as a purchase, which one shared link could
+		// inflate from many addresses: one per network a day.
+		$address = #fn#stats_network( $address );
+	}
 	$visitor = hash_hmac( 'sha256', $address . '|' . $post->ID . '|' . $page[0] . '|' . $page[1], #fn#stats_daily_key( $today ) );
 	$seen    = #fn#stats_seen_table();
 	$wpdb->query( $wpdb->prepare( "INSERT IGNORE INTO $seen (visitor, day) VALUES (%s, %s)", $visitor, $today ) ); // phpcs:ignore WordPress.DB
@@ -237,6 +241,15 @@ function #fn#stats_count_view() {
 			$today
 		)
 	);
+}
+
+/** The network of an address: its /24 for IPv4, its /64 for IPv6. */
+function #fn#stats_network( $address ) {
+	$bytes = false === filter_var( $address, FILTER_VALIDATE_IP ) ? false : inet_pton( $address );
+	if ( false === $bytes ) {
+		return (string) $address;
+	}
+	return 4 === strlen( $bytes ) ? substr( $bytes, 0, 3 ) : substr( $bytes, 0, 8 );
 }
 
 /**
