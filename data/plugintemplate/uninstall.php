@@ -26,7 +26,7 @@ function #fn#uninstall_site() {
 	if ( false !== get_option( #fn#orders_schema_option() ) ) {
 		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#orders_table() . ', ' . #fn#checkouts_table() ); // phpcs:ignore WordPress.DB
 	}
-	foreach ( array( #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items', #fn#orders_schema_option(), '#fn#payments', '#fn#payments_secret', '#fn#paypal_webhook_guard' ) as $option ) {
+	foreach ( array( #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items', #fn#orders_schema_option(), '#fn#payments', '#fn#payments_secret', '#fn#paypal_webhook_guard', '#fn#rewrite_slug' ) as $option ) {
 		delete_option( $option );
 	}
 	// Transients by their exact names: a pattern could meet another plugin's.

@@ -253,6 +253,18 @@ foreach ( array( 'wp_head', 'wp_body_open', 'wp_footer' ) as $e2e_hook ) {
 }
 EOF
 
+# A post type of the site's own whose slug is a plugin's identifier ("q"): the funnels must leave
+# its addresses alone.
+cat >"$wp/wp-content/mu-plugins/e2e-thing.php" <<'EOF'
+<?php
+add_action(
+	'init',
+	static function () {
+		register_post_type( 'e2e_thing', array( 'public' => true, 'label' => 'Things', 'rewrite' => array( 'slug' => 'q', 'with_front' => false ) ) );
+	}
+);
+EOF
+
 # The test site is offline: WordPress.org's update services answer "nothing new" here, so core's
 # update checks, which run whenever their time has come, log no warning of their own.
 cat >"$wp/wp-content/mu-plugins/e2e-offline.php" <<'EOF'

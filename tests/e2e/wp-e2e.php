@@ -767,7 +767,30 @@ function cmd_check_pretty( $dir ) {
 		return;
 	}
 	$permalink = get_permalink( $posts[0] );
-	ok( false === strpos( $permalink, '?' ), $f['id'] . ": funnel has a pretty address ($permalink)" );
+	$slug      = str_replace( '_', '-', funnel_type( $f ) );
+	ok( false === strpos( $permalink, '?' ) && false !== strpos( $permalink, "/$slug/" ), $f['id'] . ": funnel has a pretty address below its post type ($permalink)" );
+
+	// The site's own addresses below /<identifier>/ stay the site's: a child page, or for "q" a post
+	// of another post type whose slug is the identifier (registered by a must-use plugin), which
+	// itself takes /q/<anything>/.
+	$earlier = str_replace( '_', '-', strtolower( $f['id'] ) );
+	$parent  = wp_insert_post( array( 'post_type' => 'page', 'post_status' => 'publish', 'post_title' => "Parent {$f['id']}", 'post_name' => $earlier ) );
+	$child   = wp_insert_post( array( 'post_type' => 'page', 'post_status' => 'publish', 'post_title' => "Details of {$f['id']}", 'post_name' => 'details', 'post_parent' => $parent ) );
+	$thing   = 'q' === $earlier ? wp_insert_post( array( 'post_type' => 'e2e_thing', 'post_status' => 'publish', 'post_title' => 'Thing of q', 'post_name' => 'thing' ) ) : 0;
+	$seen    = array();
+	foreach ( $thing ? array( '/q/thing/' => 'Thing of q' ) : array( "/$earlier/details/" => "Details of {$f['id']}" ) as $path => $title ) {
+		$r             = http( 'GET', home_url( $path ) );
+		$seen[ $path ] = 200 === $r['status'] && false !== strpos( $r['body'], $title );
+	}
+	wp_delete_post( $child, true );
+	wp_delete_post( $parent, true );
+	if ( $thing ) {
+		wp_delete_post( $thing, true );
+	}
+	ok( array() === array_filter( $seen, static function ( $ok ) { return ! $ok; } ), $f['id'] . ": the site's own address below /$earlier/ answers as the site's", wp_json_encode( $seen ) );
+	$step = reset( $f['slots'] )['sales'];
+	$r    = http( 'GET', home_url( "/$earlier/{$posts[0]->post_name}/?step=$step" ) );
+	ok( 301 === $r['status'] && isset( $r['headers']['location'] ) && add_query_arg( 'step', $step, $permalink ) === $r['headers']['location'], $f['id'] . ': a funnel address of the earlier form leads to its address now, the page token kept', $r['status'] . ' ' . ( $r['headers']['location'] ?? '' ) );
 	foreach ( $f['slots'] as $n => $t ) {
 		$r = http( 'GET', add_query_arg( 'step', $t['sales'], $permalink ) );
 		ok( 200 === $r['status'] && false !== strpos( $r['body'], 'pay.example.com/s' . $n ), $f['id'] . ": sales page $n served at its pretty address", $r['status'] . ' ' . page_error( $r['body'] ) );

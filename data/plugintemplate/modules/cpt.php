@@ -16,6 +16,19 @@ function #fn#post_type() {
 }
 
 /**
+ * The first part of a funnel's pretty address: the post type key, which no page, post or other
+ * post type of the site has, so the funnels never take over addresses that are the site's.
+ */
+function #fn#funnel_slug() {
+	return str_replace( '_', '-', #fn#post_type() );
+}
+
+/** Earlier versions put funnels below /<identifier>/, which could meet the site's own addresses. */
+function #fn#earlier_slug() {
+	return '#slug#';
+}
+
+/**
  * Name of the query argument that carries a funnel page token.
  */
 function #fn#step_var() {
@@ -81,13 +94,49 @@ function #fn#register_post_type() {
 			'capabilities'        => #fn#capabilities(),
 			'menu_icon'           => 'dashicons-filter',
 			'rewrite'             => array(
-				'slug'       => '#slug#',
+				'slug'       => #fn#funnel_slug(),
 				'with_front' => false,
 			),
 		)
 	);
 }
 add_action( 'init', '#fn#register_post_type' );
+
+/**
+ * A plugin replaced in place is not activated again: the rules of its address are made anew once,
+ * the first time its slug is not the one they were made with.
+ */
+function #fn#refresh_rewrite_rules() {
+	if ( #fn#funnel_slug() !== get_option( '#fn#rewrite_slug' ) ) {
+		flush_rewrite_rules( false );
+		update_option( '#fn#rewrite_slug', #fn#funnel_slug(), true );
+	}
+}
+add_action( 'init', '#fn#refresh_rewrite_rules', 20 );
+
+/**
+ * An address of the earlier form (/<identifier>/<funnel>/) that the site itself does not answer
+ * leads to the funnel's address, its query (the page token) kept: providers' return addresses and
+ * shared links keep working.
+ */
+function #fn#redirect_earlier_address() {
+	if ( ! is_404() || '' === get_option( 'permalink_structure' ) ) {
+		return;
+	}
+	$path = (string) wp_parse_url( isset( $_SERVER['REQUEST_URI'] ) ? wp_unslash( $_SERVER['REQUEST_URI'] ) : '', PHP_URL_PATH ); // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
+	$home = trailingslashit( (string) wp_parse_url( home_url( '/' ), PHP_URL_PATH ) );
+	if ( 0 !== strpos( $path, $home ) || ! preg_match( '#^' . preg_quote( #fn#earlier_slug(), '#' ) . '/([^/]+)/?$#', substr( $path, strlen( $home ) ), $m ) ) {
+		return;
+	}
+	$funnel = get_page_by_path( sanitize_title( rawurldecode( $m[1] ) ), OBJECT, #fn#post_type() );
+	if ( ! $funnel instanceof WP_Post || 'publish' !== $funnel->post_status ) {
+		return;
+	}
+	$query = (string) wp_parse_url( wp_unslash( $_SERVER['REQUEST_URI'] ), PHP_URL_QUERY ); // phpcs:ignore WordPress.Security.ValidatedSanitizedInput
+	wp_safe_redirect( get_permalink( $funnel ) . ( '' === $query ? '' : '?' . $query ), 301 );
+	exit;
+}
+add_action( 'template_redirect', '#fn#redirect_earlier_address', 1 );
 
 /**
  * Funnels are reached through their own addresses only: the front end's lists,
