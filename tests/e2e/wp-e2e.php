@@ -488,7 +488,7 @@ function cmd_check( $dir ) {
 	}
 
 	// Plugin files opened directly stop at once.
-	foreach ( array( 'plugin.php', 'modules/cpt.php', 'modules/cpt_template_loader.php', 'modules/stats.php', 'modules/stats_screens.php', 'modules/template/template.php', 'modules/template/salespage-funnelitem-0.php', 'modules/template/download-funnelitem-0.php' ) as $file ) {
+	foreach ( preg_grep( '/\.php$/', files_below( $dir ) ) as $file ) {
 		$r = http( 'GET', plugins_url( $file, WP_PLUGIN_DIR . "/$id/plugin.php" ) );
 		ok( 200 === $r['status'] && '' === $r['body'], "$id: $file opened directly prints nothing", $r['status'] . ' ' . $r['body'] );
 	}
@@ -1625,6 +1625,10 @@ function cmd_upgrade_check( $old_dir, $new_dir ) {
 		ok( 200 === $r['status'] && '' === page_error( $r['body'] ) && $expected && anchors( $r['body'] ) === $expected, "$id: download page $n still answers at its address with its links", $r['status'] . ' ' . wp_json_encode( anchors( $r['body'] ) ) );
 	}
 
+	$installed = files_below( WP_PLUGIN_DIR . "/$id" );
+	$leftover  = array_diff( $installed, files_below( $new_dir ) );
+	ok( array() === array_values( $leftover ) && in_array( 'modules/payments.php', files_below( $old_dir ), true ), "$id: the replaced plugin holds the rebuild's files alone, none of the first build's earlier layout", implode( ', ', $leftover ) );
+
 	foreach ( $removed as $n => $t ) {
 		foreach ( array( 'salespage', 'download' ) as $page ) {
 			ok( ! file_exists( WP_PLUGIN_DIR . "/$id/modules/template/$page-funnelitem-$n.php" ), "$id: the removed item's $page file is gone" );
@@ -1645,6 +1649,16 @@ function cmd_upgrade_check( $old_dir, $new_dir ) {
 			ok( false !== strpos( $b, 'value="' . esc_attr( $values[ meta_key( $f, $n, 'pagetitle' ) ] ) . '"' ), "$id: edit screen shows item $n's kept page title" );
 		}
 	}
+}
+
+// The files below a folder, as sorted paths relative to it.
+function files_below( $dir ) {
+	$files = array();
+	foreach ( new RecursiveIteratorIterator( new RecursiveDirectoryIterator( $dir, FilesystemIterator::SKIP_DOTS ) ) as $file ) {
+		$files[] = substr( $file->getPathname(), strlen( $dir ) + 1 );
+	}
+	sort( $files );
+	return $files;
 }
 
 // True when the body lists any link of the given item's download page in the old plugin.
