@@ -42,6 +42,7 @@ results="$work/results.txt"
 stop_group() { wp_stack_stop_group "$@"; }
 
 cleanup() {
+  wp_stack_db_wait || true
   stop_group "$web_pidfile"
   stop_group "$stripe_pidfile"
   stop_group "$paypal_pidfile"
@@ -118,6 +119,9 @@ else
   done
 fi
 
+# The database starts meanwhile: the checks and the site's files don't need it.
+wp_stack_db_start "$work"
+
 # --- static checks of each zip ------------------------------------------------
 idents=()
 for i in "${!zips[@]}"; do
@@ -152,10 +156,6 @@ for i in "${!zips[@]}"; do
   check "$id: every file is included by its full path${bare:+: $bare}" test -z "$bare"
 done
 
-# --- database -----------------------------------------------------------------
-log "starting MariaDB"
-wp_stack_db "$work" || die "$wp_stack_error"
-
 # --- WordPress ------------------------------------------------------------------
 log "setting up WordPress"
 wp_tree="${E2E_WORDPRESS:-/usr/share/wordpress}"
@@ -176,6 +176,8 @@ for t in "$wp_tree"/wp-content/themes/twenty* /usr/share/wordpress/wp-content/th
 done
 cp -r "$here/themes/e2e-classic" "$wp/wp-content/themes/"
 log "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wp/wp-includes/version.php") from $wp_tree"
+log "waiting for MariaDB"
+wp_stack_db_wait || die "$wp_stack_error"
 export E2E_STRIPE_STATE="$work/stripe" E2E_STRIPE_KEY="sk_test_e2e$(php -r 'echo bin2hex(random_bytes(12));')" E2E_MAIL="$work/mail.jsonl"
 export E2E_PAYPAL_STATE="$work/paypal" E2E_PAYPAL_CLIENT="AeE2e$(php -r 'echo bin2hex(random_bytes(16));')" \
   E2E_PAYPAL_SECRET="EPe2e$(php -r 'echo bin2hex(random_bytes(16));')" E2E_PAYPAL_WEBHOOK_ID="WH$(php -r 'echo strtoupper(bin2hex(random_bytes(8)));')"

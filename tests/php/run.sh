@@ -18,14 +18,14 @@ shift
 
 work="$(mktemp -d /tmp/veltrano-php.XXXXXX)"
 cleanup() {
+  wp_stack_db_wait || true
   wp_stack_stop_group "$work/db.group"
   if [ "${KEEP:-0}" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-wp_stack_db "$work" >/dev/null 2>&1 &
-db=$!
+wp_stack_db_start "$work"
 
 # The build needs only the program, its data and its products: a scratch application folder.
 mkdir -p "$work/app"
@@ -41,11 +41,11 @@ printf '%s' '{"items": [
   "plugin": {"identifier": "unit", "name": "Unit Funnel"}}' >"$work/funnel.json"
 zip="$("$work/app/$(basename "$program")" build "$work/funnel.json")"
 
-wait "$db" || { wp_stack_db "$work" || { echo "$wp_stack_error" >&2; exit 1; }; }
 # No web server answers at this address; WordPress only forms its links from it.
 wp_stack_wordpress "$work" /usr/share/wordpress "http://127.0.0.1:9" </dev/null ||
   { echo "$wp_stack_error" >&2; exit 1; }
 unzip -q "$zip" -d "$wp/wp-content/plugins"
+wp_stack_db_wait || { echo "$wp_stack_error" >&2; exit 1; }
 
 export VELTRANO_PHP_WP="$wp"
 php "$here/install.php"

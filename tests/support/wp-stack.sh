@@ -2,6 +2,8 @@
 # generated plugins in a real WordPress: tests/e2e/wordpress.sh and tests/php/run.sh. Sourced.
 #
 #   wp_stack_db WORK                   starts MariaDB on a socket in WORK (no network); sets $sock
+#   wp_stack_db_start WORK             the same in the background, while the caller goes on;
+#   wp_stack_db_wait                   then waits for it (and must, before stopping it)
 #   wp_stack_wordpress WORK TREE URL   copies WordPress TREE to WORK/wordpress with a wp-config.php
 #                                      for WORK's database and URL; sets $wp. Lines on standard input
 #                                      go into wp-config.php before its keys (the test's constants).
@@ -43,6 +45,21 @@ wp_stack_db() {
   fi
 }
 
+wp_stack_db_start() {
+  wp_stack_db_work="$1"
+  ( wp_stack_db "$1" >/dev/null 2>&1 || { printf '%s' "$wp_stack_error" >"$1/db.error"; exit 1; } ) &
+  wp_stack_db_pid=$!
+}
+
+wp_stack_db_wait() {
+  local rc=0
+  [ -n "${wp_stack_db_pid:-}" ] || return 0
+  wait "$wp_stack_db_pid" || rc=$?
+  wp_stack_db_pid=""
+  [ $rc -eq 0 ] || wp_stack_error="MariaDB: $(cat "$wp_stack_db_work/db.error" 2>/dev/null)"
+  return $rc
+}
+
 wp_stack_wordpress() {
   local work="$1" tree="$2" url="$3" sock="$1/mysql.sock" extra
   extra="$(cat)"
@@ -54,10 +71,9 @@ wp_stack_wordpress() {
   cp -a "$tree" "$wp"
   rm -rf "$wp/wp-content" "$wp/wp-config.php"
   mkdir -p "$wp/wp-content/plugins" "$wp/wp-content/themes" "$wp/wp-content/uploads"
-  local salts="" key
-  for key in AUTH_KEY SECURE_AUTH_KEY LOGGED_IN_KEY NONCE_KEY AUTH_SALT SECURE_AUTH_SALT LOGGED_IN_SALT NONCE_SALT; do
-    salts+="define( '$key', '$(php -r 'echo bin2hex(random_bytes(32));')' );"$'\n'
-  done
+  local salts
+  salts="$(php -r 'foreach (array_slice($argv, 1) as $k) printf("define( \x27%s\x27, \x27%s\x27 );\n", $k, bin2hex(random_bytes(32)));' \
+    AUTH_KEY SECURE_AUTH_KEY LOGGED_IN_KEY NONCE_KEY AUTH_SALT SECURE_AUTH_SALT LOGGED_IN_SALT NONCE_SALT)"
   cat >"$wp/wp-config.php" <<EOF
 <?php
 define( 'DB_NAME', 'wordpress' );
@@ -76,7 +92,8 @@ define( 'AUTOMATIC_UPDATER_DISABLED', true );
 define( 'WP_HTTP_BLOCK_EXTERNAL', true );
 define( 'FS_METHOD', 'direct' );
 $extra
-$salts\$table_prefix = 'wp_';
+$salts
+\$table_prefix = 'wp_';
 if ( ! defined( 'ABSPATH' ) ) {
 	define( 'ABSPATH', __DIR__ . '/' );
 }
