@@ -119,14 +119,15 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
         throw BuildError(BuildError::PathFileAccess,
                          QStringLiteral("Cannot create the plugin folder %1").arg(pluginFolder));
 
+    const QString skeleton = m_roots.Shipped() + QStringLiteral("/plugintemplate");
     const QString templateFolder = pluginFolder + QStringLiteral("/modules/template");
-    KelvrinFile::CopyFolder(m_roots.Shipped() + QStringLiteral("/plugintemplate"), pluginFolder);
+    KelvrinFile::CopyFolder(skeleton, pluginFolder);
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
     if (!KelvrinTools::PathExists(templateFolder, true))
-        throw BuildError(BuildError::PathNotFound,
-                         QStringLiteral("The plugin skeleton has no folder modules/template: %1")
-                             .arg(m_roots.Shipped() + QStringLiteral("/plugintemplate")));
+        throw BuildError(
+            BuildError::PathNotFound,
+            QStringLiteral("The plugin skeleton has no folder modules/template: %1").arg(skeleton));
     KelvrinFile::CopyFolder(m_roots.WorkArea() + QStringLiteral("/images"), templateFolder);
 
     const auto names = PluginNames::For(details.identifier).Tokens();
@@ -148,17 +149,17 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
         templateFolder + QStringLiteral("/template.php"),
         QList<QPair<QString, QString>>{{QStringLiteral("#SWITCHENTRIES#"), generation.switchEntries}} +
             names);
-    for (const QString& file :
-         {QStringLiteral("/modules/cpt.php"), QStringLiteral("/modules/cpt_template_loader.php"),
-          QStringLiteral("/modules/page_layout.php"),
-          QStringLiteral("/modules/stats.php"), QStringLiteral("/modules/stats_screens.php"),
-          QStringLiteral("/modules/payments.php"), QStringLiteral("/modules/payments_orders.php"),
-          QStringLiteral("/modules/payments_stripe.php"), QStringLiteral("/modules/payments_paypal.php"),
-          QStringLiteral("/modules/payments_pages.php"), QStringLiteral("/modules/payments_privacy.php"),
-          QStringLiteral("/modules/payments_screens.php"), QStringLiteral("/modules/payments_checkouts.php"),
-          QStringLiteral("/uninstall.php"), QStringLiteral("/assets/funnel-pages.css"),
-          QStringLiteral("/assets/paypal-buttons.js")})
-        FillPluginFile(pluginFolder + file, names);
+    // Every other code file of the skeleton gets the names, wherever it lies, so that a file
+    // added to the skeleton needs nothing here; the pages from the work area are already filled.
+    const QStringList filledApart{QStringLiteral("plugin.php"),
+                                  QStringLiteral("modules/template/template.php")};
+    for (QDirIterator it(skeleton, {QStringLiteral("*.php"), QStringLiteral("*.js"), QStringLiteral("*.css")},
+                         QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QString relative = QDir(skeleton).relativeFilePath(it.next());
+        if (!filledApart.contains(relative))
+            FillPluginFile(pluginFolder + QLatin1Char('/') + relative, names);
+    }
     // The metaboxes go in before the names are filled, since they name the text domain; the
     // user's values come last, so nothing in them is taken for a token. The menu name lands in
     // a single-quoted PHP string that it cannot close.

@@ -58,6 +58,9 @@ Function un.onInit
 FunctionEnd
 
 Section "Install"
+  ; The plugin skeleton is shipped data: installed over an earlier release, files that release had
+  ; and this one moved would otherwise go into every plugin built.
+  RMDir /r "$INSTDIR\plugintemplate"
   SetOutPath "$INSTDIR"
   File /r "${SOURCE}/*"
   WriteUninstaller "$INSTDIR\uninstall.exe"

@@ -9,12 +9,12 @@ defined( 'ABSPATH' ) || exit;
 
 require_once __DIR__ . '/modules/cpt.php';
 require_once __DIR__ . '/modules/cpt_template_loader.php';
-require_once __DIR__ . '/modules/page_layout.php';
-require_once __DIR__ . '/modules/stats.php';
-require_once __DIR__ . '/modules/payments.php';
+require_once __DIR__ . '/modules/pages/layout.php';
+require_once __DIR__ . '/modules/stats/counting.php';
+require_once __DIR__ . '/modules/payments/check.php';
 if ( is_admin() ) {
-	require_once __DIR__ . '/modules/stats_screens.php';
-	require_once __DIR__ . '/modules/payments_screens.php';
+	require_once __DIR__ . '/modules/stats/screens.php';
+	require_once __DIR__ . '/modules/payments/screens.php';
 }
 
 /**

@@ -8,9 +8,9 @@
 defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 
 require_once __DIR__ . '/modules/cpt.php';
-require_once __DIR__ . '/modules/stats.php';
-require_once __DIR__ . '/modules/payments_orders.php';
-require_once __DIR__ . '/modules/payments_checkouts.php';
+require_once __DIR__ . '/modules/stats/counting.php';
+require_once __DIR__ . '/modules/payments/orders.php';
+require_once __DIR__ . '/modules/payments/checkouts.php';
 
 /**
  * Deletes the funnels of the current site, their meta, revisions and statistics.

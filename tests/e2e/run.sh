@@ -136,6 +136,12 @@ printf '%s' '{"format": 1, "items": [
   "plugin": {"name": "Upgrade Funnel", "version": "1.0"}}' >"$upgrade"
 first_build="$work/upgrade-1.zip"
 mv "$("$veltrano" build "$upgrade")" "$first_build"
+# The first build also holds what earlier releases laid out side by side in modules/, which the
+# rebuild's replacement must not leave behind.
+up_id=$(unzip -Z1 "$first_build" | cut -d/ -f1 | sort -u)
+for old in payments payments_stripe payments_orders stats stats_screens page_layout; do
+  ziptool "$first_build" add "$up_id/modules/$old.php" "<?php defined( 'ABSPATH' ) || exit;"$'\n' >/dev/null
+done
 php -r '$j = json_decode(file_get_contents($argv[1]), true);
   $ok = isset($j["plugin"]["identifier"]) && 5 === count(array_filter($j["items"], function ($i) { return isset($i["tokens"]["sales"], $i["tokens"]["download"]); }));
   $j["items"] = array_values(array_filter($j["items"], function ($i) { return 4 !== $i["slot"]; }));

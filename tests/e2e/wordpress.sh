@@ -28,25 +28,21 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
+# shellcheck source=../support/wp-stack.sh
+. "$here/../support/wp-stack.sh"
 started=$SECONDS
 work="$(mktemp -d /tmp/veltrano-e2e.XXXXXX)"
-db_pidfile="$work/db.group"
+db_pidfile="$work/db.group" # wp_stack_db's
 web_pidfile="$work/web.group"
 stripe_pidfile="$work/stripe.group"
 paypal_pidfile="$work/paypal.group"
 results="$work/results.txt"
 : >"$results"
 
-stop_group() { # pidfile: ends the process group whose leader wrote its pid there
-  local f="$1" pgid i
-  [ -s "$f" ] || return 0
-  pgid="$(cat "$f")"
-  kill -TERM -- "-$pgid" 2>/dev/null || return 0
-  for i in $(seq 50); do kill -0 -- "-$pgid" 2>/dev/null || return 0; sleep 0.1; done
-  kill -KILL -- "-$pgid" 2>/dev/null || true
-}
+stop_group() { wp_stack_stop_group "$@"; }
 
 cleanup() {
+  wp_stack_db_wait || true
   stop_group "$web_pidfile"
   stop_group "$stripe_pidfile"
   stop_group "$paypal_pidfile"
@@ -123,6 +119,9 @@ else
   done
 fi
 
+# The database starts meanwhile: the checks and the site's files don't need it.
+wp_stack_db_start "$work"
+
 # --- static checks of each zip ------------------------------------------------
 idents=()
 for i in "${!zips[@]}"; do
@@ -157,37 +156,9 @@ for i in "${!zips[@]}"; do
   check "$id: every file is included by its full path${bare:+: $bare}" test -z "$bare"
 done
 
-# --- database -----------------------------------------------------------------
-log "starting MariaDB"
-mkdir -p "$work/db"
-mariadb-install-db --no-defaults --user=root --datadir="$work/db" --auth-root-authentication-method=normal \
-  >"$work/db-install.log" 2>&1 || die "mariadb-install-db failed: $(tail -5 "$work/db-install.log")"
-sock="$work/mysql.sock"
-setsid bash -c 'echo $$ >"$1"; shift; exec "$@"' _ "$db_pidfile" \
-  mariadbd --no-defaults --user=root --datadir="$work/db" --socket="$sock" --skip-networking \
-  --pid-file="$work/mysqld.pid" --log-error="$work/db.log" >/dev/null 2>&1 &
-for _ in $(seq 100); do
-  mariadb-admin --no-defaults --socket="$sock" -uroot ping >/dev/null 2>&1 && break
-  sleep 0.2
-done
-mariadb --no-defaults --socket="$sock" -uroot -e "CREATE DATABASE wordpress;
-  CREATE USER 'wp'@'localhost' IDENTIFIED BY 'wp-e2e'; GRANT ALL ON wordpress.* TO 'wp'@'localhost';" \
-  || die "MariaDB did not start: $(tail -5 "$work/db.log" 2>/dev/null)"
-
 # --- WordPress ------------------------------------------------------------------
 log "setting up WordPress"
-wp="$work/wordpress"
 wp_tree="${E2E_WORDPRESS:-/usr/share/wordpress}"
-[ -f "$wp_tree/wp-includes/version.php" ] || die "E2E_WORDPRESS=$wp_tree is no WordPress tree"
-cp -a "$wp_tree" "$wp"
-rm -rf "$wp/wp-content" "$wp/wp-config.php"
-mkdir -p "$wp/wp-content/plugins" "$wp/wp-content/themes" "$wp/wp-content/uploads"
-# The tree's own themes (its default theme among them); Debian's package keeps them elsewhere.
-for t in "$wp_tree"/wp-content/themes/twenty* /usr/share/wordpress/wp-content/themes/twentytwentythree /var/lib/wordpress/wp-content/themes/twentytwentythree; do
-  [ -d "$t" ] && [ ! -e "$wp/wp-content/themes/$(basename "$t")" ] && cp -rL "$t" "$wp/wp-content/themes/"
-done
-cp -r "$here/themes/e2e-classic" "$wp/wp-content/themes/"
-log "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wp/wp-includes/version.php") from $wp_tree"
 port="$(php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);')"
 url="http://127.0.0.1:$port"
 # The payment providers' stand-ins (stripe-standin.php, paypal-standin.php), which the plugins
@@ -195,46 +166,24 @@ url="http://127.0.0.1:$port"
 free_port() { php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);'; }
 stripe_port="$(free_port)"
 paypal_port="$(free_port)"
+wp_stack_wordpress "$work" "$wp_tree" "$url" <<EOF || die "E2E_WORDPRESS=$wp_stack_error"
+define( 'VELTRANO_STRIPE_API_BASE', 'http://127.0.0.1:$stripe_port' );
+define( 'VELTRANO_PAYPAL_API_BASE', 'http://127.0.0.1:$paypal_port' );
+EOF
+# The tree's own themes (its default theme among them); Debian's package keeps them elsewhere.
+for t in "$wp_tree"/wp-content/themes/twenty* /usr/share/wordpress/wp-content/themes/twentytwentythree /var/lib/wordpress/wp-content/themes/twentytwentythree; do
+  [ -d "$t" ] && [ ! -e "$wp/wp-content/themes/$(basename "$t")" ] && cp -rL "$t" "$wp/wp-content/themes/"
+done
+cp -r "$here/themes/e2e-classic" "$wp/wp-content/themes/"
+log "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wp/wp-includes/version.php") from $wp_tree"
+log "waiting for MariaDB"
+wp_stack_db_wait || die "$wp_stack_error"
 export E2E_STRIPE_STATE="$work/stripe" E2E_STRIPE_KEY="sk_test_e2e$(php -r 'echo bin2hex(random_bytes(12));')" E2E_MAIL="$work/mail.jsonl"
 export E2E_PAYPAL_STATE="$work/paypal" E2E_PAYPAL_CLIENT="AeE2e$(php -r 'echo bin2hex(random_bytes(16));')" \
   E2E_PAYPAL_SECRET="EPe2e$(php -r 'echo bin2hex(random_bytes(16));')" E2E_PAYPAL_WEBHOOK_ID="WH$(php -r 'echo strtoupper(bin2hex(random_bytes(8)));')"
 export E2E_PAYPAL_BASE="http://127.0.0.1:$paypal_port"
 mkdir -p "$E2E_STRIPE_STATE" "$E2E_PAYPAL_STATE"
 : >"$E2E_MAIL"
-salt() { php -r 'echo bin2hex(random_bytes(32));'; }
-cat >"$wp/wp-config.php" <<EOF
-<?php
-define( 'DB_NAME', 'wordpress' );
-define( 'DB_USER', 'wp' );
-define( 'DB_PASSWORD', 'wp-e2e' );
-define( 'DB_HOST', 'localhost:$sock' );
-define( 'DB_CHARSET', 'utf8mb4' );
-define( 'DB_COLLATE', '' );
-define( 'WP_HOME', '$url' );
-define( 'WP_SITEURL', '$url' );
-define( 'WP_DEBUG', true );
-define( 'WP_DEBUG_LOG', true );
-define( 'WP_DEBUG_DISPLAY', false );
-define( 'DISABLE_WP_CRON', true );
-define( 'AUTOMATIC_UPDATER_DISABLED', true );
-define( 'WP_HTTP_BLOCK_EXTERNAL', true );
-define( 'FS_METHOD', 'direct' );
-define( 'VELTRANO_STRIPE_API_BASE', 'http://127.0.0.1:$stripe_port' );
-define( 'VELTRANO_PAYPAL_API_BASE', 'http://127.0.0.1:$paypal_port' );
-define( 'AUTH_KEY', '$(salt)' );
-define( 'SECURE_AUTH_KEY', '$(salt)' );
-define( 'LOGGED_IN_KEY', '$(salt)' );
-define( 'NONCE_KEY', '$(salt)' );
-define( 'AUTH_SALT', '$(salt)' );
-define( 'SECURE_AUTH_SALT', '$(salt)' );
-define( 'LOGGED_IN_SALT', '$(salt)' );
-define( 'NONCE_SALT', '$(salt)' );
-\$table_prefix = 'wp_';
-if ( ! defined( 'ABSPATH' ) ) {
-	define( 'ABSPATH', __DIR__ . '/' );
-}
-require_once ABSPATH . 'wp-settings.php';
-EOF
 
 # A must-use plugin that marks every page where WordPress's page hooks run, as
 # analytics and consent plugins hook in; last of each hook, after core's own

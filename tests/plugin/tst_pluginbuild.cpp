@@ -95,6 +95,9 @@ private slots:
         QFETCH(int, items);
         QFETCH(QString, identifier);
         TestAppFolder app;
+        // A code file added anywhere in the skeleton gets the names with no change to the build.
+        const QString added = "modules/added/deeper/new.js";
+        app.write("plugintemplate/" + added, "var prefix = '#prefix#';\n");
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, items));
         KelvrinTools tools(11);
         RecordingMessages messages;
@@ -120,11 +123,13 @@ private slots:
         }
         for (const QString& file :
              {identifier + "/plugin.php", identifier + "/modules/cpt.php",
-              identifier + "/modules/cpt_template_loader.php", identifier + "/modules/stats.php",
-              identifier + "/modules/stats_screens.php", folder + "template.php",
-              identifier + "/uninstall.php", identifier + "/readme.txt",
+              identifier + "/modules/cpt_template_loader.php", identifier + "/modules/pages/layout.php",
+              identifier + "/modules/stats/counting.php", identifier + "/modules/stats/screens.php",
+              identifier + "/modules/payments/check.php", identifier + "/modules/payments/stripe.php",
+              folder + "template.php", identifier + "/uninstall.php", identifier + "/readme.txt",
               identifier + "/assets/funnel-pages.css", identifier + "/languages/index.php"})
             QVERIFY2(entries.contains(file), qPrintable(file));
+        QCOMPARE(entries[identifier + "/" + added].content, "var prefix = '" + identifier.toUtf8() + "';\n");
         for (const QString& name : entries.keys()) {
             if (name.endsWith(".gif") || name.endsWith(".jpg"))
                 continue;

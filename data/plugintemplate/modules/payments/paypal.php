@@ -263,7 +263,7 @@ function #fn#paypal_buttons_html( $post, $slot ) {
 		'https://www.paypal.com/sdk/js'
 	);
 	wp_enqueue_script( '#prefix#-paypal-sdk', $sdk, array(), null, true ); // phpcs:ignore WordPress.WP.EnqueuedResourceParameters.MissingVersion -- PayPal's script takes no version.
-	wp_enqueue_script( '#prefix#-paypal-buttons', plugins_url( 'assets/paypal-buttons.js', __DIR__ ), array( '#prefix#-paypal-sdk' ), (string) filemtime( dirname( __DIR__ ) . '/assets/paypal-buttons.js' ), true );
+	wp_enqueue_script( '#prefix#-paypal-buttons', plugins_url( 'assets/paypal-buttons.js', dirname( __DIR__ ) ), array( '#prefix#-paypal-sdk' ), (string) filemtime( dirname( __DIR__, 2 ) . '/assets/paypal-buttons.js' ), true );
 	/* translators: 1: price, 2: currency code. */
 	$label = sprintf( __( 'Buy now for %1$s %2$s', '#prefix#' ), $price['price'], $price['currency'] );
 	return '<div class="#prefix#-paypal" data-create="' . esc_url( #fn#page_url( $post, $box['sales_token'] ) ) . '" data-buy="#fn#buy" data-slot="' . esc_attr( (string) (int) $slot ) . '"'

@@ -3,18 +3,18 @@
  * Payment check: a funnel may deliver its downloads only for a payment the
  * provider confirms. The funnel's choice, its items' prices, the site's
  * credentials and the personal access links live here; the provider's calls in
- * payments_stripe.php and payments_paypal.php, the orders in payments_orders.php. With the check off
+ * stripe.php and paypal.php, the orders in orders.php. With the check off
  * ("None"), nothing here touches a page.
  */
 
 defined( 'ABSPATH' ) || exit;
 
-require_once __DIR__ . '/payments_orders.php';
-require_once __DIR__ . '/payments_checkouts.php';
-require_once __DIR__ . '/payments_stripe.php';
-require_once __DIR__ . '/payments_paypal.php';
-require_once __DIR__ . '/payments_pages.php';
-require_once __DIR__ . '/payments_privacy.php';
+require_once __DIR__ . '/orders.php';
+require_once __DIR__ . '/checkouts.php';
+require_once __DIR__ . '/stripe.php';
+require_once __DIR__ . '/paypal.php';
+require_once __DIR__ . '/buyer_pages.php';
+require_once __DIR__ . '/privacy.php';
 
 /** The checks a funnel may choose; the first is the default. */
 function #fn#payments_checks() {
@@ -531,7 +531,7 @@ function #fn#payments_limit_links( $order ) {
 
 /** The link an item's download page adds to those of the way to it: the last of its list. */
 function #fn#payments_own_link( $slot ) {
-	$file = __DIR__ . '/template/download-funnelitem-' . (int) $slot . '.php';
+	$file = dirname( __DIR__ ) . '/template/download-funnelitem-' . (int) $slot . '.php';
 	$text = is_readable( $file ) ? (string) file_get_contents( $file ) : ''; // phpcs:ignore WordPress.WP.AlternativeFunctions
 	if ( ! preg_match( "/^\\\$download_links = '((?:[^'\\\\]|\\\\.)*)';\$/m", $text, $m ) || '' === $m[1] ) {
 		return '';
