@@ -43,19 +43,7 @@ function stripe_signature( $body, $secret, $time ) {
 }
 
 function stripe_event( $session ) {
-	// https://docs.stripe.com/api/events/object
-	return json_encode(
-		array(
-			'id'          => 'evt_' . bin2hex( random_bytes( 12 ) ),
-			'object'      => 'event',
-			'api_version' => '2024-06-20',
-			'created'     => time(),
-			'livemode'    => false,
-			'type'        => 'checkout.session.completed',
-			'data'        => array( 'object' => $session ),
-		),
-		JSON_UNESCAPED_SLASHES
-	);
+	return stripe_event_of( 'checkout.session.completed', $session );
 }
 
 /**
