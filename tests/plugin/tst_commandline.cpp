@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,13 +31,48 @@ struct Run {
     QString err;
 };
 
-Run run(const TestAppFolder& app, const QStringList& arguments) {
+Run run(const AppRoots& roots, const QStringList& arguments) {
     Run result;
     QTextStream out(&result.out);
     QTextStream err(&result.err);
-    result.code = RunCommandLine(arguments, app.path(), out, err);
+    result.code = RunCommandLine(arguments, roots, out, err);
     out.flush();
     err.flush();
+    return result;
+}
+
+Run run(const TestAppFolder& app, const QStringList& arguments) {
+    return run(AppRoots(app.path()), arguments);
+}
+
+// The roots of a portable copy in `app`, or of a program installed from it whose user's home
+// is app/home, where the same user owns it.
+AppRoots rootsOf(const TestAppFolder& app, bool installed) {
+    if (!installed)
+        return AppRoots(app.path());
+    return AppRoots::Installed(app.path(), app.file("home/.local/share"), app.file("home/.cache"),
+                               app.file("home/Documents"));
+}
+
+// Runs the command as the user that NormalUser picks; its stderr lands in app/err.txt.
+int runAsUser(const TestAppFolder& app, const AppRoots& roots, const QStringList& arguments) {
+    return NormalUser::Run([&] {
+        const Run result = run(roots, arguments);
+        QFile err(app.file("err.txt"));
+        return err.open(QIODevice::WriteOnly) && err.write(result.err.toUtf8()) >= 0 ? result.code : 99;
+    });
+}
+
+// Every entry below `folder` with its content, to prove a tree unchanged.
+QMap<QString, QByteArray> tree(const QString& folder) {
+    QMap<QString, QByteArray> result;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        result.insert(path.mid(folder.size()), file.open(QIODevice::ReadOnly) ? file.readAll() : "(folder)");
+    }
     return result;
 }
 
@@ -208,6 +244,54 @@ private slots:
         QVERIFY(ReadZip(folder + "/myplugin.zip").size() > 5);
         QVERIFY(!QFile::exists(app.file("output/myplugin.zip")));
         QVERIFY(QDir(app.file("output")).isEmpty());
+    }
+
+    // A folder of the user's that has the identifier's name, in the output folder, is never
+    // touched: the plugin folder is assembled in the work area. Also when the archives go into
+    // that very folder. Run as nobody: root may remove what the user could not.
+    void aFolderNamedLikeTheIdentifierIsLeftAlone_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("intoIt");
+        QTest::newRow("portable") << false << false;
+        QTest::newRow("installed") << true << false;
+        QTest::newRow("portable, --output into it") << false << true;
+        QTest::newRow("installed, --output into it") << true << true;
+    }
+    void aFolderNamedLikeTheIdentifierIsLeftAlone() {
+        QFETCH(bool, installed);
+        QFETCH(bool, intoIt);
+        TestAppFolder app;
+        const AppRoots roots = rootsOf(app, installed);
+        const QString mine = roots.Output() + "/client1";
+        QDir().mkpath(mine + "/modules/template");
+        for (const char* file :
+             {"/keep.txt", "/plugin.php", "/modules/template/salespage-funnelitem-4.php"}) {
+            QFile f(mine + file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("notes") == 5);
+        }
+        app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], "
+                            "\"plugin\": {\"identifier\": \"client1\"}}");
+        NormalUser::Own(app.path());
+        const auto before = tree(mine);
+        QStringList arguments{"build", app.file("f.json")};
+        if (intoIt)
+            arguments << "--output" << mine;
+        const int code = runAsUser(app, roots, arguments);
+        QVERIFY2(code == 0, app.read("err.txt").constData());
+
+        const QString archive = (intoIt ? mine : roots.Output()) + "/myplugin.zip";
+        const auto entries = ReadZip(archive);
+        QVERIFY(entries.contains("client1/plugin.php"));
+        QVERIFY(!entries.contains("client1/keep.txt"));
+        QVERIFY(!entries.contains("client1/modules/template/salespage-funnelitem-4.php"));
+        auto after = tree(mine);
+        if (intoIt)
+            after.remove("/myplugin.zip");
+        QCOMPARE(after, before);
+        QCOMPARE(QDir(roots.Output()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 intoIt ? QStringList{"client1"} : QStringList({"client1", "myplugin.zip"}));
+        // What the build made in the work area went with it.
+        QVERIFY(!QFileInfo::exists(roots.WorkArea() + "/plugin"));
     }
 
     void wrongArguments_data() {
