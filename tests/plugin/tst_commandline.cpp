@@ -3,11 +3,13 @@
 #include "ZipReader.h"
 #include "app/CommandLine.h"
 #include "plugin/FunnelFile.h"
+#include "plugin/FunnelFileLock.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +21,7 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -402,40 +405,110 @@ private slots:
         QVERIFY(QDir(app.file("temp")).isEmpty());
     }
 
-    // A lock file a killed build left beside the funnel file never keeps the next build out; one
-    // that a running build holds does.
+    // Whatever a killed build left in the lock file beside the funnel file, the next build takes
+    // it over at once; only a running build's lock refuses, naming its process. What stands in
+    // the lock's place and can't be taken is named. Run as nobody, so that a lock of root's is
+    // another user's.
     void aLockLeftBehindIsTakenOver_data() {
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("ageSeconds");
-        QTest::addColumn<bool>("built");
-        QTest::newRow("its process is gone") << QByteArray("2147483646\nveltrano\n\n") << 0 << true;
-        QTest::newRow("torn, two minutes old") << QByteArray() << 120 << true;
-        QTest::newRow("torn, just left") << QByteArray() << 0 << true;
-        QTest::newRow("held by a running program") << QString("%1\ntst_commandline\n%2\n")
-                                                          .arg(QCoreApplication::applicationPid())
-                                                          .arg(QSysInfo::machineHostName())
-                                                          .toUtf8()
-                                                   << 0 << false;
+        // Pieces of the message, or empty when the build must succeed.
+        QTest::addColumn<QStringList>("refusal");
+        const QByteArray host = QSysInfo::machineHostName().toUtf8();
+        const QByteArray ids = QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n";
+        QTest::newRow("empty, just left") << "file" << QByteArray() << 0 << QStringList();
+        QTest::newRow("empty, two minutes old") << "file" << QByteArray() << 120 << QStringList();
+        QTest::newRow("half-written") << "file" << QByteArray("21474") << 0 << QStringList();
+        QTest::newRow("another host's")
+            << "file" << QByteArray("4242\nveltrano\nother-host\nx\ny\n") << 0 << QStringList();
+        QTest::newRow("a dead process") << "file"
+                                        << "2147483646\nveltrano\n" + host + "\n" + ids << 0 << QStringList();
+        QTest::newRow("a live process of another program")
+            << "file"
+            << QByteArray::number(QCoreApplication::applicationPid()) + "\nveltrano\n" + host + "\n" + ids
+            << 0 << QStringList();
+        QTest::newRow("an earlier boot's")
+            << "file"
+            << "1\nveltrano\n" + host + "\n" + QSysInfo::machineUniqueId() + "\nearlier\n"
+            << 0 << QStringList();
+        QTest::newRow("a live Veltrano's")
+            << "held" << QByteArray() << 0
+            << QStringList{"is being built or saved by another Veltrano. Wait until that is finished",
+                           QString("is held by process %1 (tst_commandline)")
+                               .arg(QCoreApplication::applicationPid())};
+        QTest::newRow("a folder in its place")
+            << "folder" << QByteArray() << 0
+            << QStringList{"a folder", "f.json.lock stands where its lock file goes"};
+        if (NormalUser::IsRoot()) {
+            QTest::newRow("another user's, left behind")
+                << "others, readable" << QByteArray("4242\nveltrano\n") << 0 << QStringList();
+            QTest::newRow("another user's, private")
+                << "others, private" << QByteArray("4242\nveltrano\n") << 0
+                << QStringList{"f.json.lock belongs to the user root", "ask root"};
+        }
     }
     void aLockLeftBehindIsTakenOver() {
+        QFETCH(QString, kind);
         QFETCH(QByteArray, content);
         QFETCH(int, ageSeconds);
-        QFETCH(bool, built);
+        QFETCH(QStringList, refusal);
         TestAppFolder app;
-        app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
-        app.write("f.json.lock", content);
-        QFile lock(app.file("f.json.lock"));
-        QVERIFY(lock.open(QIODevice::ReadWrite));
-        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
-                                 QFileDevice::FileModificationTime));
-        lock.close();
-        const Run result = run(app, {"build", app.file("f.json")});
-        QCOMPARE(result.code, built ? 0 : 1);
-        QCOMPARE(QFile::exists(app.file("f.json.lock")), !built);
-        if (!built)
-            QVERIFY2(
-                result.err.startsWith(app.file("f.json") + " is being built or saved by another Veltrano."),
-                qPrintable(result.err));
+        // Shared like /tmp: anyone may add files, only their owners remove them.
+        app.write("shared/f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
+        NormalUser::Own(app.path());
+        const QByteArray shared = QFile::encodeName(app.file("shared"));
+        QVERIFY(::chmod(shared.constData(), 01777) == 0);
+        if (NormalUser::IsRoot())
+            QVERIFY(::chown(shared.constData(), 0, 0) == 0);
+        const QString funnel = app.file("shared/f.json");
+        const QString lockPath = funnel + ".lock";
+        std::unique_ptr<FunnelFileLock> running;
+        if (kind == "held") {
+            running = std::make_unique<FunnelFileLock>(funnel);
+            QVERIFY(running->isHeld());
+        } else if (kind == "folder") {
+            QVERIFY(QDir().mkpath(lockPath));
+        } else {
+            app.write("shared/f.json.lock", content);
+            QFile lock(lockPath);
+            QVERIFY(lock.open(QIODevice::ReadWrite));
+            QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                     QFileDevice::FileModificationTime));
+            lock.close();
+            if (kind == "file")
+                NormalUser::Own(lockPath);
+            else
+                QVERIFY(QFile::setPermissions(lockPath,
+                                              kind == "others, private"
+                                                  ? QFile::ReadOwner | QFile::WriteOwner
+                                                  : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        }
+        const QByteArray json = app.read("shared/f.json");
+
+        QElapsedTimer timer;
+        timer.start();
+        const int code = runAsUser(app, app.path(), {"build", funnel});
+        const QString err = QString::fromUtf8(app.read("err.txt"));
+        // At once: nothing is waited for.
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        if (refusal.isEmpty()) {
+            QVERIFY2(code == 0, qPrintable(err));
+            // Gone with the build, but another user's in a shared folder, which only they may remove.
+            QCOMPARE(QFileInfo::exists(lockPath), kind.startsWith("others"));
+            QVERIFY(ReadZip(app.file("output/myplugin.zip")).size() > 5);
+            return;
+        }
+        QCOMPARE(code, 1);
+        for (const QString& piece : refusal)
+            QVERIFY2(err.contains(piece), qPrintable(err));
+        QVERIFY2(err.contains(funnel), qPrintable(err));
+        QCOMPARE(app.read("shared/f.json"), json);
+        QVERIFY(QDir(app.file("output")).isEmpty());
+        QVERIFY(QFileInfo::exists(lockPath));
+        running.reset();
+        if (kind == "held")
+            QVERIFY(!QFileInfo::exists(lockPath));
     }
 
     void onlySmallRegularFunnelFilesAreRead_data() {
