@@ -110,10 +110,10 @@ QString AppRoots::SettingsFile() const {
 
 AppRoots AppRoots::WithStagedOutput() const {
     AppRoots roots = *this;
-    if (!m_single) {
-        roots.m_output = QFileInfo(m_workArea).path() + QStringLiteral("/output");
+    // The work area is the program's own: the output folder's archives stay as they are.
+    roots.m_output = m_workArea;
+    if (!m_single)
         roots.m_writableRoots.removeAll(m_output);
-    }
     return roots;
 }
 

@@ -42,8 +42,9 @@ public:
 
     // True when `folder` holds the shipped data.
     static bool HoldsShippedData(const QString& folder);
-    // The same roots for a run whose archives are moved elsewhere when complete: an installed
-    // program then makes them beside its work area, so the documents folder is never made.
+    // The same roots for a run whose archives are moved elsewhere when complete: they are then
+    // made in the work area, so no archive in the output folder is replaced and an installed
+    // program never makes its documents folder.
     AppRoots WithStagedOutput() const;
     // Empty when `folder` may receive archives, else why not: no folder of the program's own
     // (shipped data, products, work area) may, after resolving links, apart from the output.

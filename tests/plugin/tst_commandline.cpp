@@ -2,6 +2,8 @@
 #include "TestAppFolder.h"
 #include "ZipReader.h"
 #include "app/CommandLine.h"
+#include "platform/PathRules.h"
+#include "plugin/ArchiveFolder.h"
 #include "plugin/FunnelFile.h"
 #include "plugin/FunnelFileLock.h"
 
@@ -295,6 +297,105 @@ private slots:
                  intoIt ? QStringList{"client1"} : QStringList({"client1", "myplugin.zip"}));
         // What the build made in the work area went with it.
         QVERIFY(!QFileInfo::exists(roots.WorkArea() + "/plugin"));
+    }
+
+    // An archive made for another folder never passes through the output folder, where an
+    // archive of the same name may hold the only copy of another plugin.
+    void anArchiveForAnotherFolderLeavesTheOutputFolderAlone_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("portable") << false;
+        QTest::newRow("installed") << true;
+    }
+    void anArchiveForAnotherFolderLeavesTheOutputFolderAlone() {
+        QFETCH(bool, installed);
+        TestAppFolder app;
+        const AppRoots roots = rootsOf(app, installed);
+        QTemporaryDir elsewhere;
+        app.write("a.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], "
+                            "\"plugin\": {\"identifier\": \"pfirst\", \"name\": \"Same Name\"}}");
+        app.write("b.json", "{\"items\": [{\"slot\": 0, \"product\": \"SEO Rank Booster\"}], "
+                            "\"plugin\": {\"identifier\": \"psecond\", \"name\": \"Same Name\"}}");
+        QCOMPARE(run(roots, {"build", app.file("a.json")}).code, 0);
+        const QString first = roots.Output() + "/samename.zip";
+        QFile archive(first);
+        QVERIFY(archive.open(QIODevice::ReadOnly));
+        const QByteArray before = archive.readAll();
+        archive.close();
+
+        const Run other = run(roots, {"build", app.file("b.json"), "--output", elsewhere.path()});
+        QVERIFY2(other.code == 0, qPrintable(other.err));
+        QVERIFY(ReadZip(elsewhere.filePath("samename.zip")).contains("psecond/plugin.php"));
+        QVERIFY(archive.open(QIODevice::ReadOnly));
+        QCOMPARE(archive.readAll(), before);
+        QCOMPARE(QDir(roots.Output()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"samename.zip"});
+    }
+
+    // A folder that can't take the archive is found out before anything is written: the funnel
+    // file keeps its content (no identifier drawn into it) and no archive is made anywhere.
+    void aFolderThatCannotTakeTheArchiveIsRefusedFirst_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("read-only folder") << "read-only"
+                                          << "Permission denied";
+        QTest::newRow("path too long for the system") << "deep"
+                                                      << "File name too long";
+    }
+    void aFolderThatCannotTakeTheArchiveIsRefusedFirst() {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        TestAppFolder app;
+        QTemporaryDir elsewhere;
+        QString folder = elsewhere.filePath("archives");
+        if (kind == "deep") {
+            // Just short of the system's longest path, so the folder can be made but the archive
+            // in it can't.
+            while (folder.size() < 4080)
+                folder += "/" + QString(std::min<qsizetype>(200, 4080 - folder.size() - 1), 'd');
+        }
+        QVERIFY(QDir().mkpath(folder));
+        app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
+        const QByteArray json = app.read("f.json");
+        NormalUser::Own(app.path());
+        NormalUser::Own(elsewhere.path());
+        if (kind == "read-only")
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        const int code = runAsUser(app, app.path(), {"build", app.file("f.json"), "--output", folder});
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString err = QString::fromUtf8(app.read("err.txt"));
+
+        QCOMPARE(code, 1);
+        QVERIFY2(err.contains("Not built. The archives cannot go to " + folder) && err.contains(message),
+                 qPrintable(err));
+        QCOMPARE(app.read("f.json"), json);
+        QVERIFY(QDir(app.file("output")).isEmpty());
+        QVERIFY(QDir(app.file("temp")).isEmpty());
+        QVERIFY(QDir(folder).isEmpty());
+    }
+
+    // Windows' 260 characters hold for the archive's path whatever the system would take.
+    void archivePathsPastWindowsLimitAreRefused_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("refused");
+        // "/myplugin.zip.part" is 18 characters.
+        QTest::newRow("at 259") << 241 << false;
+        QTest::newRow("at 260") << 242 << true;
+    }
+    void archivePathsPastWindowsLimitAreRefused() {
+        QFETCH(int, length);
+        QFETCH(bool, refused);
+        QTemporaryDir base;
+        QString folder = base.path();
+        while (folder.size() < length)
+            folder += "/" + QString(std::min<qsizetype>(50, length - folder.size() - 1), 'd');
+        QCOMPARE(folder.size(), length);
+        QVERIFY(QDir().mkpath(folder));
+        const QString problem = ArchiveFolder::Problem(folder, "myplugin.zip", PathRules::Windows());
+        QVERIFY2(problem.isEmpty() != refused, qPrintable(problem));
+        if (refused)
+            QVERIFY(problem.contains("Windows takes at most 259"));
+        QVERIFY(ArchiveFolder::Problem(folder, "myplugin.zip", PathRules::Posix()).isEmpty());
+        QVERIFY(QDir(folder).isEmpty());
     }
 
     void wrongArguments_data() {
