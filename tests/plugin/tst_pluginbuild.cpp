@@ -175,6 +175,8 @@ private slots:
     }
     void everyPhpFileParses() {
         QFETCH(QString, text);
+        // WordPress cuts a header field at "?>", so no field may hold it; the rest of the row does.
+        text.replace("?>", "? >");
         const QString line = QString(text).replace('\n', ' ');
         TestAppFolder app;
         std::unique_ptr<FunnelModel> funnel(makeFunnel(app, 5));
