@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QSettings;
+
 // Where the program's folders lie. A single folder holds everything when the program runs from
 // its build folder or a portable copy (and in every test); an installed program reads its
 // shipped data from a read-only folder and keeps the user's data in the user's own folders.
@@ -34,6 +38,10 @@ public:
     // Where a portable copy keeps its settings, in its own folder; empty for an installed
     // program, whose settings go where the system keeps the user's.
     QString SettingsFile() const;
+    // The settings to keep the window's choices in: the portable copy's file, or the system's
+    // place for the user's when installed. Null when the portable file can't be kept safely: a
+    // link is never written through (its target would be replaced), nor anything but a file.
+    std::unique_ptr<QSettings> OpenSettings() const;
     // The folders the program writes below; nothing outside them is ever removed.
     const QStringList& WritableRoots() const { return m_writableRoots; }
 
