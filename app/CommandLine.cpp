@@ -7,6 +7,8 @@
 #include "platform/BuildError.h"
 #include "platform/KelvrinTools.h"
 #include "platform/Messages.h"
+#include "platform/PathRules.h"
+#include "plugin/ArchiveFolder.h"
 #include "plugin/FunnelFile.h"
 #include "plugin/FunnelFileLock.h"
 #include "plugin/PluginBuilder.h"
@@ -16,7 +18,6 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QTextStream>
-#include <filesystem>
 
 namespace {
 
@@ -58,30 +59,6 @@ const char* kUsage =
     "  and, with the pages' tokens, written back into the file before the archive is put\n"
     "  in place, so a rebuild updates the same plugin at the same page addresses; a file\n"
     "  that can't be written back then is not built.\n";
-
-// Moves the archive into `folder`, replacing an archive of the same name only once the new one
-// is complete there. Returns the new path; throws BuildError.
-QString moveArchive(const QString& archive, const QString& folder) {
-    const QString target = QDir(folder).filePath(QFileInfo(archive).fileName());
-    std::error_code error;
-    std::filesystem::rename(archive.toStdString(), target.toStdString(), error);
-    if (!error)
-        return target;
-    // Another file system: copy beside the target first.
-    const QString part = target + QStringLiteral(".part");
-    QFile::remove(part);
-    if (!QFile::copy(archive, part))
-        throw BuildError(BuildError::PathFileAccess, QStringLiteral("Cannot write %1").arg(part));
-    std::filesystem::rename(part.toStdString(), target.toStdString(), error);
-    if (error) {
-        QFile::remove(part);
-        throw BuildError(
-            BuildError::PathFileAccess,
-            QStringLiteral("Cannot replace %1: %2").arg(target, QString::fromStdString(error.message())));
-    }
-    QFile::remove(archive);
-    return target;
-}
 
 // `built` holds the archive names this run made already: a funnel that would replace one of them
 // is refused, so no result of the run is lost.
@@ -132,6 +109,13 @@ bool build(const QString& funnelPath, const QString& outputFolder, const AppRoot
             << Qt::endl;
         return false;
     }
+    if (!outputFolder.isEmpty()) {
+        if (const QString problem = ArchiveFolder::Problem(outputFolder, archiveName, PathRules::Native());
+            !problem.isEmpty()) {
+            err << prefix << "Not built. " << problem << Qt::endl;
+            return false;
+        }
+    }
     // A drawn identifier and new tokens must go back into the file, so that the next build makes
     // the same plugin with the same page addresses: a file that can't take them is not built.
     FunnelTokens tokens = AssignTokens(funnel.PresentSlots(), content.tokens, tools);
@@ -161,7 +145,7 @@ bool build(const QString& funnelPath, const QString& outputFolder, const AppRoot
     try {
         archive = builder.Build(funnel, details, &tokens, keepInFile);
         if (!outputFolder.isEmpty())
-            archive = moveArchive(archive, outputFolder);
+            archive = ArchiveFolder::MoveInto(archive, outputFolder);
     } catch (const BuildError& error) {
         messages.Show(QStringLiteral("Error"),
                       PluginBuilder::ErrorMessage(error.number(), error.description()));

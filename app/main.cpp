@@ -49,11 +49,10 @@ int main(int argc, char* argv[]) {
     UseFocusRingStyle();
     const AppRoots roots = rootsOfThisProgram();
     // A portable copy carries its settings along; every copy keeps its own recent files.
-    QSettings settings =
-        roots.SettingsFile().isEmpty() ? QSettings() : QSettings(roots.SettingsFile(), QSettings::IniFormat);
+    const std::unique_ptr<QSettings> settings = roots.OpenSettings();
     QtMessages messages;
     DesktopShell shell;
-    frmFunnels window(roots, messages, shell, &settings);
+    frmFunnels window(roots, messages, shell, settings.get());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.FitInto(screen->availableGeometry());
     window.show();

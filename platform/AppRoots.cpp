@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 #include <QStandardPaths>
 
 AppRoots::AppRoots(const QString& singleFolder)
@@ -88,6 +89,11 @@ AppRoots AppRoots::ForExecutable(const QString& executableFolder, const QString&
     // Qt forms the standard folders from HOME: an unset or stale one is replaced by the real home.
     if (!home.isEmpty() && QDir::cleanPath(qEnvironmentVariable("HOME")) != home)
         qputenv("HOME", QFile::encodeName(home));
+    // The XDG base directory rules take a relative path in these for invalid, to be ignored: it
+    // would put the user's data wherever the program happened to be started.
+    for (const char* variable : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+        if (!QDir::isAbsolutePath(qEnvironmentVariable(variable)))
+            qunsetenv(variable);
     QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (documents.isEmpty())
         documents = home + QStringLiteral("/Documents");
@@ -108,12 +114,22 @@ QString AppRoots::SettingsFile() const {
     return m_single ? m_shipped + QStringLiteral("/veltrano.ini") : QString();
 }
 
+std::unique_ptr<QSettings> AppRoots::OpenSettings() const {
+    const QString file = SettingsFile();
+    if (file.isEmpty())
+        return std::make_unique<QSettings>();
+    const QFileInfo info(file);
+    if (info.isSymLink() || (info.exists() && !info.isFile()))
+        return nullptr;
+    return std::make_unique<QSettings>(file, QSettings::IniFormat);
+}
+
 AppRoots AppRoots::WithStagedOutput() const {
     AppRoots roots = *this;
-    if (!m_single) {
-        roots.m_output = QFileInfo(m_workArea).path() + QStringLiteral("/output");
+    // The work area is the program's own: the output folder's archives stay as they are.
+    roots.m_output = m_workArea;
+    if (!m_single)
         roots.m_writableRoots.removeAll(m_output);
-    }
     return roots;
 }
 

@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QSettings;
+
 // Where the program's folders lie. A single folder holds everything when the program runs from
 // its build folder or a portable copy (and in every test); an installed program reads its
 // shipped data from a read-only folder and keeps the user's data in the user's own folders.
@@ -34,6 +38,10 @@ public:
     // Where a portable copy keeps its settings, in its own folder; empty for an installed
     // program, whose settings go where the system keeps the user's.
     QString SettingsFile() const;
+    // The settings to keep the window's choices in: the portable copy's file, or the system's
+    // place for the user's when installed. Null when the portable file can't be kept safely: a
+    // link is never written through (its target would be replaced), nor anything but a file.
+    std::unique_ptr<QSettings> OpenSettings() const;
     // The folders the program writes below; nothing outside them is ever removed.
     const QStringList& WritableRoots() const { return m_writableRoots; }
 
@@ -42,8 +50,9 @@ public:
 
     // True when `folder` holds the shipped data.
     static bool HoldsShippedData(const QString& folder);
-    // The same roots for a run whose archives are moved elsewhere when complete: an installed
-    // program then makes them beside its work area, so the documents folder is never made.
+    // The same roots for a run whose archives are moved elsewhere when complete: they are then
+    // made in the work area, so no archive in the output folder is replaced and an installed
+    // program never makes its documents folder.
     AppRoots WithStagedOutput() const;
     // Empty when `folder` may receive archives, else why not: no folder of the program's own
     // (shipped data, products, work area) may, after resolving links, apart from the output.

@@ -1,44 +1,76 @@
 #include "plugin/FunnelFileLock.h"
 
+#include "platform/FileLock.h"
+
 #include <QFileInfo>
-#include <QLockFile>
-#include <QThread>
 
 namespace {
 
-bool holderKnown(const QLockFile& lock) {
-    for (int look = 0; look < 5; ++look) {
-        if (lock.getLockInfo(nullptr, nullptr, nullptr))
-            return true;
-        QThread::msleep(60);
-    }
-    return false;
+// Who holds the lock, in words, or empty text when its file does not tell.
+QString holderOf(const FileLock::Holder& holder) {
+    if (holder.pid <= 0)
+        return {};
+    const QString program =
+        holder.program.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder.program);
+    if (!FileLock::IsThisMachine(holder))
+        return holder.host.isEmpty() ? QString()
+                                     : QStringLiteral("process %1%2 on the computer %3")
+                                           .arg(holder.pid)
+                                           .arg(program, holder.host);
+    if (!holder.running)
+        return {};
+    return holder.user.isEmpty()
+               ? QStringLiteral("process %1%2").arg(holder.pid).arg(program)
+               : QStringLiteral("process %1%2 of the user %3").arg(holder.pid).arg(program, holder.user);
 }
 
 } // namespace
 
-FunnelFileLock::FunnelFileLock(const QString& funnelPath) {
-    // Every name of the file that resolves alike shares one lock.
+QString FunnelFileLock::LockPath(const QString& funnelPath) {
     const QFileInfo info(funnelPath);
     const QString canonical = info.canonicalFilePath();
-    const QString lockPath =
-        (canonical.isEmpty() ? info.absoluteFilePath() : canonical) + QStringLiteral(".lock");
-    m_lock = std::make_unique<QLockFile>(lockPath);
-    // A build may take longer than any fixed time: only a lock whose process is gone is stale.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
+    return (canonical.isEmpty() ? info.absoluteFilePath() : canonical) + QStringLiteral(".lock");
+}
+
+FunnelFileLock::FunnelFileLock(const QString& funnelPath)
+    : m_lock(std::make_unique<FileLock>(LockPath(funnelPath))) {
+    const QString lockPath = m_lock->path();
+    switch (m_lock->state()) {
+    case FileLock::State::Held:
         return;
-    // A lock file without a holder's id is one a build was killed in the middle of making; one
-    // being made right now gets its id within microseconds, so a few tenths of a second tell.
-    if (m_lock->error() == QLockFile::LockFailedError && !holderKnown(*m_lock) &&
-        m_lock->removeStaleLockFile() && m_lock->tryLock(0))
+    case FileLock::State::Busy: {
+        m_busy = true;
+        const QString holder = holderOf(m_lock->holder());
+        m_problem =
+            QStringLiteral("%1 is being built or saved by another Veltrano. Wait until that is finished, "
+                           "then try again.")
+                .arg(funnelPath);
+        if (!holder.isEmpty())
+            m_problem += QStringLiteral(" Its lock %1 is held by %2.").arg(lockPath, holder);
         return;
-    m_busy = m_lock->error() == QLockFile::LockFailedError;
-    m_problem = m_busy ? QStringLiteral("%1 is being built or saved by another Veltrano. Wait until that is "
-                                        "finished, then try again.")
-                             .arg(funnelPath)
-                       : QStringLiteral("Cannot lock %1: its folder %2 takes no new files.")
-                             .arg(funnelPath, info.absolutePath());
+    }
+    case FileLock::State::FolderInPlace:
+        m_problem = QStringLiteral("Cannot lock %1: a folder %2 stands where its lock file goes. Remove or "
+                                   "rename that folder.")
+                        .arg(funnelPath, lockPath);
+        return;
+    case FileLock::State::NotCreatable:
+        m_problem = QStringLiteral("Cannot lock %1: its folder %2 takes no new files.")
+                        .arg(funnelPath, QFileInfo(lockPath).absolutePath());
+        return;
+    case FileLock::State::OthersFile:
+        // Whether its owner's build still runs can't be told: nothing may be written meanwhile.
+        m_busy = true;
+        m_problem =
+            QStringLiteral("Cannot lock %1: its lock file %2 belongs to the user %3, and you may "
+                           "neither read nor replace it. It is left while %3 builds or saves the "
+                           "file; if no one does, ask %3 or the computer's administrator to remove it.")
+                .arg(funnelPath, lockPath, m_lock->detail());
+        return;
+    case FileLock::State::Failed:
+        m_problem = QStringLiteral("Cannot lock %1 with %2: %3.").arg(funnelPath, lockPath, m_lock->detail());
+        return;
+    }
 }
 
 FunnelFileLock::~FunnelFileLock() = default;

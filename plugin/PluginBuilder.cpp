@@ -73,7 +73,7 @@ QString PluginBuilder::PathLengthProblem(const PluginDetails& details, const Pat
     for (QDirIterator it(skeleton, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
         deepestInPlugin = std::max(deepestInPlugin, int(it.next().size() - skeleton.size() - 1));
     const QList<QPair<QString, qsizetype>> deepest{
-        {m_roots.Output(), PluginFolder(details).size() + 1 + deepestInPlugin},
+        {m_roots.WorkArea(), PluginFolder(details).size() + 1 + deepestInPlugin},
         // libzip's temporary file beside the archive, eight hexadecimal digits on Windows.
         {m_roots.Output(), ArchivePath(details).size() + qsizetype(qstrlen(".part.0a1b2c3d"))},
         {m_roots.WorkArea(),
@@ -111,11 +111,14 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
     if (!KelvrinTools::PathExists(output, true))
         throw BuildError(BuildError::PathNotFound,
                          QStringLiteral("The output folder is missing: %1").arg(output));
-    // A folder left by an earlier build would bring its old pages and images into the archive.
-    if (!removePluginFolder(pluginFolder, m_roots.WritableRoots()))
+    // Assembled in the work area, which is the program's own: a folder of the user's in the output
+    // folder may have the identifier's name. One left there by an earlier build would bring its
+    // old pages and images into the archive.
+    const QString assembly = AssemblyFolder();
+    if (!removePluginFolder(assembly, m_roots.WritableRoots()))
         throw BuildError(BuildError::PermissionDenied,
-                         QStringLiteral("Cannot remove the earlier plugin folder %1").arg(pluginFolder));
-    if (!QDir().mkdir(pluginFolder))
+                         QStringLiteral("Cannot remove the earlier plugin folder %1").arg(assembly));
+    if (!QDir().mkdir(assembly) || !QDir().mkdir(pluginFolder))
         throw BuildError(BuildError::PathFileAccess,
                          QStringLiteral("Cannot create the plugin folder %1").arg(pluginFolder));
 
@@ -175,8 +178,12 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
     return pluginFolder;
 }
 
+QString PluginBuilder::AssemblyFolder() const {
+    return m_roots.WorkArea() + QStringLiteral("/plugin");
+}
+
 QString PluginBuilder::PluginFolder(const PluginDetails& details) const {
-    return m_roots.Output() + QStringLiteral("/") + details.identifier;
+    return AssemblyFolder() + QStringLiteral("/") + details.identifier;
 }
 
 QString PluginBuilder::LockPath() const {
@@ -193,6 +200,7 @@ QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& det
     const BuildLock lock(LockPath());
     ZipPacker::RemoveLeftovers(m_roots.Output());
     const QString pluginFolder = PluginFolder(details);
+    const QString assembly = AssemblyFolder();
     const QString archive = ArchivePath(details);
     FunnelTokens used;
     try {
@@ -206,11 +214,11 @@ QString PluginBuilder::Build(const FunnelModel& funnel, const PluginDetails& det
         });
         used = generation.tokens;
     } catch (...) {
-        removePluginFolder(pluginFolder, m_roots.WritableRoots());
+        removePluginFolder(assembly, m_roots.WritableRoots());
         throw;
     }
     // The archive is complete; a folder that cannot be removed now is removed by the next build.
-    removePluginFolder(pluginFolder, m_roots.WritableRoots());
+    removePluginFolder(assembly, m_roots.WritableRoots());
     if (tokens)
         *tokens = used;
     return archive;

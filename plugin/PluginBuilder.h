@@ -15,8 +15,9 @@ struct PathRules;
 struct PluginDetails;
 
 // Builds the plugin archive from the funnel and the plugin details: generation, the plugin folder
-// in the output folder filled from the skeleton and the work area, packing, and removal of the folder.
-// Used by the plugin details window and by the command line alike.
+// assembled in the work area from the skeleton and the generated pages, packing into the output
+// folder, and removal of the plugin folder. Used by the plugin details window and by the command
+// line alike.
 class PluginBuilder {
 public:
     PluginBuilder(AppRoots roots, KelvrinTools& tools, Messages& messages);
@@ -42,15 +43,18 @@ public:
     QString Build(const FunnelModel& funnel, const PluginDetails& details, FunnelTokens* tokens = nullptr,
                   const std::function<void(const FunnelTokens&)>& beforePublish = {});
 
-    // The first half: returns the assembled plugin folder, made anew (an earlier folder of the
-    // same identifier is removed first).
+    // The first half: returns the assembled plugin folder, made anew in the work area (whatever
+    // an earlier assembly left there is removed first).
     QString Assemble(const PluginDetails& details, const GenerationResult& generation);
     QString ArchivePath(const PluginDetails& details) const;
+    // Where the plugin folder is assembled: below the work area, named by the identifier.
     QString PluginFolder(const PluginDetails& details) const;
     // The lock file that keeps two builds in one application folder apart.
     QString LockPath() const;
 
 private:
+    // The work area's folder that holds the plugin folder while it is assembled and packed.
+    QString AssemblyFolder() const;
     void FillPluginFile(const QString& path, const QList<QPair<QString, QString>>& tokens);
 
     AppRoots m_roots;

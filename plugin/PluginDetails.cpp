@@ -66,10 +66,12 @@ bool hasVisibleCharacter(const QString& text) {
 }
 
 // Windows keeps these names for devices, whatever follows the first dot, and no file or folder
-// can have them.
+// can have them: its naming rules list the serial and parallel ports 0 to 9 and with the
+// superscript digits, and the console's input and output.
 bool isWindowsDeviceName(const QString& fileName) {
     static const QRegularExpression device(
-        QRegularExpression::anchoredPattern(QStringLiteral("(con|prn|aux|nul|com[1-9]|lpt[1-9])(\\..*)?")),
+        QRegularExpression::anchoredPattern(
+            QStringLiteral("(con|prn|aux|nul|conin\\$|conout\\$|(com|lpt)[0-9\u00B9\u00B2\u00B3])(\\..*)?")),
         QRegularExpression::CaseInsensitiveOption);
     return device.match(fileName).hasMatch();
 }
@@ -124,6 +126,11 @@ QString PluginDetails::SafetyProblem() const {
         if (field.text->contains(QLatin1String("*/")))
             return QStringLiteral(
                 "The plugin details must not contain \"*/\": it would end the plugin header.");
+        // WordPress's header reader cuts every field at "?>" as at "*/".
+        if (field.text->contains(QLatin1String("?>")))
+            return QStringLiteral("The field \"%1\" must not contain \"?>\": WordPress would cut the "
+                                  "plugin header's field there.")
+                .arg(QLatin1String(field.label));
     }
 
     // WordPress links these from the plugin list: only web addresses make sense there.

@@ -5,6 +5,7 @@
 #include "platform/KelvrinTools.h"
 #include "plugin/FunnelFileLock.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -149,10 +150,13 @@ private slots:
         {
             const FunnelFileLock build(f.app.file("f.json"));
             QVERIFY(build.isHeld());
-            QCOMPARE(f.document.SaveAs(f.app.file("f.json")),
-                     f.app.file("f.json") +
-                         " is being built or saved by another Veltrano. Wait until that is "
-                         "finished, then try again.");
+            const QString refusal = f.document.SaveAs(f.app.file("f.json"));
+            QVERIFY2(refusal.startsWith(f.app.file("f.json") +
+                                        " is being built or saved by another Veltrano. Wait until that is "
+                                        "finished, then try again. Its lock ") &&
+                         refusal.contains(
+                             QString(" is held by process %1").arg(QCoreApplication::applicationPid())),
+                     qPrintable(refusal));
             QCOMPARE(f.app.read("f.json"), saved);
             QVERIFY(f.document.isModified());
         }

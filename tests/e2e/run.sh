@@ -53,7 +53,7 @@ partial=$(build '{
     {"slot": 2, "product": "My Products: It'"'"'s \"best\" <?php Echo Strrev('"'"'denwp'"'"'); ?>"},
     {"slot": 4, "product": "Email Profit Formula"}
   ],
-  "plugin": {"identifier": "Shop2", "name": "Tom'"'"'s <b>Shop \"2\" $x ?> {$y} end"}
+  "plugin": {"identifier": "Shop2", "name": "Tom'"'"'s <b>Shop \"2\" $x <?= {$y} end"}
 }')
 earlier=$(build '{
   "items": [{"slot": 0, "product": "Blogging For Bucks"}, {"slot": 1, "product": "SEO Rank Booster"}],

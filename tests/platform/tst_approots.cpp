@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -154,6 +155,58 @@ private slots:
                  QStringList({data + "/veltrano", cache + "/veltrano", documents + "/Veltrano"}));
     }
 
+    // A portable copy's settings file is written only when it is a file of its own: a link's
+    // target elsewhere is never replaced by the settings.
+    void settingsFileIsTheCopysOwn_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("none yet") << "none" << true;
+        QTest::newRow("a file") << "file" << true;
+        QTest::newRow("a link to a file elsewhere") << "link" << false;
+        QTest::newRow("a link to nothing") << "dangling" << false;
+        QTest::newRow("a folder") << "folder" << false;
+    }
+    void settingsFileIsTheCopysOwn() {
+        QFETCH(QString, kind);
+        QFETCH(bool, kept);
+        TestAppFolder app;
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath("precious.txt");
+        QFile precious(target);
+        QVERIFY(precious.open(QIODevice::WriteOnly) && precious.write("mine\n") == 5);
+        precious.close();
+        const QString ini = app.file("veltrano.ini");
+#ifdef Q_OS_WIN
+        if (kind == "link" || kind == "dangling")
+            QSKIP("Windows' shortcuts are files of their own, which the settings replace, not their targets");
+#endif
+        if (kind == "file")
+            app.write("veltrano.ini", "[General]\nold=1\n");
+        else if (kind == "link")
+            QVERIFY(QFile::link(target, ini));
+        else if (kind == "dangling")
+            QVERIFY(QFile::link(elsewhere.filePath("missing.ini"), ini));
+        else if (kind == "folder")
+            QVERIFY(QDir().mkpath(ini));
+
+        const AppRoots roots(app.path());
+        {
+            const std::unique_ptr<QSettings> settings = roots.OpenSettings();
+            QCOMPARE(bool(settings), kept);
+            if (settings) {
+                settings->setValue("recent", "a.json");
+                settings->sync();
+                QCOMPARE(settings->status(), QSettings::NoError);
+            }
+        }
+        QCOMPARE(app.read("veltrano.ini").contains("recent=a.json"), kept);
+        QCOMPARE(QFileInfo(ini).isSymLink(), kind == "link" || kind == "dangling");
+        QFile after(target);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), QByteArray("mine\n"));
+        QVERIFY(!QFileInfo::exists(elsewhere.filePath("missing.ini")));
+    }
+
     void homeIsARealFolder_data() {
         QTest::addColumn<bool>("set");
         QTest::newRow("HOME unset") << false;
@@ -236,15 +289,47 @@ private slots:
         QCOMPARE(QFileInfo(workRoot).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
+    // Absolute homes are taken; relative ones are ignored, as the XDG rules say, and the
+    // defaults below HOME used instead, whatever the working folder.
+    void xdgHomesAreRespected_data() {
+        QTest::addColumn<QString>("dataHome");
+        QTest::addColumn<QString>("cacheHome");
+        QTest::addColumn<QString>("products");
+        QTest::addColumn<QString>("workArea");
+        QTest::newRow("absolute") << "HOME/d"
+                                  << "HOME/c"
+                                  << "HOME/d/veltrano/myproducts"
+                                  << "HOME/c/veltrano/temp";
+        QTest::newRow("relative cache home") << "HOME/d"
+                                             << "c"
+                                             << "HOME/d/veltrano/myproducts"
+                                             << "HOME/.cache/veltrano/temp";
+        QTest::newRow("relative data home") << "./d"
+                                            << "HOME/c"
+                                            << "HOME/.local/share/veltrano/myproducts"
+                                            << "HOME/c/veltrano/temp";
+        QTest::newRow("both relative") << "../d"
+                                       << "cache"
+                                       << "HOME/.local/share/veltrano/myproducts"
+                                       << "HOME/.cache/veltrano/temp";
+    }
     void xdgHomesAreRespected() {
+        QFETCH(QString, dataHome);
+        QFETCH(QString, cacheHome);
+        QFETCH(QString, products);
+        QFETCH(QString, workArea);
 #ifdef Q_OS_WIN
         QSKIP("Windows has no XDG homes");
 #endif
-        qputenv("XDG_DATA_HOME", (m_home.path() + "/d").toUtf8());
-        qputenv("XDG_CACHE_HOME", (m_home.path() + "/c").toUtf8());
+        qputenv("XDG_DATA_HOME", dataHome.replace("HOME", m_home.path()).toUtf8());
+        qputenv("XDG_CACHE_HOME", cacheHome.replace("HOME", m_home.path()).toUtf8());
+        const QString startedIn = QDir::currentPath();
+        QDir().mkpath(m_home.path() + "/elsewhere");
+        QDir::setCurrent(m_home.path() + "/elsewhere");
         const AppRoots roots = AppRoots::ForExecutable(m_home.path(), "/usr/share/veltrano");
-        QCOMPARE(roots.MyProducts(), m_home.path() + "/d/veltrano/myproducts");
-        QCOMPARE(roots.WorkArea(), m_home.path() + "/c/veltrano/temp");
+        QDir::setCurrent(startedIn);
+        QCOMPARE(roots.MyProducts(), products.replace("HOME", m_home.path()));
+        QCOMPARE(roots.WorkArea(), workArea.replace("HOME", m_home.path()));
     }
 
     void firstUseMakesTheUsersFolders() {

@@ -2,11 +2,16 @@
 #include "TestAppFolder.h"
 #include "ZipReader.h"
 #include "app/CommandLine.h"
+#include "platform/PathRules.h"
+#include "plugin/ArchiveFolder.h"
 #include "plugin/FunnelFile.h"
+#include "plugin/FunnelFileLock.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,6 +23,7 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -30,13 +36,48 @@ struct Run {
     QString err;
 };
 
-Run run(const TestAppFolder& app, const QStringList& arguments) {
+Run run(const AppRoots& roots, const QStringList& arguments) {
     Run result;
     QTextStream out(&result.out);
     QTextStream err(&result.err);
-    result.code = RunCommandLine(arguments, app.path(), out, err);
+    result.code = RunCommandLine(arguments, roots, out, err);
     out.flush();
     err.flush();
+    return result;
+}
+
+Run run(const TestAppFolder& app, const QStringList& arguments) {
+    return run(AppRoots(app.path()), arguments);
+}
+
+// The roots of a portable copy in `app`, or of a program installed from it whose user's home
+// is app/home, where the same user owns it.
+AppRoots rootsOf(const TestAppFolder& app, bool installed) {
+    if (!installed)
+        return AppRoots(app.path());
+    return AppRoots::Installed(app.path(), app.file("home/.local/share"), app.file("home/.cache"),
+                               app.file("home/Documents"));
+}
+
+// Runs the command as the user that NormalUser picks; its stderr lands in app/err.txt.
+int runAsUser(const TestAppFolder& app, const AppRoots& roots, const QStringList& arguments) {
+    return NormalUser::Run([&] {
+        const Run result = run(roots, arguments);
+        QFile err(app.file("err.txt"));
+        return err.open(QIODevice::WriteOnly) && err.write(result.err.toUtf8()) >= 0 ? result.code : 99;
+    });
+}
+
+// Every entry below `folder` with its content, to prove a tree unchanged.
+QMap<QString, QByteArray> tree(const QString& folder) {
+    QMap<QString, QByteArray> result;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        result.insert(path.mid(folder.size()), file.open(QIODevice::ReadOnly) ? file.readAll() : "(folder)");
+    }
     return result;
 }
 
@@ -210,6 +251,153 @@ private slots:
         QVERIFY(QDir(app.file("output")).isEmpty());
     }
 
+    // A folder of the user's that has the identifier's name, in the output folder, is never
+    // touched: the plugin folder is assembled in the work area. Also when the archives go into
+    // that very folder. Run as nobody: root may remove what the user could not.
+    void aFolderNamedLikeTheIdentifierIsLeftAlone_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("intoIt");
+        QTest::newRow("portable") << false << false;
+        QTest::newRow("installed") << true << false;
+        QTest::newRow("portable, --output into it") << false << true;
+        QTest::newRow("installed, --output into it") << true << true;
+    }
+    void aFolderNamedLikeTheIdentifierIsLeftAlone() {
+        QFETCH(bool, installed);
+        QFETCH(bool, intoIt);
+        TestAppFolder app;
+        const AppRoots roots = rootsOf(app, installed);
+        const QString mine = roots.Output() + "/client1";
+        QDir().mkpath(mine + "/modules/template");
+        for (const char* file :
+             {"/keep.txt", "/plugin.php", "/modules/template/salespage-funnelitem-4.php"}) {
+            QFile f(mine + file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("notes") == 5);
+        }
+        app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], "
+                            "\"plugin\": {\"identifier\": \"client1\"}}");
+        NormalUser::Own(app.path());
+        const auto before = tree(mine);
+        QStringList arguments{"build", app.file("f.json")};
+        if (intoIt)
+            arguments << "--output" << mine;
+        const int code = runAsUser(app, roots, arguments);
+        QVERIFY2(code == 0, app.read("err.txt").constData());
+
+        const QString archive = (intoIt ? mine : roots.Output()) + "/myplugin.zip";
+        const auto entries = ReadZip(archive);
+        QVERIFY(entries.contains("client1/plugin.php"));
+        QVERIFY(!entries.contains("client1/keep.txt"));
+        QVERIFY(!entries.contains("client1/modules/template/salespage-funnelitem-4.php"));
+        auto after = tree(mine);
+        if (intoIt)
+            after.remove("/myplugin.zip");
+        QCOMPARE(after, before);
+        QCOMPARE(QDir(roots.Output()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 intoIt ? QStringList{"client1"} : QStringList({"client1", "myplugin.zip"}));
+        // What the build made in the work area went with it.
+        QVERIFY(!QFileInfo::exists(roots.WorkArea() + "/plugin"));
+    }
+
+    // An archive made for another folder never passes through the output folder, where an
+    // archive of the same name may hold the only copy of another plugin.
+    void anArchiveForAnotherFolderLeavesTheOutputFolderAlone_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("portable") << false;
+        QTest::newRow("installed") << true;
+    }
+    void anArchiveForAnotherFolderLeavesTheOutputFolderAlone() {
+        QFETCH(bool, installed);
+        TestAppFolder app;
+        const AppRoots roots = rootsOf(app, installed);
+        QTemporaryDir elsewhere;
+        app.write("a.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], "
+                            "\"plugin\": {\"identifier\": \"pfirst\", \"name\": \"Same Name\"}}");
+        app.write("b.json", "{\"items\": [{\"slot\": 0, \"product\": \"SEO Rank Booster\"}], "
+                            "\"plugin\": {\"identifier\": \"psecond\", \"name\": \"Same Name\"}}");
+        QCOMPARE(run(roots, {"build", app.file("a.json")}).code, 0);
+        const QString first = roots.Output() + "/samename.zip";
+        QFile archive(first);
+        QVERIFY(archive.open(QIODevice::ReadOnly));
+        const QByteArray before = archive.readAll();
+        archive.close();
+
+        const Run other = run(roots, {"build", app.file("b.json"), "--output", elsewhere.path()});
+        QVERIFY2(other.code == 0, qPrintable(other.err));
+        QVERIFY(ReadZip(elsewhere.filePath("samename.zip")).contains("psecond/plugin.php"));
+        QVERIFY(archive.open(QIODevice::ReadOnly));
+        QCOMPARE(archive.readAll(), before);
+        QCOMPARE(QDir(roots.Output()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"samename.zip"});
+    }
+
+    // A folder that can't take the archive is found out before anything is written: the funnel
+    // file keeps its content (no identifier drawn into it) and no archive is made anywhere.
+    void aFolderThatCannotTakeTheArchiveIsRefusedFirst_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("read-only folder") << "read-only"
+                                          << "Permission denied";
+        QTest::newRow("path too long for the system") << "deep"
+                                                      << "File name too long";
+    }
+    void aFolderThatCannotTakeTheArchiveIsRefusedFirst() {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        TestAppFolder app;
+        QTemporaryDir elsewhere;
+        QString folder = elsewhere.filePath("archives");
+        if (kind == "deep") {
+            // Just short of the system's longest path, so the folder can be made but the archive
+            // in it can't.
+            while (folder.size() < 4080)
+                folder += "/" + QString(std::min<qsizetype>(200, 4080 - folder.size() - 1), 'd');
+        }
+        QVERIFY(QDir().mkpath(folder));
+        app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
+        const QByteArray json = app.read("f.json");
+        NormalUser::Own(app.path());
+        NormalUser::Own(elsewhere.path());
+        if (kind == "read-only")
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        const int code = runAsUser(app, app.path(), {"build", app.file("f.json"), "--output", folder});
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString err = QString::fromUtf8(app.read("err.txt"));
+
+        QCOMPARE(code, 1);
+        QVERIFY2(err.contains("Not built. The archives cannot go to " + folder) && err.contains(message),
+                 qPrintable(err));
+        QCOMPARE(app.read("f.json"), json);
+        QVERIFY(QDir(app.file("output")).isEmpty());
+        QVERIFY(QDir(app.file("temp")).isEmpty());
+        QVERIFY(QDir(folder).isEmpty());
+    }
+
+    // Windows' 260 characters hold for the archive's path whatever the system would take.
+    void archivePathsPastWindowsLimitAreRefused_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("refused");
+        // "/myplugin.zip.part" is 18 characters.
+        QTest::newRow("at 259") << 241 << false;
+        QTest::newRow("at 260") << 242 << true;
+    }
+    void archivePathsPastWindowsLimitAreRefused() {
+        QFETCH(int, length);
+        QFETCH(bool, refused);
+        QTemporaryDir base;
+        QString folder = base.path();
+        while (folder.size() < length)
+            folder += "/" + QString(std::min<qsizetype>(50, length - folder.size() - 1), 'd');
+        QCOMPARE(folder.size(), length);
+        QVERIFY(QDir().mkpath(folder));
+        const QString problem = ArchiveFolder::Problem(folder, "myplugin.zip", PathRules::Windows());
+        QVERIFY2(problem.isEmpty() != refused, qPrintable(problem));
+        if (refused)
+            QVERIFY(problem.contains("Windows takes at most 259"));
+        QVERIFY(ArchiveFolder::Problem(folder, "myplugin.zip", PathRules::Posix()).isEmpty());
+        QVERIFY(QDir(folder).isEmpty());
+    }
+
     void wrongArguments_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("no file") << QStringList{"build"};
@@ -318,40 +506,110 @@ private slots:
         QVERIFY(QDir(app.file("temp")).isEmpty());
     }
 
-    // A lock file a killed build left beside the funnel file never keeps the next build out; one
-    // that a running build holds does.
+    // Whatever a killed build left in the lock file beside the funnel file, the next build takes
+    // it over at once; only a running build's lock refuses, naming its process. What stands in
+    // the lock's place and can't be taken is named. Run as nobody, so that a lock of root's is
+    // another user's.
     void aLockLeftBehindIsTakenOver_data() {
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("ageSeconds");
-        QTest::addColumn<bool>("built");
-        QTest::newRow("its process is gone") << QByteArray("2147483646\nveltrano\n\n") << 0 << true;
-        QTest::newRow("torn, two minutes old") << QByteArray() << 120 << true;
-        QTest::newRow("torn, just left") << QByteArray() << 0 << true;
-        QTest::newRow("held by a running program") << QString("%1\ntst_commandline\n%2\n")
-                                                          .arg(QCoreApplication::applicationPid())
-                                                          .arg(QSysInfo::machineHostName())
-                                                          .toUtf8()
-                                                   << 0 << false;
+        // Pieces of the message, or empty when the build must succeed.
+        QTest::addColumn<QStringList>("refusal");
+        const QByteArray host = QSysInfo::machineHostName().toUtf8();
+        const QByteArray ids = QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n";
+        QTest::newRow("empty, just left") << "file" << QByteArray() << 0 << QStringList();
+        QTest::newRow("empty, two minutes old") << "file" << QByteArray() << 120 << QStringList();
+        QTest::newRow("half-written") << "file" << QByteArray("21474") << 0 << QStringList();
+        QTest::newRow("another host's")
+            << "file" << QByteArray("4242\nveltrano\nother-host\nx\ny\n") << 0 << QStringList();
+        QTest::newRow("a dead process") << "file"
+                                        << "2147483646\nveltrano\n" + host + "\n" + ids << 0 << QStringList();
+        QTest::newRow("a live process of another program")
+            << "file"
+            << QByteArray::number(QCoreApplication::applicationPid()) + "\nveltrano\n" + host + "\n" + ids
+            << 0 << QStringList();
+        QTest::newRow("an earlier boot's")
+            << "file"
+            << "1\nveltrano\n" + host + "\n" + QSysInfo::machineUniqueId() + "\nearlier\n"
+            << 0 << QStringList();
+        QTest::newRow("a live Veltrano's")
+            << "held" << QByteArray() << 0
+            << QStringList{"is being built or saved by another Veltrano. Wait until that is finished",
+                           QString("is held by process %1 (tst_commandline)")
+                               .arg(QCoreApplication::applicationPid())};
+        QTest::newRow("a folder in its place")
+            << "folder" << QByteArray() << 0
+            << QStringList{"a folder", "f.json.lock stands where its lock file goes"};
+        if (NormalUser::IsRoot()) {
+            QTest::newRow("another user's, left behind")
+                << "others, readable" << QByteArray("4242\nveltrano\n") << 0 << QStringList();
+            QTest::newRow("another user's, private")
+                << "others, private" << QByteArray("4242\nveltrano\n") << 0
+                << QStringList{"f.json.lock belongs to the user root", "ask root"};
+        }
     }
     void aLockLeftBehindIsTakenOver() {
+        QFETCH(QString, kind);
         QFETCH(QByteArray, content);
         QFETCH(int, ageSeconds);
-        QFETCH(bool, built);
+        QFETCH(QStringList, refusal);
         TestAppFolder app;
-        app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
-        app.write("f.json.lock", content);
-        QFile lock(app.file("f.json.lock"));
-        QVERIFY(lock.open(QIODevice::ReadWrite));
-        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
-                                 QFileDevice::FileModificationTime));
-        lock.close();
-        const Run result = run(app, {"build", app.file("f.json")});
-        QCOMPARE(result.code, built ? 0 : 1);
-        QCOMPARE(QFile::exists(app.file("f.json.lock")), !built);
-        if (!built)
-            QVERIFY2(
-                result.err.startsWith(app.file("f.json") + " is being built or saved by another Veltrano."),
-                qPrintable(result.err));
+        // Shared like /tmp: anyone may add files, only their owners remove them.
+        app.write("shared/f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}]}");
+        NormalUser::Own(app.path());
+        const QByteArray shared = QFile::encodeName(app.file("shared"));
+        QVERIFY(::chmod(shared.constData(), 01777) == 0);
+        if (NormalUser::IsRoot())
+            QVERIFY(::chown(shared.constData(), 0, 0) == 0);
+        const QString funnel = app.file("shared/f.json");
+        const QString lockPath = funnel + ".lock";
+        std::unique_ptr<FunnelFileLock> running;
+        if (kind == "held") {
+            running = std::make_unique<FunnelFileLock>(funnel);
+            QVERIFY(running->isHeld());
+        } else if (kind == "folder") {
+            QVERIFY(QDir().mkpath(lockPath));
+        } else {
+            app.write("shared/f.json.lock", content);
+            QFile lock(lockPath);
+            QVERIFY(lock.open(QIODevice::ReadWrite));
+            QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                     QFileDevice::FileModificationTime));
+            lock.close();
+            if (kind == "file")
+                NormalUser::Own(lockPath);
+            else
+                QVERIFY(QFile::setPermissions(lockPath,
+                                              kind == "others, private"
+                                                  ? QFile::ReadOwner | QFile::WriteOwner
+                                                  : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        }
+        const QByteArray json = app.read("shared/f.json");
+
+        QElapsedTimer timer;
+        timer.start();
+        const int code = runAsUser(app, app.path(), {"build", funnel});
+        const QString err = QString::fromUtf8(app.read("err.txt"));
+        // At once: nothing is waited for.
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        if (refusal.isEmpty()) {
+            QVERIFY2(code == 0, qPrintable(err));
+            // Gone with the build, but another user's in a shared folder, which only they may remove.
+            QCOMPARE(QFileInfo::exists(lockPath), kind.startsWith("others"));
+            QVERIFY(ReadZip(app.file("output/myplugin.zip")).size() > 5);
+            return;
+        }
+        QCOMPARE(code, 1);
+        for (const QString& piece : refusal)
+            QVERIFY2(err.contains(piece), qPrintable(err));
+        QVERIFY2(err.contains(funnel), qPrintable(err));
+        QCOMPARE(app.read("shared/f.json"), json);
+        QVERIFY(QDir(app.file("output")).isEmpty());
+        QVERIFY(QFileInfo::exists(lockPath));
+        running.reset();
+        if (kind == "held")
+            QVERIFY(!QFileInfo::exists(lockPath));
     }
 
     void onlySmallRegularFunnelFilesAreRead_data() {

@@ -2,12 +2,14 @@
 // mix their plugins, and a build killed at any instant never keeps the next one from succeeding.
 #include "Recorders.h"
 #include "TestAppFolder.h"
+#include "TestPlatform.h"
 #include "ZipReader.h"
 #include "catalogue/ProductCatalogue.h"
 #include "funnel/FunnelModel.h"
 #include "platform/BuildError.h"
 #include "platform/BuildLock.h"
 #include "platform/KelvrinTools.h"
+#include "platform/ZipPacker.h"
 #include "plugin/FunnelFile.h"
 #include "plugin/PluginBuilder.h"
 #include "plugin/PluginDetails.h"
@@ -21,6 +23,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -129,7 +132,6 @@ public:
         qputenv("QT_ENABLE_REGEXP_JIT", "0");
 #endif
     }
-
 
 private slots:
     void twoThreadsAtOnceNeverMix() {
@@ -347,6 +349,67 @@ private slots:
             QCOMPARE(problemsOf(archive, kAlpha), QString());
             QCOMPARE(outputEntries(folder.app), QStringList{"sharedname.zip"});
         }
+    }
+
+    // Builds killed one after another at random instants, as a crash or a forced quit would end
+    // them: each may die while it takes over the lock the one before left, or while it assembles
+    // the plugin. The build after each run of kills succeeds, leaves only archives in the output
+    // folder and no lock beside either funnel file.
+    void killedBuildsInARowLeaveNothingLocked() {
+        ProgramFolder folder;
+        QElapsedTimer calibration;
+        calibration.start();
+        QProcess whole;
+        folder.start(whole, kBeta);
+        QVERIFY(whole.waitForFinished(60000));
+        QCOMPARE(whole.exitCode(), 0);
+        const qint64 buildUs = calibration.nsecsElapsed() / 1000;
+
+        // Wine starts a process in about a second: one short row there, the whole run here.
+        const int wanted = qEnvironmentVariableIntValue("VELTRANO_KILLS") > 0
+                               ? qEnvironmentVariableIntValue("VELTRANO_KILLS")
+                           : RunsUnderWine() ? 10
+                                             : 200;
+        const qint64 boundMs = RunsUnderWine() ? 100000 : 40000;
+        QRandomGenerator random(20261210);
+        QElapsedTimer timer;
+        timer.start();
+        int kills = 0;
+        int rounds = 0;
+        while (kills < wanted) {
+            QVERIFY2(timer.elapsed() < boundMs,
+                     qPrintable(QString("only %1 kills in %2 s").arg(kills).arg(boundMs / 1000)));
+            ++rounds;
+            for (int inRow = 0; inRow < std::min(20, wanted); ++inRow) {
+                QProcess victim;
+                folder.start(victim, random.bounded(2) ? kAlpha : kBeta);
+                QVERIFY(victim.waitForStarted());
+                QThread::usleep(random.bounded(quint64(buildUs)));
+                victim.kill();
+                victim.waitForFinished();
+                ++kills;
+            }
+            // A killed build leaves nothing there that could pass for the user's: at most a
+            // temporary archive, which the next build removes.
+            for (const QFileInfo& entry :
+                 QDir(folder.app.file("output"))
+                     .entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+                QVERIFY2(entry.isFile() && (entry.fileName() == "sharedname.zip" ||
+                                            ZipPacker::IsTemporaryName(entry.fileName())),
+                         qPrintable("a killed build left " + entry.fileName()));
+            for (const Plugin* plugin : {&kAlpha, &kBeta}) {
+                QProcess next;
+                folder.start(next, *plugin);
+                QVERIFY(next.waitForFinished(60000));
+                QVERIFY2(next.exitCode() == 0,
+                         qPrintable(QString("after %1 kills: ").arg(kills) + next.readAllStandardError()));
+                QCOMPARE(problemsOf(folder.app.file("output/sharedname.zip"), *plugin), QString());
+                QCOMPARE(outputEntries(folder.app), QStringList{"sharedname.zip"});
+            }
+            for (const char* funnel : {"alpha.json.lock", "beta.json.lock"})
+                QVERIFY2(!QFileInfo::exists(folder.app.file(funnel)), funnel);
+        }
+        qInfo("%d builds killed in %d rounds in %lld ms", kills, rounds, timer.elapsed());
     }
 };
 

@@ -122,6 +122,10 @@ private slots:
         QTest::newRow("licence: ends the comment") << "license"
                                                    << "GPL */"
                                                    << "*/";
+        // WordPress's header reader ends a field at "?>": a name beginning with it lists as none.
+        for (const char* name : {"name", "uri", "description", "version", "author", "authorUrl", "license"})
+            QTest::addRow("%s: ends the header field", name) << name << "?>Shop"
+                                                             << "must not contain \"?>\"";
         QTest::newRow("uri: empty") << "uri"
                                     << ""
                                     << "";
@@ -165,15 +169,28 @@ private slots:
         QTest::newRow("name: device name inside a word") << "name"
                                                          << "Conference"
                                                          << "";
+        QTest::newRow("name: port 0") << "name"
+                                      << "com0"
+                                      << "device";
         QTest::newRow("name: no such device") << "name"
-                                              << "com0"
+                                              << "com10"
                                               << "";
+        // The superscript digits and the console's names, as Windows' naming rules list them.
+        for (const char* device : {"LPT0", "COM\u00B9", "COM\u00B2", "COM\u00B3", "LPT\u00B9", "LPT\u00B2",
+                                   "LPT\u00B3", "CONIN$", "conout$.zip", "Com\u00B2.shop"})
+            QTest::addRow("name: device %s", device) << "name" << QString::fromUtf8(device) << "device";
+        QTest::newRow("name: superscript one inside a word") << "name"
+                                                             << "Compact\u00B9"
+                                                             << "";
         QTest::newRow("identifier: device") << "identifier"
                                             << "aux"
                                             << "device";
         QTest::newRow("identifier: numbered device") << "identifier"
                                                      << "lpt9"
                                                      << "device";
+        QTest::newRow("identifier: port 0") << "identifier"
+                                            << "lpt0"
+                                            << "device";
         QTest::newRow("name: dots only") << "name"
                                          << ". . ."
                                          << "blanks and dots";
