@@ -219,6 +219,9 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	ok( table_exists( $stats_table ) && false !== get_option( plugin_name( $id, 'stats_schema' ) ), "$id: the statistics table is there before the uninstall" );
 	ok( table_exists( $orders_table ) && false !== get_option( plugin_name( $id, 'orders_schema' ) ), "$id: the orders table is there before the uninstall" );
 	update_option( plugin_name( $id, 'payments' ), array( 'stripe_secret_key' => 'sk_test_gone' ), false );
+	// What a plugin of the identifier "<id>__rate" would keep: its names begin like this one's.
+	$neighbour = 'veltrano_' . $id . '__rate__checkouts_e2e';
+	set_transient( $neighbour, 7, HOUR_IN_SECONDS );
 	deactivate_plugins( $f['file'] );
 	ob_start();
 	$deleted = delete_plugins( array( $f['file'] ) );
@@ -229,6 +232,9 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	wp_cache_flush();
 	ok( ! table_exists( $stats_table ) && ! table_exists( $stats_table . '_seen' ), "$id: the statistics tables are dropped" );
 	ok( array( false, false, false ) === array( get_option( plugin_name( $id, 'stats_schema' ) ), get_option( plugin_name( $id, 'stats_key' ) ), get_option( plugin_name( $id, 'stats_items' ) ) ), "$id: the statistics' options are deleted" );
+	$kept = 7 === (int) get_transient( $neighbour );
+	delete_transient( $neighbour );
+	ok( $kept, "$id: deleting it leaves the transient of a plugin whose identifier is \"{$id}__rate\"" );
 	$left = $wpdb->get_col( $wpdb->prepare( "SELECT option_name FROM {$wpdb->options} WHERE option_name LIKE %s", '%' . $wpdb->esc_like( plugin_name( $id, '' ) ) . '%' ) );
 	ok( ! table_exists( $orders_table ) && ! table_exists( $wpdb->prefix . plugin_name( $id, 'checkouts' ) ) && array() === $left, "$id: the orders and checkouts tables and every option of the plugin (credentials, secret) are gone", implode( ', ', $left ) );
 	$needles = array( $type, $id . '_funnelitem_', "E2E trashed $id", "E2E funnel $id", "E2E guard $id" );
