@@ -121,18 +121,24 @@ QString PluginMetadata::BuildReadme(const PluginDetails& details) {
                  "hashes are deleted the next day, so no visitor can be recognised later. Views by "
                  "users who can edit the funnel, by bots and by browser prefetches are not counted. "
                  "Purchases are views of a download page, where the payment provider sends buyers; "
-                 "no payment is verified unless the funnel's payment check is on. The counters are "
-                 "removed with the funnel, or with the plugin when it is deleted.")
+                 "no payment is verified unless the funnel's payment check is on, and views of one "
+                 "download page from one network (an IPv4 /24, an IPv6 /64) count once a day. The "
+                 "counters are removed with the funnel, or with the plugin when it is deleted.")
           << QString()
           << QStringLiteral(
                  "With a payment check (Stripe or PayPal), the plugin asks the payment provider to confirm "
                  "each payment before it shows the downloads, and keeps each confirmed payment as an order "
                  "in a table of its own: the provider, the provider's payment id, the item, the amount and "
                  "currency, the time and the buyer's email address as the provider gives it. The email "
-                 "address is used only to send the buyer a personal link to the downloads. Orders are "
-                 "kept until their funnel is deleted, or the plugin with it. WordPress's personal data "
-                 "tools (Tools, Export Personal Data and Erase Personal Data) find a buyer's orders by "
-                 "their email address, export them and erase them.")
+                 "address is used only to send the buyer a personal link to the downloads. The buyer's "
+                 "browser keeps a cookie of the order numbers it opened with such links, signed by the "
+                 "site and holding nothing else, so that a later item's download page shows the earlier "
+                 "items bought. For ten minutes after a checkout starts, a keyed hash of the visitor's "
+                 "network address is kept to limit checkouts per visitor, then blanked. Orders are kept "
+                 "until their funnel is deleted, or the plugin with it. WordPress's personal data tools "
+                 "(Tools, Export Personal Data and Erase Personal Data) find a buyer's orders by their "
+                 "email address and export them; erasing removes the address and keeps each order's "
+                 "item, amount and date for the seller's records.")
           << QString();
     return lines.join(QLatin1Char('\n'));
 }
