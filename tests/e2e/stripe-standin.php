@@ -12,15 +12,17 @@
  *   - The session object's fields (id "cs_...", object "checkout.session", mode, status
  *     "open"/"complete"/"expired", payment_status "paid"/"unpaid"/"no_payment_required",
  *     amount_total in the currency's smallest unit, currency in lower case, metadata,
- *     client_reference_id, customer_details.email, url, success_url with {CHECKOUT_SESSION_ID}
- *     replaced): https://docs.stripe.com/api/checkout/sessions/object
+ *     client_reference_id, customer_details.email, payment_intent (set once paid), livemode (true
+ *     only for a live key), url, success_url with {CHECKOUT_SESSION_ID} replaced):
+ *     https://docs.stripe.com/api/checkout/sessions/object
  *   - Errors: a JSON object {"error": {"type", "message", ...}} with 401 for a bad key, 400 for a
  *     bad parameter, 404 for no such object: https://docs.stripe.com/api/errors
  * Webhooks are signed by the test itself with the scheme of
  * https://docs.stripe.com/webhooks#verify-manually (see stripe_signature() in wp-e2e.php); the
  * events it sends (checkout.session.completed and .async_payment_succeeded with the session,
- * charge.refunded with the charge's payment_intent and "refunded", charge.dispute.created with the
- * dispute's payment_intent, each with "livemode") are those of https://docs.stripe.com/api/events/types.
+ * charge.refunded with the charge's payment_intent and "refunded"
+ * (https://docs.stripe.com/api/charges/object), charge.dispute.created with the dispute's
+ * payment_intent (https://docs.stripe.com/api/disputes/object), each with "livemode") are those of https://docs.stripe.com/api/events/types.
  *
  * Every session is one JSON file in E2E_STRIPE_STATE, which the test edits to play the buyer
  * (paying, or not) and the provider's faults: "e2e_delay" seconds makes every retrieve of that

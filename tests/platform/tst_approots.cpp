@@ -9,7 +9,6 @@
 #include "plugin/PluginBuilder.h"
 #include "plugin/PluginDetails.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QSettings>
@@ -22,22 +21,6 @@
 #endif
 
 namespace {
-
-// Every file below `folder` with a digest of its content, to prove a tree unchanged.
-QMap<QString, QByteArray> snapshot(const QString& folder) {
-    QMap<QString, QByteArray> result;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile file(path);
-        result[path.mid(folder.size())] =
-            file.open(QIODevice::ReadOnly)
-                ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)
-                : QByteArray("folder");
-    }
-    return result;
-}
 
 QStringList files(const QString& folder) {
     QStringList result;
@@ -131,9 +114,9 @@ private slots:
                  qPrintable(roots.Problem()));
         if (!problem.isEmpty()) {
             // A layout that cannot work makes nothing anywhere.
-            const auto before = snapshot(m_home.path());
+            const auto before = FolderSnapshot(m_home.path());
             QCOMPARE(roots.PrepareUserFolders(), roots.Problem());
-            QCOMPARE(snapshot(m_home.path()), before);
+            QCOMPARE(FolderSnapshot(m_home.path()), before);
         }
         QCOMPARE(roots.SettingsFile().isEmpty(), !single);
         if (single)
@@ -371,9 +354,9 @@ private slots:
     void singleFolderIsLeftAsItIs() {
         TestAppFolder app;
         QDir(app.file("myproducts")).removeRecursively();
-        const auto before = snapshot(app.path());
+        const auto before = FolderSnapshot(app.path());
         QCOMPARE(AppRoots(app.path()).PrepareUserFolders(), QString());
-        QCOMPARE(snapshot(app.path()), before);
+        QCOMPARE(FolderSnapshot(app.path()), before);
     }
 
     void removalStaysBelowAWritableRoot_data() {
@@ -405,7 +388,7 @@ private slots:
         TestAppFolder shipped;
         QDir(shipped.file("temp")).removeRecursively();
         QDir(shipped.file("output")).removeRecursively();
-        const auto shippedBefore = snapshot(shipped.path());
+        const auto shippedBefore = FolderSnapshot(shipped.path());
         const AppRoots roots = installed(shipped);
         QCOMPARE(roots.PrepareUserFolders(), QString());
 
@@ -434,7 +417,7 @@ private slots:
         QVERIFY(entries.contains("pinstalled/modules/template/funnelitem-1.jpg"));
         QVERIFY(entries.contains("pinstalled/modules/template/salespage-funnelitem-1.php"));
         QVERIFY(files(roots.WorkArea()).contains("php/download-funnelitem-1.php"));
-        QCOMPARE(snapshot(shipped.path()), shippedBefore);
+        QCOMPARE(FolderSnapshot(shipped.path()), shippedBefore);
         QCOMPARE(QDir(m_home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList({"cache", "data", "Documents"}));
     }

@@ -68,19 +68,6 @@ int runAsUser(const TestAppFolder& app, const AppRoots& roots, const QStringList
     });
 }
 
-// Every entry below `folder` with its content, to prove a tree unchanged.
-QMap<QString, QByteArray> tree(const QString& folder) {
-    QMap<QString, QByteArray> result;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile file(path);
-        result.insert(path.mid(folder.size()), file.open(QIODevice::ReadOnly) ? file.readAll() : "(folder)");
-    }
-    return result;
-}
-
 Run build(const TestAppFolder& app, const QByteArray& json) {
     app.write("funnel.json", json);
     return run(app, {"build", app.file("funnel.json")});
@@ -277,7 +264,7 @@ private slots:
         app.write("f.json", "{\"items\": [{\"slot\": 0, \"product\": \"Webinar Wealth\"}], "
                             "\"plugin\": {\"identifier\": \"client1\"}}");
         NormalUser::Own(app.path());
-        const auto before = tree(mine);
+        const auto before = FolderSnapshot(mine);
         QStringList arguments{"build", app.file("f.json")};
         if (intoIt)
             arguments << "--output" << mine;
@@ -289,7 +276,7 @@ private slots:
         QVERIFY(entries.contains("client1/plugin.php"));
         QVERIFY(!entries.contains("client1/keep.txt"));
         QVERIFY(!entries.contains("client1/modules/template/salespage-funnelitem-4.php"));
-        auto after = tree(mine);
+        auto after = FolderSnapshot(mine);
         if (intoIt)
             after.remove("/myplugin.zip");
         QCOMPARE(after, before);

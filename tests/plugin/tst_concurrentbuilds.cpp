@@ -92,19 +92,6 @@ QStringList outputEntries(const TestAppFolder& app) {
     return QDir(app.file("output")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
-// Every file below `folder` with its content.
-QMap<QString, QByteArray> snapshot(const QString& folder) {
-    QMap<QString, QByteArray> result;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile file(path);
-        result.insert(path, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(folder)"));
-    }
-    return result;
-}
-
 // An application folder with the program in it, for builds in processes of their own.
 struct ProgramFolder {
     TestAppFolder app;
@@ -240,7 +227,7 @@ private slots:
         app.write("output/sharedname.zip.part.Ab12Cd", "what a running build writes");
         app.write("output/palpha/plugin.php", "a running build's plugin folder");
         const BuildLock other(builder.LockPath());
-        const auto before = snapshot(app.path());
+        const auto before = FolderSnapshot(app.path());
         try {
             builder.Build(funnel, detailsOf(kAlpha));
             QFAIL("the build ran beside another one");
@@ -248,7 +235,7 @@ private slots:
             QCOMPARE(error.number(), int(BuildError::FileAlreadyOpen));
             QCOMPARE(error.description(), BuildLock::BusyMessage());
         }
-        QCOMPARE(snapshot(app.path()), before);
+        QCOMPARE(FolderSnapshot(app.path()), before);
         QVERIFY(
             BuildLock::BusyMessage().startsWith("Another plugin is being built in this application folder"));
     }

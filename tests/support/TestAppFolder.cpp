@@ -3,6 +3,7 @@
 #include "platform/KelvrinFile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -25,4 +26,16 @@ void TestAppFolder::write(const QString& relative, const QByteArray& content) co
 QByteArray TestAppFolder::read(const QString& relative) const {
     QFile in(file(relative));
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+QMap<QString, QByteArray> FolderSnapshot(const QString& folder) {
+    QMap<QString, QByteArray> result;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        result.insert(path.mid(folder.size()), file.open(QIODevice::ReadOnly) ? file.readAll() : "(folder)");
+    }
+    return result;
 }

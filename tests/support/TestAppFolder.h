@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -17,3 +19,7 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Every entry below `folder` (its path from there, "/a/b") with its content, "(folder)" for a
+// folder: two snapshots are equal when nothing below was added, removed or changed.
+QMap<QString, QByteArray> FolderSnapshot(const QString& folder);
