@@ -14,6 +14,7 @@ require_once __DIR__ . '/modules/stats/counting.php';
 require_once __DIR__ . '/modules/payments/check.php';
 if ( is_admin() ) {
 	require_once __DIR__ . '/modules/stats/screens.php';
+	require_once __DIR__ . '/modules/stats/road_screens.php';
 	require_once __DIR__ . '/modules/payments/screens.php';
 }
 
@@ -263,6 +264,17 @@ function #fn#render_meta_box( $post, $metabox ) {
 			echo '<br><a href="' . esc_url( $url ) . '" target="_blank" rel="noopener"><code>' . esc_html( $url ) . '</code></a>';
 		}
 		echo '<p class="description">' . esc_html( $hint ) . '</p></td></tr>';
+	}
+	if ( $published && 'none' === #fn#payments_check( $post->ID ) ) {
+		// With buttons of their own, the seller routes the buyer: where each answer leads on the funnel's road.
+		$slot  = (int) substr( strrchr( $box['id'], '_' ), 1 );
+		$hints = array(
+			'yes' => __( 'After payment send the buyer to', '#prefix#' ),
+			'no'  => __( 'The "no thanks" link goes to', '#prefix#' ),
+		);
+		foreach ( #fn#road_static_addresses( $post, $slot ) as $answer => $url ) {
+			echo '<tr class="' . esc_attr( '#prefix#-road-' . $answer ) . '"><th scope="row">' . esc_html( $hints[ $answer ] ) . '</th><td><code>' . esc_html( $url ) . '</code></td></tr>';
+		}
 	}
 	echo '</tbody></table>';
 }

@@ -11,6 +11,7 @@ require_once __DIR__ . '/modules/cpt.php';
 require_once __DIR__ . '/modules/stats/counting.php';
 require_once __DIR__ . '/modules/payments/orders.php';
 require_once __DIR__ . '/modules/payments/checkouts.php';
+require_once __DIR__ . '/modules/road/visits.php';
 
 /**
  * Deletes the funnels of the current site, their meta, revisions and statistics.
@@ -24,13 +25,14 @@ function #fn#uninstall_site() {
 		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#stats_table() . ', ' . #fn#stats_seen_table() ); // phpcs:ignore WordPress.DB
 	}
 	if ( false !== get_option( #fn#orders_schema_option() ) ) {
-		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#orders_table() . ', ' . #fn#checkouts_table() ); // phpcs:ignore WordPress.DB
+		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#orders_table() . ', ' . #fn#checkouts_table() . ', ' . #fn#visits_table() ); // phpcs:ignore WordPress.DB
 	}
 	foreach ( array( #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items', #fn#orders_schema_option(), '#fn#payments', '#fn#payments_secret', '#fn#paypal_webhook_guard', '#fn#rewrite_slug' ) as $option ) {
 		delete_option( $option );
 	}
 	// Transients by their exact names: a pattern could meet another plugin's.
 	delete_transient( '#fn#paypal_token' );
+	wp_clear_scheduled_hook( '#fn#visits_sweep' );
 
 	// Straight from the table: every status counts, trash and auto-drafts included.
 	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", #fn#post_type() ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery

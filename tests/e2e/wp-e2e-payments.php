@@ -150,7 +150,7 @@ function pay_stripe( $f, $page, $get, $send ) {
 			standin_set( 'stripe', $sid, array( 'e2e_delay' => $seconds ) );
 		},
 		'back'    => function ( $n, $sid ) use ( $page, $f, $get ) {
-			return $get( $page( $n, 'download', array( pay_name( $f, 'session' ) => $sid ) ) );
+			return decline_road( $f, $get( $page( $n, 'download', array( pay_name( $f, 'session' ) => $sid ) ) ), $get );
 		},
 		'unknown' => 'cs_test_unknown',
 		'captured' => function ( $sid ) {
@@ -225,8 +225,8 @@ function pay_paypal( $f, $page, $get, $send ) {
 		'delay'   => function ( $id, $seconds ) {
 			standin_set( 'paypal', $id, array( 'e2e_delay' => $seconds ) );
 		},
-		'back'    => function ( $n, $id ) use ( $page, $f, $send ) {
-			return $send( $page( $n, 'download' ), array( array( pay_name( $f, 'order' ), $id ) ) );
+		'back'    => function ( $n, $id ) use ( $page, $f, $send, $get ) {
+			return decline_road( $f, $send( $page( $n, 'download' ), array( array( pay_name( $f, 'order' ), $id ) ) ), $get );
 		},
 		'unknown' => 'E2EUNKNOWN0000000',
 		'captured' => function ( $id ) {
@@ -254,6 +254,14 @@ function pay_paypal( $f, $page, $get, $send ) {
 			return http( 'POST', rest_url( pay_name( $f, 'rest' ) . '/v1/paypal' ), null, array(), $headers[ $how ], null, $event );
 		},
 	);
+}
+
+/** A buyer who wants the front end alone: each offer after it is declined, to the road's end. */
+function decline_road( $f, $r, $get ) {
+	for ( $i = 0; $i < 5 && 303 === $r['status'] && false !== strpos( isset( $r['headers']['location'] ) ? $r['headers']['location'] : '', pay_name( $f, 'visit' ) . '=' ); ++$i ) {
+		$r = $get( $r['headers']['location'] . '&' . pay_name( $f, 'decline' ) . '=1' );
+	}
+	return $r;
 }
 
 /** The cookie a response sets, as the next request sends it back. */

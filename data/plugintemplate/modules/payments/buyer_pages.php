@@ -15,6 +15,21 @@ defined( 'ABSPATH' ) || exit;
  */
 function #fn#payments_not_confirmed_page( $post, $slot, $checkout = false ) {
 	$box = #fn#payments_box_of( $slot );
+	#fn#payments_notice_page(
+		$post,
+		$checkout ? __( 'The payment could not be started', '#prefix#' ) : __( 'Your payment could not be confirmed', '#prefix#' ),
+		$checkout ? __( 'The payment provider could not be reached. Nothing was charged.', '#prefix#' ) : __( 'We could not confirm a payment for this page, so its downloads are not shown. If you have paid, the confirmation may still be on its way: try again in a minute.', '#prefix#' ),
+		null === $box ? '' : #fn#page_url( $post, $box['sales_token'] ),
+		__( 'Try again', '#prefix#' ),
+		__( 'Payment not confirmed', '#prefix#' )
+	);
+}
+
+/**
+ * A page that tells a buyer what happened instead of a funnel page: a heading, the reason, where
+ * to go on, and the seller's address. Never cached, never indexed.
+ */
+function #fn#payments_notice_page( $post, $heading, $reason, $link, $link_text, $title = '' ) {
 	if ( ! headers_sent() ) {
 		status_header( 200 );
 		header( 'Cache-Control: no-store, no-cache, must-revalidate, max-age=0, private' );
@@ -22,10 +37,11 @@ function #fn#payments_not_confirmed_page( $post, $slot, $checkout = false ) {
 		header( 'Referrer-Policy: no-referrer' );
 	}
 	add_filter( 'wp_robots', 'wp_robots_no_robots' );
+	$title = '' === $title ? $heading : $title;
 	add_filter(
 		'pre_get_document_title',
-		static function () {
-			return esc_html__( 'Payment not confirmed', '#prefix#' );
+		static function () use ( $title ) {
+			return esc_html( $title );
 		}
 	);
 	$contact = #fn#payments_contact_email();
@@ -34,10 +50,10 @@ function #fn#payments_not_confirmed_page( $post, $slot, $checkout = false ) {
 	?>
 <main class="#prefix#-wrap">
 <div class="#prefix#-card">
-<h1 class="#prefix#-title"><?php echo $checkout ? esc_html__( 'The payment could not be started', '#prefix#' ) : esc_html__( 'Your payment could not be confirmed', '#prefix#' ); ?></h1>
-<p class="#prefix#-intro"><?php echo $checkout ? esc_html__( 'The payment provider could not be reached. Nothing was charged.', '#prefix#' ) : esc_html__( 'We could not confirm a payment for this page, so its downloads are not shown. If you have paid, the confirmation may still be on its way: try again in a minute.', '#prefix#' ); ?></p>
-<?php if ( null !== $box ) : ?>
-<p class="#prefix#-intro"><a href="<?php echo esc_url( #fn#page_url( $post, $box['sales_token'] ) ); ?>"><?php esc_html_e( 'Try again', '#prefix#' ); ?></a></p>
+<h1 class="#prefix#-title"><?php echo esc_html( $heading ); ?></h1>
+<p class="#prefix#-intro"><?php echo esc_html( $reason ); ?></p>
+<?php if ( '' !== $link ) : ?>
+<p class="#prefix#-intro"><a href="<?php echo esc_url( $link ); ?>"><?php echo esc_html( $link_text ); ?></a></p>
 <?php endif; ?>
 <p class="#prefix#-intro">
 	<?php

@@ -15,6 +15,7 @@ require_once __DIR__ . '/stripe.php';
 require_once __DIR__ . '/paypal.php';
 require_once __DIR__ . '/buyer_pages.php';
 require_once __DIR__ . '/privacy.php';
+require_once dirname( __DIR__ ) . '/road/road.php';
 
 /** The checks a funnel may choose; the first is the default. */
 function #fn#payments_checks() {
@@ -57,7 +58,8 @@ function #fn#payments_settings() {
 	foreach ( #fn#payments_defaults() as $key => $default ) {
 		$out[ $key ] = isset( $saved[ $key ] ) && is_scalar( $saved[ $key ] ) ? $saved[ $key ] : $default;
 	}
-	$out['access_days'] = max( 1, (int) $out['access_days'] );
+	$out['access_days']   = max( 1, (int) $out['access_days'] );
+	$out['visit_minutes'] = min( 1440, max( 5, (int) $out['visit_minutes'] ) );
 	return $out;
 }
 
@@ -72,6 +74,8 @@ function #fn#payments_defaults() {
 		'access_days'           => 30,
 		'contact_email'         => '',
 		'trusted_proxies'       => '',
+		'visit_minutes'         => 60,
+		'paypal_vault'          => '',
 	);
 }
 
@@ -214,6 +218,12 @@ function #fn#payments_price( $post_id, $slot ) {
 		'currency' => $currency,
 		'price'    => #fn#payments_decimal( $amount, $currency ),
 	);
+}
+
+/** The item's name for buyers: its page title, or the funnel's. */
+function #fn#payments_item_name( $post_id, $slot ) {
+	$name = trim( wp_strip_all_tags( (string) get_post_meta( $post_id, '#prefix#_funnelitem_' . (int) $slot . '_pagetitle', true ) ) );
+	return '' === $name ? get_the_title( $post_id ) : $name;
 }
 
 /** The funnel page of a token: array( slot, 'sales'|'download', box ), or null. */
@@ -382,7 +392,12 @@ function #fn#payments_take_over( $post, $token ) {
 		return false;
 	}
 	if ( 'sales' === $kind ) {
-		#fn#payments_replace_button( $post, $slot );
+		if ( #fn#road_take_over( $post, $slot ) ) {
+			return true;
+		}
+		if ( empty( #fn#road_state()['visit'] ) ) {
+			#fn#payments_replace_button( $post, $slot );
+		}
 		return false;
 	}
 
@@ -411,9 +426,14 @@ function #fn#payments_take_over( $post, $token ) {
 		#fn#payments_not_confirmed_page( $post, $slot );
 		return true;
 	}
-	#fn#payments_deliver( $order );
+	// The front end leads on to the first offer; an offer's checkout back into its visit.
+	$next = #fn#road_after_payment( $post, $order );
+	if ( '' === $next ) {
+		#fn#payments_deliver( $order );
+		$next = #fn#payments_access_url( $order );
+	}
 	// The provider's reference leaves the address: a reload or a bookmark opens the personal link.
-	wp_safe_redirect( #fn#payments_access_url( $order ), 303 );
+	wp_safe_redirect( $next, 303 );
 	exit;
 }
 
@@ -491,9 +511,11 @@ function #fn#payments_remember_order( $order ) {
  * others' lines.
  */
 function #fn#payments_limit_links( $order ) {
-	$paid = array( (int) $order->slot => true );
-	foreach ( #fn#payments_buyer_orders() as $id ) {
-		$other = #fn#orders_get( $id );
+	$paid  = array( (int) $order->slot => true );
+	$visit = (int) $order->visit_id ? #fn#visits_get( 'id', $order->visit_id ) : null;
+	// The end of a visit shows what the visit bought; any other page what this browser opened.
+	$others = null === $visit ? array_map( '#fn#orders_get', #fn#payments_buyer_orders() ) : #fn#visits_orders( $visit );
+	foreach ( $others as $other ) {
 		if ( #fn#orders_is_paid( $other ) && (int) $other->funnel_id === (int) $order->funnel_id ) {
 			$paid[ (int) $other->slot ] = true;
 		}
@@ -557,8 +579,11 @@ function #fn#payments_replace_button( $post, $slot ) {
 	);
 }
 
-/** The buy button: a form that asks this site for a checkout; the price is never sent from here. */
-function #fn#payments_button_html( $post, $slot ) {
+/**
+ * The buy button: a form that asks this site for a checkout; the price is never sent from here.
+ * On an offer of a visit, the checkout returns into the visit's road.
+ */
+function #fn#payments_button_html( $post, $slot, $visit = null ) {
 	$price = #fn#payments_price( $post->ID, $slot );
 	if ( null === $price ) {
 		return '<p class="#prefix#-unavailable">' . esc_html__( 'This offer can\'t be bought yet.', '#prefix#' ) . '</p>';
@@ -566,7 +591,8 @@ function #fn#payments_button_html( $post, $slot ) {
 	$box = #fn#payments_box_of( $slot );
 	/* translators: 1: price, 2: currency code. */
 	$label = sprintf( __( 'Buy now for %1$s %2$s', '#prefix#' ), $price['price'], $price['currency'] );
-	return '<form method="post" class="#prefix#-checkout" action="' . esc_url( #fn#page_url( $post, $box['sales_token'] ) ) . '">'
+	$action = null === $visit ? #fn#page_url( $post, $box['sales_token'] ) : #fn#road_offer_url( $post, $visit, $slot );
+	return '<form method="post" class="#prefix#-checkout" action="' . esc_url( $action ) . '">'
 		. '<input type="hidden" name="#fn#buy" value="' . esc_attr( (string) (int) $slot ) . '">'
 		. '<button type="submit">' . esc_html( $label ) . '</button></form>';
 }
@@ -605,7 +631,7 @@ function #fn#payments_handle_buy() {
 	if ( 0 === $checkout ) {
 		wp_die( esc_html( $wait ), esc_html__( 'Please wait', '#prefix#' ), array( 'response' => 429 ) );
 	}
-	$url = $checkout > 0 ? #fn#stripe_create_checkout( $post, $slot, $price, $checkout ) : '';
+	$url = $checkout > 0 ? #fn#stripe_create_checkout( $post, $slot, $price, $checkout, isset( #fn#road_state()['visit'] ) ? #fn#road_state()['visit'] : null ) : '';
 	if ( '' === $url ) {
 		#fn#payments_not_confirmed_page( $post, $slot, true );
 		exit;

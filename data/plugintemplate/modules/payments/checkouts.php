@@ -102,9 +102,11 @@ function #fn#payments_network_bucket( $address ) {
  * started CHECKOUT_LIMIT of them in the last CHECKOUT_WINDOW seconds. The count and the new row
  * are one step under a database lock, so parallel requests can't all pass one count.
  *
+ * An offer taken with one click in a visit is no new checkout of the network's: it is not limited.
+ *
  * @return int The checkout's id; 0 when the limit is reached or nothing could be stored.
  */
-function #fn#checkouts_open( $provider, $post_id, $slot, $price ) {
+function #fn#checkouts_open( $provider, $post_id, $slot, $price, $limited = true ) {
 	global $wpdb;
 	if ( ! #fn#orders_ensure_table() ) {
 		return 0;
@@ -119,7 +121,7 @@ function #fn#checkouts_open( $provider, $post_id, $slot, $price ) {
 	$id    = 0;
 	// phpcs:disable WordPress.DB
 	$wpdb->query( $wpdb->prepare( "UPDATE $table SET bucket = '' WHERE bucket <> '' AND created < %s", $since ) );
-	if ( (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM $table WHERE bucket = %s AND created >= %s", $bucket, $since ) ) < #fn#CHECKOUT_LIMIT ) {
+	if ( ! $limited || (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM $table WHERE bucket = %s AND created >= %s", $bucket, $since ) ) < #fn#CHECKOUT_LIMIT ) {
 		$stored = $wpdb->insert(
 			$table,
 			array(
@@ -129,7 +131,7 @@ function #fn#checkouts_open( $provider, $post_id, $slot, $price ) {
 				'amount'    => (int) $price['amount'],
 				'currency'  => $price['currency'],
 				'mode'      => #fn#payments_settings()['mode'],
-				'bucket'    => $bucket,
+				'bucket'    => $limited ? $bucket : '',
 				'created'   => current_time( 'mysql', true ),
 			),
 			array( '%s', '%d', '%d', '%d', '%s', '%s', '%s', '%s' )

@@ -9,7 +9,7 @@
 
 defined( 'ABSPATH' ) || exit;
 
-const #fn#ORDERS_SCHEMA = '2';
+const #fn#ORDERS_SCHEMA = '3';
 
 function #fn#orders_table() {
 	global $wpdb;
@@ -25,8 +25,9 @@ function #fn#orders_install() {
 	global $wpdb;
 	$table     = #fn#orders_table();
 	$checkouts = #fn#checkouts_table();
+	$visits    = #fn#visits_table();
 	if ( false === get_option( #fn#orders_schema_option() ) ) {
-		foreach ( array( $table, $checkouts ) as $name ) {
+		foreach ( array( $table, $checkouts, $visits ) as $name ) {
 			if ( $name === $wpdb->get_var( $wpdb->prepare( 'SHOW TABLES LIKE %s', $wpdb->esc_like( $name ) ) ) ) { // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 				return false;
 			}
@@ -69,13 +70,16 @@ function #fn#orders_install() {
   payment_ref varchar(191) NOT NULL DEFAULT '',
   status varchar(12) NOT NULL DEFAULT 'paid',
   mailed tinyint(1) unsigned NOT NULL DEFAULT 0,
+  visit_id bigint(20) unsigned NOT NULL DEFAULT 0,
   PRIMARY KEY  (id),
   UNIQUE KEY payment (provider,payment_id),
   KEY funnel (funnel_id,slot),
   KEY email (email),
-  KEY payment_ref (provider,payment_ref)
+  KEY payment_ref (provider,payment_ref),
+  KEY visit (visit_id)
 ) $charset;"
 	);
+	#fn#visits_install( $charset );
 	update_option( #fn#orders_schema_option(), #fn#ORDERS_SCHEMA, true );
 	return true;
 }
@@ -100,7 +104,7 @@ function #fn#orders_get( $id ) {
  * @return object|null The order, new or recorded before; null when the payment is another item's
  *                     or the orders can't be kept.
  */
-function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $currency, $email, $payment_ref = '' ) {
+function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $currency, $email, $payment_ref = '', $visit_id = 0 ) {
 	global $wpdb;
 	if ( ! #fn#orders_ensure_table() ) {
 		return null;
@@ -108,7 +112,7 @@ function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $c
 	$table = #fn#orders_table();
 	$wpdb->query( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 		$wpdb->prepare(
-			"INSERT IGNORE INTO $table (provider, payment_id, funnel_id, slot, amount, currency, created, email, payment_ref) VALUES (%s, %s, %d, %d, %d, %s, %s, %s, %s)", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
+			"INSERT IGNORE INTO $table (provider, payment_id, funnel_id, slot, amount, currency, created, email, payment_ref, visit_id, mailed) VALUES (%s, %s, %d, %d, %d, %s, %s, %s, %s, %d, %d)", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
 			$provider,
 			$payment_id,
 			$post_id,
@@ -117,7 +121,10 @@ function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $c
 			strtoupper( $currency ),
 			current_time( 'mysql', true ),
 			is_email( $email ) ? $email : '',
-			(string) $payment_ref
+			(string) $payment_ref,
+			(int) $visit_id,
+			// An order of a visit is mailed with the visit, once, at its end.
+			$visit_id ? 1 : 0
 		)
 	);
 	$new   = 1 === (int) $wpdb->rows_affected;
@@ -186,6 +193,7 @@ function #fn#orders_forget_funnel( $post_id ) {
 	}
 	$wpdb->delete( #fn#orders_table(), array( 'funnel_id' => (int) $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 	$wpdb->delete( #fn#checkouts_table(), array( 'funnel_id' => (int) $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	$wpdb->delete( #fn#visits_table(), array( 'funnel_id' => (int) $post_id ), array( '%d' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 }
 add_action( 'before_delete_post', '#fn#orders_forget_funnel' );
 
@@ -201,13 +209,7 @@ function #fn#orders_stats( $post_id ) {
 	if ( ! #fn#orders_ensure_table() ) {
 		return array();
 	}
-	$today = new DateTimeImmutable( 'today', wp_timezone() );
-	$utc   = new DateTimeZone( 'UTC' );
-	$since = array(
-		'week'  => $today->modify( '-6 days' )->setTimezone( $utc )->format( 'Y-m-d H:i:s' ),
-		'month' => $today->modify( '-29 days' )->setTimezone( $utc )->format( 'Y-m-d H:i:s' ),
-		'all'   => '1000-01-01 00:00:00',
-	);
+	$since   = #fn#orders_periods();
 	$columns = array();
 	$args    = array();
 	foreach ( $since as $period => $from ) {
@@ -234,6 +236,72 @@ function #fn#orders_stats( $post_id ) {
 		}
 	}
 	return $stats;
+}
+
+/** Where the statistics' periods begin, in UTC: the last 7 and 30 days of the site's time zone, and all time. */
+function #fn#orders_periods() {
+	$today = new DateTimeImmutable( 'today', wp_timezone() );
+	$utc   = new DateTimeZone( 'UTC' );
+	return array(
+		'week'  => $today->modify( '-6 days' )->setTimezone( $utc )->format( 'Y-m-d H:i:s' ),
+		'month' => $today->modify( '-29 days' )->setTimezone( $utc )->format( 'Y-m-d H:i:s' ),
+		'all'   => '1000-01-01 00:00:00',
+	);
+}
+
+/**
+ * The revenue that visits made, per item and in all, for the statistics' periods: paid orders
+ * of visits only (a refunded one counts in none).
+ *
+ * @return array[] period => array( 'slots' => slot => currency => amount, 'total' => currency => amount ).
+ */
+function #fn#orders_road_revenue( $post_id ) {
+	global $wpdb;
+	$out = array();
+	foreach ( #fn#orders_periods() as $period => $from ) {
+		$out[ $period ] = array(
+			'slots' => array(),
+			'total' => array(),
+		);
+	}
+	if ( ! #fn#orders_ensure_table() ) {
+		return $out;
+	}
+	$table = #fn#orders_table();
+	$rows  = $wpdb->get_results( $wpdb->prepare( "SELECT slot, currency, amount, created FROM $table WHERE funnel_id = %d AND visit_id <> 0 AND status = 'paid'", $post_id ) ); // phpcs:ignore WordPress.DB
+	foreach ( (array) $rows as $row ) {
+		foreach ( #fn#orders_periods() as $period => $from ) {
+			if ( $row->created >= $from ) {
+				$slots = &$out[ $period ]['slots'];
+				$total = &$out[ $period ]['total'];
+				$slots[ (int) $row->slot ][ $row->currency ] = ( isset( $slots[ (int) $row->slot ][ $row->currency ] ) ? $slots[ (int) $row->slot ][ $row->currency ] : 0 ) + (int) $row->amount;
+				$total[ $row->currency ]                     = ( isset( $total[ $row->currency ] ) ? $total[ $row->currency ] : 0 ) + (int) $row->amount;
+				unset( $slots, $total );
+			}
+		}
+	}
+	return $out;
+}
+
+/**
+ * All-time revenue per visit of several funnels, for the funnel list.
+ *
+ * @param int[] $post_ids The funnels.
+ * @return array[] post id => currency => array( revenue, visits ).
+ */
+function #fn#orders_visit_totals( $post_ids ) {
+	global $wpdb;
+	$post_ids = array_filter( array_map( 'intval', $post_ids ) );
+	if ( ! $post_ids || ! #fn#orders_ensure_table() ) {
+		return array();
+	}
+	$table = #fn#orders_table();
+	$rows  = $wpdb->get_results( "SELECT funnel_id, currency, SUM(amount) AS revenue, COUNT(DISTINCT visit_id) AS visits FROM $table WHERE status = 'paid' AND visit_id <> 0 AND funnel_id IN (" . implode( ',', $post_ids ) . ') GROUP BY funnel_id, currency' ); // phpcs:ignore WordPress.DB
+	$out   = array();
+	foreach ( (array) $rows as $row ) {
+		$out[ (int) $row->funnel_id ][ $row->currency ] = array( (int) $row->revenue, (int) $row->visits );
+	}
+	return $out;
 }
 
 /**

@@ -90,8 +90,12 @@ function #fn#paypal_token( $fresh = false ) {
 	return $answer[1]['access_token'];
 }
 
-/** A call with the access token and a JSON body; a token PayPal no longer takes is replaced once. */
-function #fn#paypal_request( $method, $path, $body = null ) {
+/**
+ * A call with the access token and a JSON body; a token PayPal no longer takes is replaced once.
+ *
+ * @param string[] $headers More headers, such as a PayPal-Request-Id.
+ */
+function #fn#paypal_request( $method, $path, $body = null, $headers = array() ) {
 	foreach ( array( false, true ) as $fresh ) {
 		$token = #fn#paypal_token( $fresh );
 		if ( '' === $token ) {
@@ -104,7 +108,7 @@ function #fn#paypal_request( $method, $path, $body = null ) {
 				'Authorization' => 'Bearer ' . $token,
 				'Content-Type'  => 'application/json',
 				'Prefer'        => 'return=representation',
-			),
+			) + $headers,
 			null === $body ? null : wp_json_encode( $body )
 		);
 		if ( null === $answer || 401 !== $answer[0] ) {
@@ -131,7 +135,7 @@ function #fn#paypal_create_order( $post, $slot, $price, $checkout ) {
 	$answer = #fn#paypal_request(
 		'POST',
 		'/v2/checkout/orders',
-		array(
+		#fn#paypal_vault_request( $slot ) + array(
 			'intent'         => 'CAPTURE',
 			'purchase_units' => array(
 				array(
@@ -239,7 +243,7 @@ function #fn#paypal_confirm_return( $post, $slot, $order_id ) {
 		}
 	}
 	list( $capture, $email ) = #fn#paypal_capture_of_order( $answer[1] );
-	return #fn#paypal_record( $capture, $checkout, $email );
+	return #fn#paypal_with_vault( #fn#paypal_record( $capture, $checkout, $email ), $answer[1] );
 }
 
 /**
@@ -247,7 +251,7 @@ function #fn#paypal_confirm_return( $post, $slot, $order_id ) {
  * addresses they call. Only the client id, which PayPal publishes in every page with buttons,
  * reaches the browser.
  */
-function #fn#paypal_buttons_html( $post, $slot ) {
+function #fn#paypal_buttons_html( $post, $slot, $visit = null ) {
 	$price     = #fn#payments_price( $post->ID, $slot );
 	$client_id = #fn#payments_settings()['paypal_client_id'];
 	$box       = #fn#payments_box_of( $slot );
@@ -266,8 +270,10 @@ function #fn#paypal_buttons_html( $post, $slot ) {
 	wp_enqueue_script( '#prefix#-paypal-buttons', plugins_url( 'assets/paypal-buttons.js', dirname( __DIR__ ) ), array( '#prefix#-paypal-sdk' ), (string) filemtime( dirname( __DIR__, 2 ) . '/assets/paypal-buttons.js' ), true );
 	/* translators: 1: price, 2: currency code. */
 	$label = sprintf( __( 'Buy now for %1$s %2$s', '#prefix#' ), $price['price'], $price['currency'] );
-	return '<div class="#prefix#-paypal" data-create="' . esc_url( #fn#page_url( $post, $box['sales_token'] ) ) . '" data-buy="#fn#buy" data-slot="' . esc_attr( (string) (int) $slot ) . '"'
-		. ' data-capture="' . esc_url( #fn#page_url( $post, $box['download_token'] ) ) . '" data-order="#fn#order">'
+	// On an offer of a visit, the approved order returns into the visit's road.
+	$into = null === $visit ? array() : array( #fn#road_var() => #fn#visits_reference( $visit ) );
+	return '<div class="#prefix#-paypal" data-create="' . esc_url( add_query_arg( $into, #fn#page_url( $post, $box['sales_token'] ) ) ) . '" data-buy="#fn#buy" data-slot="' . esc_attr( (string) (int) $slot ) . '"'
+		. ' data-capture="' . esc_url( add_query_arg( $into, #fn#page_url( $post, $box['download_token'] ) ) ) . '" data-order="#fn#order">'
 		. '<p class="#prefix#-price">' . esc_html( $label ) . '</p>'
 		. '<p class="#prefix#-paypal-failed" hidden>' . esc_html__( 'PayPal could not be reached. Nothing was charged; please try again in a minute.', '#prefix#' ) . '</p>'
 		. '<noscript><p>' . esc_html__( 'Paying with PayPal needs JavaScript.', '#prefix#' ) . '</p></noscript></div>';
@@ -465,7 +471,7 @@ function #fn#paypal_webhook( WP_REST_Request $request ) {
 	}
 	if ( #fn#paypal_order_is_for( $answer[1], $checkout ) ) {
 		$email = isset( $answer[1]['payer']['email_address'] ) && is_string( $answer[1]['payer']['email_address'] ) ? $answer[1]['payer']['email_address'] : '';
-		#fn#payments_deliver( #fn#paypal_record( $resource, $checkout, $email ) );
+		#fn#payments_settle( #fn#paypal_with_vault( #fn#paypal_record( $resource, $checkout, $email ), $answer[1] ) );
 	}
 	return new WP_REST_Response( array( 'received' => true ), 200 );
 }

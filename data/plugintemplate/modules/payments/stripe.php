@@ -11,9 +11,10 @@ defined( 'ABSPATH' ) || exit;
 /**
  * One call to Stripe's API; the secret key goes only into the Authorization header.
  *
- * @return array|null The decoded answer of a 2xx response, or null (failure, timeout, no key).
+ * @param string[] $headers More headers, such as an Idempotency-Key.
+ * @return array|null array( status, decoded body ), or null (no answer in time, no key).
  */
-function #fn#stripe_request( $method, $path, $body = null ) {
+function #fn#stripe_call( $method, $path, $body = null, $headers = array() ) {
 	$key = #fn#payments_settings()['stripe_secret_key'];
 	if ( '' === $key ) {
 		return null;
@@ -22,18 +23,25 @@ function #fn#stripe_request( $method, $path, $body = null ) {
 		'method'      => $method,
 		'timeout'     => 10,
 		'redirection' => 0,
-		'headers'     => array( 'Authorization' => 'Bearer ' . $key ),
+		'headers'     => array( 'Authorization' => 'Bearer ' . $key ) + $headers,
 	);
 	if ( null !== $body ) {
 		$args['body'] = $body;
 	}
 	$response = wp_remote_request( #fn#stripe_api_base() . $path, $args );
-	$code     = (int) wp_remote_retrieve_response_code( $response );
-	if ( is_wp_error( $response ) || $code < 200 || $code > 299 ) {
+	if ( is_wp_error( $response ) ) {
 		return null;
 	}
 	$data = json_decode( wp_remote_retrieve_body( $response ), true );
-	return is_array( $data ) ? $data : null;
+	return array( (int) wp_remote_retrieve_response_code( $response ), is_array( $data ) ? $data : array() );
+}
+
+/**
+ * @return array|null The decoded answer of a 2xx response, or null (failure, timeout, no key).
+ */
+function #fn#stripe_request( $method, $path, $body = null ) {
+	$answer = #fn#stripe_call( $method, $path, $body );
+	return null !== $answer && $answer[0] >= 200 && $answer[0] <= 299 ? $answer[1] : null;
 }
 
 /**
@@ -41,7 +49,7 @@ function #fn#stripe_request( $method, $path, $body = null ) {
  *
  * @return string The address of Stripe's checkout page, or '' when no session could be made.
  */
-function #fn#stripe_create_checkout( $post, $slot, $price, $checkout ) {
+function #fn#stripe_create_checkout( $post, $slot, $price, $checkout, $visit = null ) {
 	$box = #fn#payments_box_of( $slot );
 	if ( null === $box ) {
 		return '';
@@ -49,14 +57,24 @@ function #fn#stripe_create_checkout( $post, $slot, $price, $checkout ) {
 	$name = trim( wp_strip_all_tags( (string) get_post_meta( $post->ID, '#prefix#_funnelitem_' . (int) $slot . '_pagetitle', true ) ) );
 	// Stripe fills in {CHECKOUT_SESSION_ID} itself, so it must reach Stripe unencoded.
 	$success = #fn#page_url( $post, $box['download_token'] );
+	$success = null === $visit ? $success : add_query_arg( #fn#road_var(), #fn#visits_reference( $visit ), $success );
 	$success = $success . ( false === strpos( $success, '?' ) ? '?' : '&' ) . '#fn#session={CHECKOUT_SESSION_ID}';
+	$road    = array();
+	if ( 0 === (int) $slot && null !== #fn#payments_box_of( 1 ) ) {
+		// The method paid with is kept for the offers that follow while the buyer is there; Checkout
+		// tells the buyer so. https://docs.stripe.com/payments/checkout/save-during-payment
+		$road = array(
+			'customer_creation'                      => 'always',
+			'payment_intent_data[setup_future_usage]' => 'on_session',
+		);
+	}
 	$session = #fn#stripe_request(
 		'POST',
 		'/v1/checkout/sessions',
-		array(
+		$road + array(
 			'mode'                                          => 'payment',
 			'success_url'                                   => $success,
-			'cancel_url'                                    => #fn#page_url( $post, $box['sales_token'] ),
+			'cancel_url'                                    => null === $visit ? #fn#page_url( $post, $box['sales_token'] ) : #fn#road_offer_url( $post, $visit, $slot ),
 			'client_reference_id'                           => $post->ID . '-' . (int) $slot,
 			'metadata[funnel]'                              => (string) $post->ID,
 			'metadata[slot]'                                => (string) (int) $slot,
@@ -217,7 +235,7 @@ function #fn#stripe_webhook( WP_REST_Request $request ) {
 			$post_id = isset( $object['metadata']['funnel'] ) ? (int) $object['metadata']['funnel'] : 0;
 			$slot    = isset( $object['metadata']['slot'] ) ? (int) $object['metadata']['slot'] : -1;
 			if ( get_post_type( $post_id ) === #fn#post_type() && 'stripe' === #fn#payments_check( $post_id ) ) {
-				#fn#payments_deliver( #fn#stripe_record( $object, $post_id, $slot ) );
+				#fn#payments_settle( #fn#stripe_record( $object, $post_id, $slot ) );
 			}
 			break;
 		case 'charge.refunded':

@@ -243,6 +243,20 @@ function #fn#stats_count_view() {
 	);
 }
 
+/**
+ * Counts a step of a visit on the road: 'visit' (the front end bought, slot 0), and per offer
+ * 'shown', 'accept' and 'decline'. The caller has made sure each happens once per visit; the
+ * count is one atomic increment, exact however many requests arrive at once.
+ */
+function #fn#stats_count_road( $post_id, $slot, $kind ) {
+	global $wpdb;
+	if ( ! #fn#stats_ensure_table() ) {
+		return;
+	}
+	$table = #fn#stats_table();
+	$wpdb->query( $wpdb->prepare( "INSERT INTO $table (funnel_id, slot, kind, day, views) VALUES (%d, %d, %s, %s, 1) ON DUPLICATE KEY UPDATE views = views + 1", $post_id, $slot, $kind, wp_date( 'Y-m-d' ) ) ); // phpcs:ignore WordPress.DB
+}
+
 /** The network of an address: its /24 for IPv4, its /64 for IPv6. */
 function #fn#stats_network( $address ) {
 	$bytes = false === filter_var( $address, FILTER_VALIDATE_IP ) ? false : inet_pton( $address );

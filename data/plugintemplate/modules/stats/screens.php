@@ -126,6 +126,9 @@ function #fn#stats_render_box( $post ) {
 		}
 		echo '</tbody></table>';
 	}
+	if ( $checked ) {
+		#fn#stats_render_road( $post, $stats, $periods );
+	}
 
 	if ( current_user_can( 'edit_post', $post->ID ) && 'auto-draft' !== $post->post_status ) {
 		$url = wp_nonce_url(
@@ -198,6 +201,7 @@ function #fn#stats_list_cell( $column, $post_id ) {
 		return;
 	}
 	static $orders = null;
+	static $visits = null;
 	if ( null === $totals ) {
 		global $wp_query;
 		$ids    = $wp_query instanceof WP_Query ? wp_list_pluck( (array) $wp_query->posts, 'ID' ) : array( $post_id );
@@ -205,6 +209,7 @@ function #fn#stats_list_cell( $column, $post_id ) {
 		$orders = #fn#orders_totals( array_filter( $ids, static function ( $id ) {
 			return 'none' !== #fn#payments_check( $id );
 		} ) );
+		$visits = #fn#orders_visit_totals( array_keys( $orders ) );
 	}
 	if ( ! current_user_can( 'edit_post', $post_id ) ) {
 		echo '&ndash;';
@@ -224,5 +229,13 @@ function #fn#stats_list_cell( $column, $post_id ) {
 	/* translators: %s: number of purchases in the whole funnel. */
 	echo esc_html( sprintf( __( 'Purchases: %s', '#prefix#' ), number_format_i18n( $figures['purchases'] ) ) );
 	echo '</span>';
+	if ( ! empty( $visits[ $post_id ] ) ) {
+		$per = array();
+		foreach ( $visits[ $post_id ] as $currency => $figures ) {
+			$per[] = #fn#stats_revenue_per( array( $currency => $figures[0] ), $figures[1] );
+		}
+		/* translators: %s: revenue per buyer who went through the funnel, per currency. */
+		echo '<br><span class="#prefix#-stats-per-visit">' . sprintf( esc_html__( 'Revenue per buyer: %s', '#prefix#' ), implode( ', ', $per ) ) . '</span>'; // phpcs:ignore WordPress.Security.EscapeOutput
+	}
 }
 add_action( 'manage_' . #fn#post_type() . '_posts_custom_column', '#fn#stats_list_cell', 10, 2 );
