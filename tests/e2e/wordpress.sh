@@ -181,7 +181,7 @@ wp_stack_db_wait || die "$wp_stack_error"
 export E2E_STRIPE_STATE="$work/stripe" E2E_STRIPE_KEY="sk_test_e2e$(php -r 'echo bin2hex(random_bytes(12));')" E2E_MAIL="$work/mail.jsonl"
 export E2E_PAYPAL_STATE="$work/paypal" E2E_PAYPAL_CLIENT="AeE2e$(php -r 'echo bin2hex(random_bytes(16));')" \
   E2E_PAYPAL_SECRET="EPe2e$(php -r 'echo bin2hex(random_bytes(16));')" E2E_PAYPAL_WEBHOOK_ID="WH$(php -r 'echo strtoupper(bin2hex(random_bytes(8)));')"
-export E2E_PAYPAL_BASE="http://127.0.0.1:$paypal_port"
+export E2E_PAYPAL_BASE="http://127.0.0.1:$paypal_port" E2E_STRIPE_BASE="http://127.0.0.1:$stripe_port"
 mkdir -p "$E2E_STRIPE_STATE" "$E2E_PAYPAL_STATE"
 : >"$E2E_MAIL"
 
@@ -328,6 +328,10 @@ done
 log "plugin ${idents[0]}: payment check with Stripe and PayPal"
 wp_php payments "$work/unpacked/0/${idents[0]}"
 check_logs "${idents[0]} payment check"
+log "the buyer's road through a full funnel and one without the first downsell"
+wp_php road "$work/unpacked/0/${idents[0]}"
+wp_php road "$work/unpacked/1/${idents[1]}"
+check_logs "the road"
 
 # --- every PHP message against the plugin-inactive baseline -------------------------------------
 # The same funnel pages and screens are requested with the plugin active and inactive, in the

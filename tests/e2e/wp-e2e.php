@@ -38,6 +38,7 @@ require __DIR__ . '/wp-e2e-pages.php';
 require __DIR__ . '/wp-e2e-stats.php';
 require __DIR__ . '/wp-e2e-payments.php';
 require __DIR__ . '/wp-e2e-payments-trust.php';
+require __DIR__ . '/wp-e2e-road.php';
 
 $args = array_slice( $argv, 1 );
 $cmd  = array_shift( $args );
@@ -110,6 +111,9 @@ switch ( $cmd ) {
 		break;
 	case 'payments':
 		cmd_payments( $args[0] );
+		break;
+	case 'road':
+		cmd_road( $args[0] );
 		break;
 	case 'upgrade-check':
 		cmd_upgrade_check( $args[0], $args[1] );

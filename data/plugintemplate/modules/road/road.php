@@ -18,7 +18,12 @@ require_once __DIR__ . '/one_click_paypal.php';
 
 /** The query variables of the road: the visit's reference, and the buyer's answers. */
 function #fn#road_var( $what = 'visit' ) {
-	return '#fn#' . $what;
+	$vars = array(
+		'visit'   => '#fn#visit',
+		'accept'  => '#fn#accept',
+		'decline' => '#fn#decline',
+	);
+	return $vars[ $what ];
 }
 
 /** The item bought last before an offer, whichever way the road reached it. */
