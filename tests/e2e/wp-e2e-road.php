@@ -275,7 +275,13 @@ function road_stripe_checks( $f, $driver, $page, $label ) {
 	$slow = $driver['yes']( $offer );
 	unlink( getenv( 'E2E_STRIPE_STATE' ) . '/e2e_intent_delay' );
 	$again = $driver['yes']( $offer );
-	ok( 200 === $slow['status'] && false !== strpos( $slow['body'], 'did not answer in time' ) && array( 0, 1 ) === road_orders( $f, $email ) && false !== strpos( road_location( $again ), $f['slots'][2]['sales'] ), "$label: a provider that does not answer keeps the offer; trying again records the charge it made once", wp_json_encode( road_orders( $f, $email ) ) );
+	// What the buyer paid, as Stripe keeps it: the PaymentIntents of this visit that succeeded.
+	$visit   = road_visit( $f, $email );
+	$charged = count( array_filter( glob( getenv( 'E2E_STRIPE_STATE' ) . '/pi_*.json' ), static function ( $file ) use ( $visit ) {
+		$intent = json_decode( file_get_contents( $file ), true );
+		return 'succeeded' === $intent['status'] && isset( $intent['metadata']['visit'] ) && (string) $visit->id === (string) $intent['metadata']['visit'];
+	} ) );
+	ok( 200 === $slow['status'] && false !== strpos( $slow['body'], 'did not answer in time' ) && array( 0, 1 ) === road_orders( $f, $email ) && 1 === $charged && false !== strpos( road_location( $again ), $f['slots'][2]['sales'] ), "$label: a provider that does not answer keeps the offer; trying again records the charge it made, and the card is charged once", wp_json_encode( array( road_orders( $f, $email ), $charged ) ) );
 }
 
 /**
