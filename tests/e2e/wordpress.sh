@@ -328,9 +328,10 @@ done
 log "plugin ${idents[0]}: payment check with Stripe and PayPal"
 wp_php payments "$work/unpacked/0/${idents[0]}"
 check_logs "${idents[0]} payment check"
-log "the buyer's road through a full funnel and one without the first downsell"
-wp_php road "$work/unpacked/0/${idents[0]}"
-wp_php road "$work/unpacked/1/${idents[1]}"
+log "the buyer's road through each plugin's funnel"
+for i in "${!idents[@]}"; do
+  wp_php road "$work/unpacked/$i/${idents[$i]}"
+done
 check_logs "the road"
 
 # --- every PHP message against the plugin-inactive baseline -------------------------------------
@@ -449,6 +450,11 @@ if [ -n "${E2E_SCREENSHOTS:-}" ]; then
   shot "$(sed -n 3p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page-in-theme.png" 1000,1000
   E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" stats-showcase "$work/unpacked/0/${idents[0]}" "$work/statistics.html"
   shot "file://$work/statistics.html" "$(realpath "$E2E_SCREENSHOTS")/funnel-statistics.png" 1000,1240
+  E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" road-showcase "$work/unpacked/0/${idents[0]}" >"$work/road.txt"
+  shot "$(sed -n 1p "$work/road.txt")" "$(realpath "$E2E_SCREENSHOTS")/offer-page.png" 1000,900
+  shot "$(sed -n 2p "$work/road.txt")" "$(realpath "$E2E_SCREENSHOTS")/end-page.png"
+  shot "$(sed -n 3p "$work/road.txt")" "$(realpath "$E2E_SCREENSHOTS")/offer-page-in-theme.png" 1000,1100
+  shot "$(sed -n 4p "$work/road.txt")" "$(realpath "$E2E_SCREENSHOTS")/end-page-in-theme.png" 1000,1000
 fi
 
 # Last, as a site owner would: delete each plugin the Plugins screen's way.

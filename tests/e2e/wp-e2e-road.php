@@ -25,6 +25,10 @@ function road_table( $present ) {
 			'NY'  => array( 3, array( 0, 3 ) ),
 			'NN'  => array( 0, array( 0 ) ),
 		),
+		// The front end alone: paying it is the whole road.
+		'0'     => array(
+			'' => array( 0, array( 0 ) ),
+		),
 		// Without the first upsell's downsell, "no" to the first upsell ends the road at once.
 		'0124'  => array(
 			'YY'  => array( 2, array( 0, 1, 2 ) ),
@@ -88,7 +92,7 @@ function road_calls( $provider, $needle ) {
  */
 function road_run( $f, $driver, $answers, $expect, $email, $page, $plain ) {
 	$r = $driver['front']( $email, 'ok' );
-	foreach ( str_split( $answers ) as $answer ) {
+	foreach ( '' === $answers ? array() : str_split( $answers ) as $answer ) {
 		$offer = road_location( $r );
 		if ( false === strpos( $offer, pay_name( $f, 'visit' ) . '=' ) ) {
 			return array( "no offer before answer $answer: " . $offer, $r );
@@ -152,8 +156,9 @@ function cmd_road( $dir ) {
 		}
 		if ( 'stripe' === $provider ) {
 			$edit = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, auth_cookies( $admin ) )['body'];
+			$yes0 = isset( $f['slots'][1] ) ? $page( 1, 'sales' ) : $page( 0, 'download' );
 			$no1  = isset( $f['slots'][3] ) ? $page( 3, 'sales' ) : $page( 0, 'download' );
-			ok( false !== strpos( $edit, 'After payment send the buyer to</th><td><code>' . esc_html( $page( 1, 'sales' ) ) ) && false !== strpos( $edit, 'The &quot;no thanks&quot; link goes to</th><td><code>' . esc_html( $no1 ) ), "$id road: without a check, each item's box shows where the seller's own buttons send the buyer" );
+			ok( false !== strpos( $edit, 'After payment send the buyer to</th><td><code>' . esc_html( $yes0 ) ) && ( ! isset( $f['slots'][1] ) || false !== strpos( $edit, 'The &quot;no thanks&quot; link goes to</th><td><code>' . esc_html( $no1 ) ) ), "$id road: without a check, each item's box shows where the seller's own buttons send the buyer" );
 		}
 		pay_save( $f, $admin, $post, $provider, $prices );
 		$driver = road_driver( $f, $provider, $page );
@@ -332,4 +337,35 @@ function road_stats_checks( $f, $post, $page, $label ) {
 	$visits = (int) $wpdb->get_var( $wpdb->prepare( 'SELECT SUM(views) FROM ' . stats_table( $f ) . " WHERE funnel_id = %d AND kind = 'visit'", $post ) );
 	$html   = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, auth_cookies( user_id( 'admin' ) ) )['body'];
 	ok( 20 === $visits && preg_match( '/' . preg_quote( $f['id'] ) . '-stats-visits-all">20</', $html ) && preg_match( '/' . preg_quote( $f['id'] ) . '-stats-offer-accept-all">' . $expect[1]['accept'] . '</', $html ), "$label: the statistics box shows the visits and each offer's figures", (string) $visits );
+}
+
+/**
+ * For the README: an offer page and an end page of a road paid with Stripe, on the canvas and
+ * inside the theme, one address a line.
+ */
+function cmd_road_showcase( $dir ) {
+	load_wordpress();
+	$f     = plugin_facts( $dir );
+	$admin = user_id( 'admin' );
+	foreach ( array( 'canvas', 'theme' ) as $layout ) {
+		$post = create_funnel( $f, $admin, 'publish', 'Spring Launch' );
+		foreach ( array( 'Traffic Magnet Pro', 'Webinar Wealth', 'Copywriting Mastery' ) as $n => $title ) {
+			update_post_meta( $post, meta_key( $f, $n, 'pagetitle' ), $title );
+		}
+		update_post_meta( $post, meta_key( $f, 0, 'headline' ), 'Steady visitors from channels you control' );
+		update_post_meta( $post, $f['id'] . '_page_layout', $layout );
+		pay_save( $f, $admin, $post, 'stripe', array( array( '47.00', 'USD' ), array( '27.00', 'USD' ), array( '17.00', 'USD' ), array( '19.00', 'USD' ), array( '9.00', 'USD' ) ) );
+		$link   = get_permalink( $post );
+		$driver = road_driver(
+			$f,
+			'stripe',
+			function ( $n, $kind, $args = array() ) use ( $f, $link ) {
+				return add_query_arg( $args, add_query_arg( 'step', $f['slots'][ $n ][ $kind ], $link ) );
+			}
+		);
+		echo road_location( $driver['front']( "showcase-offer-$layout@example.com", 'ok' ) ), "\n";
+		$r = $driver['front']( "showcase-end-$layout@example.com", 'ok' );
+		$r = $driver['yes']( road_location( $r ) );
+		echo road_location( $driver['yes']( road_location( $r ) ) ), "\n";
+	}
 }

@@ -115,6 +115,9 @@ switch ( $cmd ) {
 	case 'road':
 		cmd_road( $args[0] );
 		break;
+	case 'road-showcase':
+		cmd_road_showcase( $args[0] );
+		break;
 	case 'upgrade-check':
 		cmd_upgrade_check( $args[0], $args[1] );
 		break;

@@ -425,7 +425,12 @@ private slots:
                 "deleted, or the plugin with it. WordPress's personal data tools (Tools, Export Personal "
                 "Data and Erase Personal Data) find a buyer's orders by their email address and export "
                 "them; erasing removes the address and keeps each order's item, amount and date for the "
-                "seller's records.\n"));
+                "seller's records. After the front end is bought, a visit record takes the buyer "
+                "through the funnel's offers: it holds the road taken, the orders made and the "
+                "provider's customer and saved payment method, which one-click offers charge. A visit "
+                "ends after a set time without a step (60 minutes unless the seller changes it); its end "
+                "gives the saved method back to the provider and mails the buyer once. Erasing also "
+                "removes the provider's customer from the buyer's visits.\n"));
     }
 
     // The directory shows 150 characters of the short description: longer ones end in an ellipsis.

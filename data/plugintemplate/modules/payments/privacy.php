@@ -93,6 +93,10 @@ function #fn#privacy_erase( $email, $page = 1 ) {
 	global $wpdb;
 	$erased = 0;
 	if ( is_email( $email ) && false !== get_option( #fn#orders_schema_option() ) && #fn#orders_ensure_table() ) {
+		// The provider's customer of the buyer's visits names them at the provider: it goes first.
+		$visits = #fn#visits_table();
+		$orders = #fn#orders_table();
+		$wpdb->query( $wpdb->prepare( "UPDATE $visits v JOIN $orders o ON o.id = v.front_order SET v.customer = '' WHERE o.email = %s", $email ) ); // phpcs:ignore WordPress.DB
 		$erased = (int) $wpdb->update( #fn#orders_table(), array( 'email' => '' ), array( 'email' => $email ), array( '%s' ), array( '%s' ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 	}
 	return array(
