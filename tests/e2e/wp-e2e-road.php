@@ -207,6 +207,10 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 		$refused[ $what ] = 200 === $r['status'] && preg_match( '/not the next step|not valid/', $r['body'] );
 	}
 	ok( ! in_array( false, $refused, true ) && $before === road_calls( $provider, $charge ), "$label: an offer off the road and an altered reference are refused with a page that says so, and charge nothing", wp_json_encode( $refused ) );
+	$pages = array(
+		'an offer page'  => http( 'GET', $offer1 )['body'],
+		'a refused offer' => $bodies['an altered reference']['body'],
+	);
 	$first  = $driver['yes']( $offer1 );
 	$second = $driver['yes']( $offer1 );
 	ok( road_location( $first ) === road_location( $second ) && false !== strpos( road_location( $first ), $f['slots'][2]['sales'] ) && array( 0, 1 ) === road_orders( $f, $email ) && $before + 1 === road_calls( $provider, $charge ), "$label: accepting twice (a double click, a reload) charges once and goes on to the second upsell", wp_json_encode( array( road_location( $second ), road_orders( $f, $email ), road_calls( $provider, $charge ) - $before ) ) );
@@ -223,6 +227,10 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 	$offer2   = road_location( $first );
 	$declined = $driver['yes']( $offer2 );
 	ok( 200 === $declined['status'] && preg_match( '/(card|PayPal account) was not charged/', $declined['body'] ) && array( 0, 1 ) === road_orders( $f, $email ), "$label: a declined charge keeps the offer, says nothing was charged and records nothing", substr( strip_tags( $declined['body'] ), 0, 300 ) );
+	$pages['an offer after a decline'] = $declined['body'];
+	foreach ( $pages as $what => $body ) {
+		check_page_conventions( $id, "$provider road: $what", $body );
+	}
 	if ( 'stripe' === $provider ) {
 		http( 'POST', $offer2, array( array( pay_name( $f, 'buy' ), '2' ) ) );
 		$sid = standin_last( 'stripe' );
