@@ -252,7 +252,12 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 	ok( false !== strpos( $ended['body'], 'Your order is complete' ) && $after === road_calls( $provider, $charge ) && 1 === $mailed, "$label: accepting after the end is refused, charges nothing, and the visit mailed once", "$mailed mails" );
 	$released = 'stripe' === $provider ? null === json_decode( file_get_contents( getenv( 'E2E_STRIPE_STATE' ) . "/{$visit->method}.json" ), true )['customer']
 		: 1 === road_calls( 'paypal', "DELETE /v3/vault/payment-tokens/{$visit->method}" );
-	ok( $released, "$label: the saved method is given back at the end of the visit" );
+	if ( 'stripe' === $provider ) {
+		// Stripe itself refuses the detached card: https://docs.stripe.com/api/payment_methods/detach
+		$reuse    = http( 'POST', getenv( 'E2E_STRIPE_BASE' ) . '/v1/payment_intents', array( array( 'amount', '500' ), array( 'currency', 'usd' ), array( 'customer', $visit->customer ), array( 'payment_method', $visit->method ), array( 'confirm', 'true' ), array( 'return_url', home_url( '/' ) ) ), array(), array( 'Authorization: Bearer ' . getenv( 'E2E_STRIPE_KEY' ) ), '127.0.0.1' );
+		$released = $released && 400 === $reuse['status'];
+	}
+	ok( $released, "$label: the saved method is given back at the end of the visit, and can't be charged any more" );
 
 	// A visit left alone ends after its minutes: refused, the method released, one mail.
 	$email = "road-$id-$provider-quiet@example.com";
@@ -272,6 +277,7 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 
 /** Stripe's bank check (3-D Secure) and a provider that does not answer. */
 function road_stripe_checks( $f, $driver, $page, $label ) {
+	global $wpdb;
 	$email = "road-{$f['id']}-3ds@example.com";
 	$r     = $driver['front']( $email, '3ds' );
 	$offer = road_location( $r );
@@ -281,6 +287,23 @@ function road_stripe_checks( $f, $driver, $page, $label ) {
 	http( 'POST', getenv( 'E2E_STRIPE_BASE' ) . "/e2e/payment_intents/$intent/authenticate", array( array( 'result', 'succeed' ) ), array(), array(), '127.0.0.1' );
 	$back = http( 'GET', $offer . '&payment_intent=' . $intent . '&redirect_status=succeeded' );
 	ok( 0 === strpos( $bank, 'https://hooks.stripe.com/' ) && false !== strpos( road_location( $back ), $f['slots'][2]['sales'] ) && array( 0, 1 ) === road_orders( $f, $email ), "$label: a bank that asks for its check sends the buyer there, and the offer is recorded when Stripe says it succeeded", "$bank " . road_location( $back ) );
+
+	// A buyer who paid and never came back: the webhook opens the visit, which mails at its end.
+	$email = "road-{$f['id']}-webhook@example.com";
+	$sid   = basename( (string) parse_url( road_location( http( 'POST', $page( 0, 'sales' ), array( array( pay_name( $f, 'buy' ), '0' ) ) ) ), PHP_URL_PATH ) );
+	http( 'POST', getenv( 'E2E_STRIPE_BASE' ) . "/e2e/checkout/sessions/$sid/pay", array( array( 'email', $email ) ), array(), array(), '127.0.0.1' );
+	$event = stripe_event( standin_object( 'stripe', $sid ) );
+	http( 'POST', rest_url( pay_name( $f, 'rest' ) . '/v1/stripe' ), null, array(), array( 'Content-Type: application/json', 'Stripe-Signature: ' . stripe_signature( $event, E2E_WHSEC, time() ) ), null, $event );
+	$mailed = static function () use ( $email ) {
+		return count( array_filter( mails(), static function ( $m ) use ( $email ) {
+			return $email === $m['to'];
+		} ) );
+	};
+	$early  = $mailed();
+	$opened = road_visit( $f, $email );
+	$wpdb->query( $wpdb->prepare( 'UPDATE ' . $wpdb->prefix . pay_name( $f, 'visits' ) . ' SET active = UTC_TIMESTAMP() - INTERVAL 61 MINUTE WHERE id = %d', $opened ? $opened->id : 0 ) );
+	call_user_func( pay_name( $f, 'visits_sweep' ) );
+	ok( 0 === $early && $opened && 'open' === $opened->status && 1 === $mailed() && 'ended' === road_visit( $f, $email )->status, "$label: a front end paid by webhook alone opens its visit without a mail; the sweep ends it with one", "$early then " . $mailed() );
 
 	$email = "road-{$f['id']}-slow@example.com";
 	$offer = road_location( $driver['front']( $email, 'ok' ) );
@@ -344,6 +367,8 @@ function road_stats_checks( $f, $post, $page, $label ) {
 	ok( $expect == $counted, "$label: after 20 roads at once the offers' figures are exact", wp_json_encode( array( $expect, $counted ) ) );
 	$visits = (int) $wpdb->get_var( $wpdb->prepare( 'SELECT SUM(views) FROM ' . stats_table( $f ) . " WHERE funnel_id = %d AND kind = 'visit'", $post ) );
 	$html   = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, auth_cookies( user_id( 'admin' ) ) )['body'];
+	$list = http( 'GET', admin_url( 'edit.php?post_type=' . funnel_type( $f ) ), null, auth_cookies( user_id( 'admin' ) ) )['body'];
+	ok( false !== strpos( $list, $f['id'] . '-stats-per-visit">Revenue per buyer: ' ), "$label: the funnel list shows the revenue per buyer beside the orders" );
 	ok( 20 === $visits && preg_match( '/' . preg_quote( $f['id'] ) . '-stats-visits-all">20</', $html ) && preg_match( '/' . preg_quote( $f['id'] ) . '-stats-offer-accept-all">' . $expect[1]['accept'] . '</', $html ), "$label: the statistics box shows the visits and each offer's figures", (string) $visits );
 }
 
