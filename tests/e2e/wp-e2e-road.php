@@ -269,6 +269,14 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 	} ) );
 	ok( false !== strpos( $quiet['body'], 'Your order is complete' ) && array( 0 ) === road_orders( $f, $email ) && 1 === count( $letter ) && '' === road_visit( $f, $email )->method, "$label: a visit quiet for longer than its minutes is ended: the offer is refused, the method released and the buyer mailed once" );
 
+	if ( 'paypal' === $provider ) {
+		// An app that may not vault after all: the front end still sells, the offers show PayPal's buttons.
+		touch( getenv( 'E2E_PAYPAL_STATE' ) . '/e2e_no_vault' );
+		$offer = road_location( $driver['front']( "road-$id-novault@example.com", 'ok' ) );
+		unlink( getenv( 'E2E_PAYPAL_STATE' ) . '/e2e_no_vault' );
+		$body = '' === $offer ? '' : http( 'GET', $offer )['body'];
+		ok( false !== strpos( $body, 'data-capture=' ) && false === strpos( $body, 'Yes, add this to my order' ) && array( 0 ) === road_orders( $f, "road-$id-novault@example.com" ), "$label: where PayPal refuses to save the account, the front end is sold and the offers show PayPal's buttons" );
+	}
 	if ( 'stripe' === $provider ) {
 		road_stripe_checks( $f, $driver, $page, $label );
 		road_stats_checks( $f, $post, $page, $label );

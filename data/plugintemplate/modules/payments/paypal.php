@@ -131,24 +131,27 @@ function #fn#paypal_custom_id( $post_id, $slot ) {
  * @return string The new order's id, or '' when PayPal made none.
  */
 function #fn#paypal_create_order( $post, $slot, $price, $checkout ) {
-	$name   = trim( wp_strip_all_tags( (string) get_post_meta( $post->ID, '#prefix#_funnelitem_' . (int) $slot . '_pagetitle', true ) ) );
-	$answer = #fn#paypal_request(
-		'POST',
-		'/v2/checkout/orders',
-		#fn#paypal_vault_request( $slot ) + array(
-			'intent'         => 'CAPTURE',
-			'purchase_units' => array(
-				array(
-					'custom_id'   => #fn#paypal_custom_id( $post->ID, $slot ),
-					'description' => mb_substr( '' === $name ? get_the_title( $post ) : $name, 0, 127 ),
-					'amount'      => array(
-						'currency_code' => $price['currency'],
-						'value'         => $price['price'],
-					),
+	$name  = trim( wp_strip_all_tags( (string) get_post_meta( $post->ID, '#prefix#_funnelitem_' . (int) $slot . '_pagetitle', true ) ) );
+	$order = array(
+		'intent'         => 'CAPTURE',
+		'purchase_units' => array(
+			array(
+				'custom_id'   => #fn#paypal_custom_id( $post->ID, $slot ),
+				'description' => mb_substr( '' === $name ? get_the_title( $post ) : $name, 0, 127 ),
+				'amount'      => array(
+					'currency_code' => $price['currency'],
+					'value'         => $price['price'],
 				),
 			),
-		)
+		),
 	);
+	$vault  = #fn#paypal_vault_request( $slot );
+	$answer = #fn#paypal_request( 'POST', '/v2/checkout/orders', $vault + $order );
+	if ( $vault && null !== $answer && in_array( $answer[0], array( 403, 422 ), true ) ) {
+		// The seller's app may not vault after all (NOT_ENABLED_TO_VAULT_PAYMENT_SOURCE): the front
+		// end is sold all the same, and the offers show PayPal's buttons.
+		$answer = #fn#paypal_request( 'POST', '/v2/checkout/orders', $order );
+	}
 	$ok    = null !== $answer && in_array( $answer[0], array( 200, 201 ), true ) && isset( $answer[1]['id'] ) && is_string( $answer[1]['id'] ) && preg_match( '/^[A-Z0-9]{1,36}$/', $answer[1]['id'] );
 	$payee = $ok ? #fn#paypal_payee_of( $answer[1] ) : '';
 	return $ok && '' !== $payee && #fn#checkouts_bind( $checkout, $answer[1]['id'], $payee ) ? $answer[1]['id'] : '';
