@@ -48,4 +48,25 @@ class PagesTest extends PluginTestCase {
 		$this->assertTrue( self::call( 'theme_prints_title', 'theme' ) );
 		$this->assertFalse( self::call( 'theme_prints_title', 'canvas' ) );
 	}
+
+	public function titles() {
+		return array(
+			'markup a filter let through' => array( 'Offer <script>x</script>', 'Offer &lt;script&gt;x&lt;/script&gt;' ),
+			'quotes'                      => array( 'Say "yes"', 'Say &quot;yes&quot;' ),
+			'escaped already: not twice'  => array( 'Tom &amp; Jerry &#8211; live', 'Tom &amp; Jerry &#8211; live' ),
+		);
+	}
+
+	/** @dataProvider titles */
+	public function testTheTitleIsEscapedWhereItIsPrinted( $title, $printed ) {
+		$filter = static function () use ( $title ) {
+			return $title;
+		};
+		add_filter( 'pre_get_document_title', $filter, 99 );
+		ob_start();
+		self::call( 'print_title_tag' );
+		$out = ob_get_clean();
+		remove_filter( 'pre_get_document_title', $filter, 99 );
+		$this->assertSame( "<title>$printed</title>\n", $out );
+	}
 }
