@@ -68,6 +68,10 @@ function #fn#stripe_create_checkout( $post, $slot, $price, $checkout, $visit = n
 			'payment_intent_data[setup_future_usage]' => 'on_session',
 		);
 	}
+	if ( null !== $visit ) {
+		// An offer's checkout names its visit, so a webhook that comes first moves the visit on.
+		$road['metadata[visit]'] = (string) $visit->id;
+	}
 	$session = #fn#stripe_request(
 		'POST',
 		'/v1/checkout/sessions',
@@ -235,7 +239,7 @@ function #fn#stripe_webhook( WP_REST_Request $request ) {
 			$post_id = isset( $object['metadata']['funnel'] ) ? (int) $object['metadata']['funnel'] : 0;
 			$slot    = isset( $object['metadata']['slot'] ) ? (int) $object['metadata']['slot'] : -1;
 			if ( get_post_type( $post_id ) === #fn#post_type() && 'stripe' === #fn#payments_check( $post_id ) ) {
-				#fn#payments_settle( #fn#stripe_record( $object, $post_id, $slot ) );
+				#fn#payments_settle( #fn#stripe_record( $object, $post_id, $slot ), isset( $object['metadata']['visit'] ) ? (int) $object['metadata']['visit'] : 0 );
 			}
 			break;
 		case 'charge.refunded':

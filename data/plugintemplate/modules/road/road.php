@@ -227,6 +227,11 @@ function #fn#road_not_charged( $reason, $retry, $provider = 'stripe' ) {
  * @return string Where the buyer goes now; '' when the payment is no step of a road.
  */
 function #fn#road_after_payment( $post, $order ) {
+	$joined = (int) $order->visit_id ? #fn#visits_get( 'id', $order->visit_id ) : null;
+	if ( null !== $joined ) {
+		// Its visit took it already (the front end's, or an offer's whose webhook came first).
+		return #fn#road_where( $post, $joined );
+	}
 	$state = #fn#road_state();
 	$visit = isset( $state['visit'] ) ? $state['visit'] : null;
 	if ( null !== $visit && 0 !== (int) $order->slot && (int) $visit->step === (int) $order->slot && (int) $visit->funnel_id === (int) $order->funnel_id ) {
@@ -257,10 +262,22 @@ function #fn#road_begin( $order ) {
 
 /**
  * A verified payment that no buyer is waiting for (the provider's webhook): the front end's
- * opens its visit, which mails at its end; any other is mailed now.
+ * opens its visit, which mails at its end; an offer's checkout that names its visit joins it and
+ * moves it on, as the buyer's return would; any other is mailed now.
+ *
+ * @param int $visit_id The visit the checkout was made in, as the site told the provider; 0 for none.
  */
-function #fn#payments_settle( $order ) {
-	if ( null !== $order && null === #fn#road_begin( $order ) ) {
+function #fn#payments_settle( $order, $visit_id = 0 ) {
+	if ( null === $order ) {
+		return;
+	}
+	$visit = $visit_id && 0 !== (int) $order->slot ? #fn#visits_get( 'id', $visit_id ) : null;
+	if ( null !== $visit && (int) $visit->funnel_id === (int) $order->funnel_id && 'open' === $visit->status && (int) $visit->step === (int) $order->slot ) {
+		#fn#visits_attach( $visit, $order );
+		#fn#visits_answer( $visit, (int) $order->slot, true );
+		return;
+	}
+	if ( null === #fn#road_begin( $order ) ) {
 		#fn#payments_deliver( $order );
 	}
 }
