@@ -217,6 +217,30 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 	$down = http( 'GET', str_replace( $f['slots'][2]['sales'], $f['slots'][3]['sales'], road_location( $first ) ) );
 	ok( false !== strpos( $down['body'], 'not the next step' ), "$label: the first upsell's downsell after accepting that upsell is refused" );
 
+	// Two clicks at the same moment, each a process of its own: one charge, one order.
+	$both  = "road-$id-$provider-parallel@example.com";
+	$offer = road_location( $driver['front']( $both, 'ok' ) );
+	$kids  = array();
+	foreach ( array( 1, 2 ) as $click ) {
+		$pid = pcntl_fork();
+		if ( 0 === $pid ) {
+			$driver['yes']( $offer );
+			// Leaves without PHP's shutdown, which would close the parent's database connection.
+			posix_kill( getmypid(), SIGKILL );
+		}
+		$kids[] = $pid;
+	}
+	foreach ( $kids as $pid ) {
+		pcntl_waitpid( $pid, $status );
+	}
+	$method  = road_visit( $f, $both )->method;
+	$charges = count( array_filter( glob( getenv( 'E2E_' . strtoupper( $provider ) . '_STATE' ) . ( 'stripe' === $provider ? '/pi_*.json' : '/*.json' ) ), static function ( $file ) use ( $method, $provider ) {
+		$object = json_decode( file_get_contents( $file ), true );
+		return 'stripe' === $provider ? isset( $object['payment_method'], $object['status'] ) && $method === $object['payment_method'] && 'succeeded' === $object['status'] && 'front' !== ( $object['metadata']['slot'] ?? 'front' )
+			: isset( $object['e2e_request']['payment_source']['paypal']['vault_id'] ) && $method === $object['e2e_request']['payment_source']['paypal']['vault_id'];
+	} ) );
+	ok( 1 === $charges && array( 0, 1 ) === road_orders( $f, $both ), "$label: two accepts at the same moment charge once and record one order", wp_json_encode( array( $charges, road_orders( $f, $both ) ) ) );
+
 	// A declined method: the offer stays, says so, and the item's checkout returns into the road.
 	if ( 'stripe' === $provider ) {
 		$pm = json_decode( file_get_contents( getenv( 'E2E_STRIPE_STATE' ) . "/{$visit->method}.json" ), true );
