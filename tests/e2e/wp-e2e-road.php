@@ -67,6 +67,13 @@ function road_location( $r ) {
 	return isset( $r['headers']['location'] ) ? $r['headers']['location'] : '';
 }
 
+/** The mails the site sent to one buyer. */
+function road_mails( $email ) {
+	return array_values( array_filter( mails(), static function ( $m ) use ( $email ) {
+		return $email === $m['to'];
+	} ) );
+}
+
 function road_orders( $f, $email ) {
 	global $wpdb;
 	return array_map( 'intval', $wpdb->get_col( $wpdb->prepare( 'SELECT slot FROM ' . $wpdb->prefix . pay_name( $f, 'orders' ) . " WHERE email = %s AND status = 'paid' ORDER BY slot", $email ) ) );
@@ -108,9 +115,7 @@ function road_run( $f, $driver, $answers, $expect, $email, $page, $plain ) {
 	if ( $plain[ $end ] !== $shown || count( $shown ) !== count( $bought ) || road_orders( $f, $email ) !== $bought ) {
 		return array( 'end page with ' . count( $shown ) . ' links, orders ' . wp_json_encode( road_orders( $f, $email ) ), $r );
 	}
-	$letters = array_values( array_filter( mails(), static function ( $m ) use ( $email ) {
-		return $email === $m['to'];
-	} ) );
+	$letters = road_mails( $email );
 	if ( 1 !== count( $letters ) || ! preg_match( '#https?://\S+' . preg_quote( pay_name( $f, 'access' ), '#' ) . '=[0-9a-f.]+#', $letters[0]['message'], $m ) || $shown !== anchors( http( 'GET', $m[0] )['body'] ) ) {
 		return array( count( $letters ) . ' mails, or a mailed link that does not open the end page', $r );
 	}
@@ -273,9 +278,7 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 	ok( 0 === strpos( $end, $page( 2, 'download' ) . '&' . pay_name( $f, 'access' ) . '=' ) && array( 0, 1, 2 ) === road_orders( $f, $email ) && 3 === count( anchors( http( 'GET', $end )['body'] ) ), "$label: the item's checkout after a decline returns into the road and ends it", "$end " . wp_json_encode( road_orders( $f, $email ) ) );
 	$after  = road_calls( $provider, $charge );
 	$ended  = $driver['yes']( $offer2 );
-	$mailed = count( array_filter( mails(), static function ( $m ) use ( $email ) {
-		return $email === $m['to'];
-	} ) );
+	$mailed = count( road_mails( $email ) );
 	ok( false !== strpos( $ended['body'], 'Your order is complete' ) && $after === road_calls( $provider, $charge ) && 1 === $mailed, "$label: accepting after the end is refused, charges nothing, and the visit mailed once", "$mailed mails" );
 	$released = 'stripe' === $provider ? null === json_decode( file_get_contents( getenv( 'E2E_STRIPE_STATE' ) . "/{$visit->method}.json" ), true )['customer']
 		: 1 === road_calls( 'paypal', "DELETE /v3/vault/payment-tokens/{$visit->method}" );
@@ -291,9 +294,7 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 	$offer = road_location( $driver['front']( $email, 'ok' ) );
 	$wpdb->query( $wpdb->prepare( 'UPDATE ' . $wpdb->prefix . pay_name( $f, 'visits' ) . ' SET active = UTC_TIMESTAMP() - INTERVAL 61 MINUTE WHERE front_order = (SELECT id FROM ' . $wpdb->prefix . pay_name( $f, 'orders' ) . ' WHERE email = %s)', $email ) );
 	$quiet  = $driver['yes']( $offer );
-	$letter = array_values( array_filter( mails(), static function ( $m ) use ( $email ) {
-		return $email === $m['to'];
-	} ) );
+	$letter = road_mails( $email );
 	ok( false !== strpos( $quiet['body'], 'Your order is complete' ) && array( 0 ) === road_orders( $f, $email ) && 1 === count( $letter ) && '' === road_visit( $f, $email )->method, "$label: a visit quiet for longer than its minutes is ended: the offer is refused, the method released and the buyer mailed once" );
 
 	if ( 'paypal' === $provider ) {
@@ -330,9 +331,7 @@ function road_stripe_checks( $f, $driver, $page, $label ) {
 	$event = stripe_event( standin_object( 'stripe', $sid ) );
 	http( 'POST', rest_url( pay_name( $f, 'rest' ) . '/v1/stripe' ), null, array(), array( 'Content-Type: application/json', 'Stripe-Signature: ' . stripe_signature( $event, E2E_WHSEC, time() ) ), null, $event );
 	$mailed = static function () use ( $email ) {
-		return count( array_filter( mails(), static function ( $m ) use ( $email ) {
-			return $email === $m['to'];
-		} ) );
+		return count( road_mails( $email ) );
 	};
 	$early  = $mailed();
 	$opened = road_visit( $f, $email );

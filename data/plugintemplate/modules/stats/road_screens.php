@@ -23,6 +23,32 @@ function #fn#stats_revenue_per( $revenue, $count ) {
 }
 
 /**
+ * One table of figures: a row per figure, a cell per period, each cell's class naming both.
+ *
+ * @param string   $id      The table's id.
+ * @param string   $caption Its caption.
+ * @param string   $class   What cells' classes begin with.
+ * @param string[] $rows    Figure => label.
+ * @param string[] $periods Period => label.
+ * @param callable $cell    ( figure, period ) => the cell's escaped HTML.
+ */
+function #fn#stats_print_table( $id, $caption, $class, $rows, $periods, $cell ) {
+	echo '<table class="widefat striped #prefix#-stats" id="' . esc_attr( $id ) . '"><caption><strong>' . esc_html( $caption ) . '</strong></caption><thead><tr><td></td>';
+	foreach ( $periods as $label ) {
+		echo '<th scope="col">' . esc_html( $label ) . '</th>';
+	}
+	echo '</tr></thead><tbody>';
+	foreach ( $rows as $row => $label ) {
+		echo '<tr><th scope="row">' . esc_html( $label ) . '</th>';
+		foreach ( array_keys( $periods ) as $period ) {
+			echo '<td class="' . esc_attr( "$class-$row-$period" ) . '">' . $cell( $row, $period ) . '</td>'; // phpcs:ignore WordPress.Security.EscapeOutput
+		}
+		echo '</tr>';
+	}
+	echo '</tbody></table>';
+}
+
+/**
  * @param WP_Post  $post    The funnel.
  * @param array[]  $stats   The counters, as stats_for_funnel() gives them.
  * @param string[] $periods Period => label.
@@ -32,58 +58,52 @@ function #fn#stats_render_road( $post, $stats, $periods ) {
 	$count   = static function ( $slot, $period, $kind ) use ( $stats ) {
 		return isset( $stats[ $slot ][ $period ][ $kind ] ) ? (int) $stats[ $slot ][ $period ][ $kind ] : 0;
 	};
-	$head = '<thead><tr><td></td>';
-	foreach ( $periods as $label ) {
-		$head .= '<th scope="col">' . esc_html( $label ) . '</th>';
-	}
-	$head .= '</tr></thead>';
-
-	echo '<table class="widefat striped #prefix#-stats" id="#prefix#-stats-road"><caption><strong>' . esc_html__( 'Whole funnel', '#prefix#' ) . '</strong></caption>' . $head . '<tbody>'; // phpcs:ignore WordPress.Security.EscapeOutput
-	$rows = array(
-		'visits'  => __( 'Buyers of the front end', '#prefix#' ),
-		'aov'     => __( 'Average order per buyer', '#prefix#' ),
-		'visitor' => __( 'Revenue per front end visitor', '#prefix#' ),
-	);
-	foreach ( $rows as $row => $label ) {
-		echo '<tr><th scope="row">' . esc_html( $label ) . '</th>';
-		foreach ( array_keys( $periods ) as $period ) {
+	#fn#stats_print_table(
+		'#prefix#-stats-road',
+		__( 'Whole funnel', '#prefix#' ),
+		'#prefix#-stats',
+		array(
+			'visits'  => __( 'Buyers of the front end', '#prefix#' ),
+			'aov'     => __( 'Average order per buyer', '#prefix#' ),
+			'visitor' => __( 'Revenue per front end visitor', '#prefix#' ),
+		),
+		$periods,
+		static function ( $row, $period ) use ( $count, $revenue ) {
 			$visits = $count( 0, $period, 'visit' );
-			$total  = $revenue[ $period ]['total'];
-			$cell   = 'visits' === $row ? esc_html( number_format_i18n( $visits ) ) : #fn#stats_revenue_per( $total, 'aov' === $row ? $visits : $count( 0, $period, 'sales' ) );
-			echo '<td class="' . esc_attr( "#prefix#-stats-$row-$period" ) . '">' . $cell . '</td>'; // phpcs:ignore WordPress.Security.EscapeOutput
+			if ( 'visits' === $row ) {
+				return esc_html( number_format_i18n( $visits ) );
+			}
+			return #fn#stats_revenue_per( $revenue[ $period ]['total'], 'aov' === $row ? $visits : $count( 0, $period, 'sales' ) );
 		}
-		echo '</tr>';
-	}
-	echo '</tbody></table>';
+	);
 
 	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		$slot = (int) substr( strrchr( $box['id'], '_' ), 1 );
 		if ( 0 === $slot ) {
 			continue;
 		}
-		/* translators: %s: the item's title. */
-		echo '<table class="widefat striped #prefix#-stats" id="#prefix#-stats-offer-' . (int) $slot . '"><caption><strong>' . esc_html( sprintf( __( 'Offer: %s', '#prefix#' ), $box['title'] ) ) . '</strong></caption>' . $head . '<tbody>'; // phpcs:ignore WordPress.Security.EscapeOutput
-		$rows = array(
-			'shown'   => __( 'Shown after a purchase', '#prefix#' ),
-			'accept'  => __( 'Accepted', '#prefix#' ),
-			'decline' => __( 'Declined', '#prefix#' ),
-			'take'    => __( 'Take rate', '#prefix#' ),
-			'revenue' => __( 'Revenue', '#prefix#' ),
-		);
-		foreach ( $rows as $row => $label ) {
-			echo '<tr><th scope="row">' . esc_html( $label ) . '</th>';
-			foreach ( array_keys( $periods ) as $period ) {
+		#fn#stats_print_table(
+			'#prefix#-stats-offer-' . $slot,
+			/* translators: %s: the item's title. */
+			sprintf( __( 'Offer: %s', '#prefix#' ), $box['title'] ),
+			'#prefix#-stats-offer',
+			array(
+				'shown'   => __( 'Shown after a purchase', '#prefix#' ),
+				'accept'  => __( 'Accepted', '#prefix#' ),
+				'decline' => __( 'Declined', '#prefix#' ),
+				'take'    => __( 'Take rate', '#prefix#' ),
+				'revenue' => __( 'Revenue', '#prefix#' ),
+			),
+			$periods,
+			static function ( $row, $period ) use ( $count, $revenue, $slot ) {
 				if ( 'take' === $row ) {
-					$cell = #fn#stats_rate( $count( $slot, $period, 'accept' ), $count( $slot, $period, 'shown' ) );
-				} elseif ( 'revenue' === $row ) {
-					$cell = #fn#stats_revenue( isset( $revenue[ $period ]['slots'][ $slot ] ) ? $revenue[ $period ]['slots'][ $slot ] : array() );
-				} else {
-					$cell = esc_html( number_format_i18n( $count( $slot, $period, $row ) ) );
+					return #fn#stats_rate( $count( $slot, $period, 'accept' ), $count( $slot, $period, 'shown' ) );
 				}
-				echo '<td class="' . esc_attr( "#prefix#-stats-offer-$row-$period" ) . '">' . $cell . '</td>'; // phpcs:ignore WordPress.Security.EscapeOutput
+				if ( 'revenue' === $row ) {
+					return #fn#stats_revenue( isset( $revenue[ $period ]['slots'][ $slot ] ) ? $revenue[ $period ]['slots'][ $slot ] : array() );
+				}
+				return esc_html( number_format_i18n( $count( $slot, $period, $row ) ) );
 			}
-			echo '</tr>';
-		}
-		echo '</tbody></table>';
+		);
 	}
 }
