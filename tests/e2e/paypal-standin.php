@@ -80,8 +80,8 @@
  * "token-<id>.json" (its customer and payer); "e2e_decline": true there makes the wallet decline.
  * The file "e2e_no_vault" makes the app one that may not vault; a number N in "e2e_order_delay"
  * makes each order paid with a saved wallet answered N seconds after it is made and paid. A
- * PayPal-Request-Id's order is named in "request-<sha256 of the id>". Fields named e2e_* are never
- * shown.
+ * PayPal-Request-Id's order is named in "request-<sha256 of the id>", empty while it is made.
+ * Fields named e2e_* are never shown.
  */
 
 $state = getenv( 'E2E_PAYPAL_STATE' );
@@ -274,12 +274,29 @@ if ( 0 !== strpos( $auth, 'Bearer ' ) || ! in_array( substr( $auth, 7 ), $tokens
 if ( 'POST' === $_SERVER['REQUEST_METHOD'] && '/v2/checkout/orders' === $path ) {
 	$request_id = isset( $_SERVER['HTTP_PAYPAL_REQUEST_ID'] ) ? (string) $_SERVER['HTTP_PAYPAL_REQUEST_ID'] : '';
 	$known      = '' === $request_id ? null : "$state/request-" . hash( 'sha256', $request_id );
-	// The same PayPal-Request-Id: the order it made, as it is now, and nothing done twice.
-	if ( null !== $known && is_file( $known ) ) {
-		$order = json_decode( (string) @file_get_contents( "$state/" . trim( (string) file_get_contents( $known ) ) . '.json' ), true );
-		if ( is_array( $order ) ) {
+	// The same PayPal-Request-Id: the order it made, as it is now, and nothing done twice. Sent
+	// again while the first is still being processed, "PayPal processes the first request and
+	// might fail the second request" (the idempotency page, which names no answer): here it always
+	// fails, with the Payment Tokens API's error for a used id.
+	if ( null !== $known ) {
+		$claim = @fopen( $known, 'x' );
+		if ( false === $claim ) {
+			$made  = trim( (string) @file_get_contents( $known ) );
+			$order = '' === $made ? null : json_decode( (string) @file_get_contents( "$state/$made.json" ), true );
+			if ( ! is_array( $order ) ) {
+				return unprocessable( 'PAYPAL_REQUEST_ID_PREVIOUSLY_USED', 'The PayPal-Request-ID has already been used for another request.' );
+			}
 			return isset( $order['e2e_request']['payment_source']['paypal']['vault_id'] ) ? order_answer( 200, $order ) : answer( 200, shown( $order ) );
 		}
+		fclose( $claim );
+		// A request refused for what it asks keeps nothing, and may be sent again.
+		register_shutdown_function(
+			static function () use ( $known ) {
+				if ( '' === (string) @file_get_contents( $known ) ) {
+					@unlink( $known );
+				}
+			}
+		);
 	}
 	$unit = isset( $body['purchase_units'][0] ) ? $body['purchase_units'][0] : null;
 	if ( ! is_array( $body ) || ! isset( $body['intent'] ) || 'CAPTURE' !== $body['intent'] || 1 !== count( (array) $body['purchase_units'] )
@@ -402,15 +419,17 @@ if ( 'POST' === $_SERVER['REQUEST_METHOD'] && '/v2/checkout/orders' === $path ) 
 	}
 	file_put_contents( "$state/$id.json", json_encode( $order, JSON_UNESCAPED_SLASHES ) );
 	file_put_contents( "$state/last", $id );
-	if ( null !== $known ) {
-		file_put_contents( $known, $id );
-	}
 	if ( null !== $token ) {
-		// A provider fault: the payment is made, but its answer comes too late for the caller.
+		// The payment is made, its answer comes late: a second request meanwhile finds it in progress.
 		$late = (int) trim( (string) @file_get_contents( "$state/e2e_order_delay" ) );
 		if ( $late > 0 ) {
 			sleep( $late );
 		}
+	}
+	if ( null !== $known ) {
+		file_put_contents( $known, $id );
+	}
+	if ( null !== $token ) {
 		return order_answer( 201, $order );
 	}
 	return answer( 201, shown( $order ) );

@@ -222,14 +222,18 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 	$down = http( 'GET', str_replace( $f['slots'][2]['sales'], $f['slots'][3]['sales'], road_location( $first ) ) );
 	ok( false !== strpos( $down['body'], 'not the next step' ), "$label: the first upsell's downsell after accepting that upsell is refused" );
 
-	// Two clicks at the same moment, each a process of its own: one charge, one order.
+	// Two clicks at the same moment, each a process of its own, while the provider takes its time
+	// and fails a repeated request meanwhile: one charge, one order, both clicks sent on alike.
 	$both  = "road-$id-$provider-parallel@example.com";
 	$offer = road_location( $driver['front']( $both, 'ok' ) );
-	$kids  = array();
+	$slow  = getenv( 'E2E_' . strtoupper( $provider ) . '_STATE' ) . ( 'stripe' === $provider ? '/e2e_intent_delay' : '/e2e_order_delay' );
+	file_put_contents( $slow, '2' );
+	$kids = array();
 	foreach ( array( 1, 2 ) as $click ) {
 		$pid = pcntl_fork();
 		if ( 0 === $pid ) {
-			$driver['yes']( $offer );
+			$r = $driver['yes']( $offer );
+			file_put_contents( "$slow-$click", $r['status'] . ' ' . road_location( $r ) );
 			// Leaves without PHP's shutdown, which would close the parent's database connection.
 			posix_kill( getmypid(), SIGKILL );
 		}
@@ -238,6 +242,10 @@ function road_guard_checks( $f, $provider, $driver, $post, $page, $label ) {
 	foreach ( $kids as $pid ) {
 		pcntl_waitpid( $pid, $status );
 	}
+	unlink( $slow );
+	$answers = array( (string) @file_get_contents( "$slow-1" ), (string) @file_get_contents( "$slow-2" ) );
+	array_map( 'unlink', glob( "$slow-*" ) );
+	ok( 0 === strpos( $answers[0], '303 http' ) && $answers[0] === $answers[1], "$label: two accepts at the same moment both go on to the same next page", wp_json_encode( $answers ) );
 	$method  = road_visit( $f, $both )->method;
 	$charges = count( array_filter( glob( getenv( 'E2E_' . strtoupper( $provider ) . '_STATE' ) . ( 'stripe' === $provider ? '/pi_*.json' : '/*.json' ) ), static function ( $file ) use ( $method, $provider ) {
 		$object = json_decode( file_get_contents( $file ), true );

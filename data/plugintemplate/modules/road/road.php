@@ -145,7 +145,16 @@ function #fn#road_handle_request() {
 		'retry'   => true,
 	);
 	if ( 'yes' === $answer ) {
-		$state = array_merge( $state, #fn#road_accept( $post, $visit, $slot ) );
+		// One accept of a visit at a time: a second click waits for the first, then goes where it went.
+		$held = #fn#visits_hold( $visit );
+		if ( null === $held ) {
+			$state['message'] = __( 'Your answer is still being taken. Please wait a moment, then reload this page.', '#prefix#' );
+			$state['retry']   = false;
+		} elseif ( 'open' !== $held->status || (int) $held->step !== $slot ) {
+			#fn#road_redirect( $post, $held );
+		} else {
+			$state = array_merge( $state, #fn#road_accept( $post, $held, $slot ) );
+		}
 	} elseif ( 'no' === $answer ) {
 		#fn#visits_answer( $visit, $slot, false );
 		#fn#road_redirect( $post, $visit );

@@ -149,6 +149,30 @@ function #fn#visits_mark_shown( $visit, $slot ) {
 	return 1 === (int) $wpdb->query( $wpdb->prepare( "UPDATE $table SET shown = shown | %d WHERE id = %d AND (shown & %d) = 0", $bit, $visit->id, $bit ) ); // phpcs:ignore WordPress.DB
 }
 
+/**
+ * Holds a visit for this request alone, so that two accepts at the same moment charge once
+ * whatever the provider does with a repeated request. The database frees the lock when the
+ * request ends, also when it dies.
+ *
+ * @return object|null The visit as it is once held; null when another request kept it too long.
+ */
+function #fn#visits_hold( $visit ) {
+	global $wpdb;
+	// A lock's name is at most 64 characters, and names are shared by all the server's databases.
+	$name = 'visit_' . md5( DB_NAME . '.' . #fn#visits_table() . '.' . (int) $visit->id );
+	if ( 1 !== (int) $wpdb->get_var( $wpdb->prepare( 'SELECT GET_LOCK(%s, %d)', $name, 30 ) ) ) {
+		return null;
+	}
+	add_action(
+		'shutdown',
+		static function () use ( $name ) {
+			global $wpdb;
+			$wpdb->query( $wpdb->prepare( 'SELECT RELEASE_LOCK(%s)', $name ) );
+		}
+	);
+	return #fn#visits_get( 'id', $visit->id );
+}
+
 /** Keeps the provider's reference of a charge that waits for the buyer's bank. */
 function #fn#visits_set_pending( $visit, $pending ) {
 	global $wpdb;
