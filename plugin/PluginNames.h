@@ -20,6 +20,8 @@ struct PluginNames {
     // "funnel_" and twelve hex digits of the identifier's MD5: short enough for WordPress's
     // 20-character limit, never one of its own keys.
     QString postType;
+    // The sales copy's post type: "fcopy_" and the same twelve digits (18 characters).
+    QString copyType;
     // The pretty addresses' base: the identifier with "-" for "_".
     QString slug;
 

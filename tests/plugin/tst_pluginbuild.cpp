@@ -234,6 +234,7 @@ private slots:
         const PluginNames names = PluginNames::For("cc_register");
         QCOMPARE(names.functionPrefix, QString("veltrano_cc_register__"));
         QCOMPARE(names.postType, QString("funnel_edd9eea683c5"));
+        QCOMPARE(names.copyType, QString("fcopy_edd9eea683c5"));
         QCOMPARE(names.slug, QString("cc-register"));
     }
 
