@@ -6,6 +6,7 @@
 #include "funnel/FunnelModel.h"
 #include "generate/DownloadLinks.h"
 #include "generate/Escaping.h"
+#include "generate/SalesCopyStart.h"
 #include "generate/SwitchCode.h"
 #include "generate/TemplateFiller.h"
 #include "platform/BuildError.h"
@@ -42,6 +43,10 @@ QString FunnelGenerator::SalesPageFile(int n) {
 
 QString FunnelGenerator::DownloadPageFile(int n) {
     return QStringLiteral("php/download-funnelitem-%1.php").arg(n);
+}
+
+QString FunnelGenerator::SalesCopyFile(int n) {
+    return QStringLiteral("copy/start-%1.html").arg(n);
 }
 
 FunnelGenerator::FunnelGenerator(AppRoots roots, KelvrinTools& tools, Messages& messages)
@@ -102,6 +107,7 @@ void FunnelGenerator::RebuildWorkArea() {
     MakeFolder(QStringLiteral("/images"));
     MakeFolder(QStringLiteral("/php"));
     MakeFolder(QStringLiteral("/funneltokens"));
+    MakeFolder(QStringLiteral("/copy"));
 }
 
 GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const FunnelTokens& earlier) {
@@ -178,6 +184,14 @@ GenerationResult FunnelGenerator::ProcessFunnel(const FunnelModel& funnel, const
             });
         KelvrinFile::SaveTextFile(salesPage,
                                   WorkPath(QLatin1Char('/') + SalesPageFile(n)));
+
+        // A custom product keeps the preview path of a built-in one chosen before it in the slot,
+        // so the kind decides, not the path.
+        const QString previewPage = ProductCatalogue::KindOf(slot.cboProduct) == ProductKind::BuiltIn
+                                        ? slot.txtSalesPageHTML
+                                        : QString();
+        KelvrinFile::SaveTextFile(SalesCopyStart::ForProduct(productName, previewPage),
+                                  WorkPath(QLatin1Char('/') + SalesCopyFile(n)));
 
         BuildDownloadLinks(funnel, n, txtDownloadItems);
         const QString downloadPage =

@@ -10,8 +10,8 @@ class FunnelModel;
 class KelvrinTools;
 class Messages;
 
-// Turns the funnel into the work area `temp` (token files, images, sales and download pages)
-// and the metabox and switch texts. The work area is rebuilt on every run.
+// Turns the funnel into the work area `temp` (token files, images, sales and download pages,
+// the starting sales copies) and the metabox and switch texts. The work area is rebuilt on every run.
 class FunnelGenerator {
 public:
     FunnelGenerator(AppRoots roots, KelvrinTools& tools, Messages& messages);
@@ -27,6 +27,8 @@ public:
     static QString TokenFile(int n, const QString& page);
     static QString SalesPageFile(int n);
     static QString DownloadPageFile(int n);
+    // The sales copy item `n` starts from in the plugin's copy module.
+    static QString SalesCopyFile(int n);
 
 private:
     void RebuildWorkArea();

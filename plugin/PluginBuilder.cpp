@@ -147,6 +147,12 @@ QString PluginBuilder::Assemble(const PluginDetails& details, const GenerationRe
             path);
     }
     KelvrinFile::CopyFolder(pages, templateFolder);
+    // The starting copies are data the plugin reads: no names are filled into them.
+    const QString copyFolder = pluginFolder + QStringLiteral("/modules/copy");
+    if (!QDir().mkpath(copyFolder))
+        throw BuildError(BuildError::PathFileAccess,
+                         QStringLiteral("Cannot create the plugin folder %1").arg(copyFolder));
+    KelvrinFile::CopyFolder(m_roots.WorkArea() + QStringLiteral("/copy"), copyFolder);
 
     FillPluginFile(
         templateFolder + QStringLiteral("/template.php"),

@@ -48,7 +48,7 @@ class tst_ProcessFunnel : public QObject {
     Q_OBJECT
 
 private slots:
-    void frontEndOnlyMakesFiveFiles() {
+    void frontEndOnlyMakesSixFiles() {
         TestAppFolder app;
         writeTemplates(app);
         app.write("temp/left-over/old.txt", "from an earlier run");
@@ -58,6 +58,7 @@ private slots:
         RecordingMessages messages;
         const GenerationResult result = FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
         QCOMPARE(workArea(app), (QStringList{
+                                    "copy/start-0.html",
                                     "funneltokens/funneltokens0-downloadpage.txt",
                                     "funneltokens/funneltokens0-salespage.txt",
                                     "images/funnelitem-0.gif",
@@ -95,7 +96,7 @@ private slots:
         QCOMPARE(model.RemoveItem(2), FunnelModel::RemoveResult::Removed);
         const GenerationResult result = generator.ProcessFunnel(model);
         const QStringList files = workArea(app);
-        QCOMPARE(files.size(), 15);
+        QCOMPARE(files.size(), 18);
         for (const QString& file : files)
             QVERIFY2(!file.contains('2') && !file.contains('4'), qPrintable(file));
         QCOMPARE(result.metaboxes, QString("M0 funnelitem_0\nM funnelitem_1\nM funnelitem_3\n\nEND"));
@@ -186,6 +187,49 @@ private slots:
                      qPrintable(error.description()));
         }
         QVERIFY(!QFileInfo::exists(app.file("temp/php/salespage-funnelitem-0.php")));
+    }
+
+    // Products picked one after the other in the front end's slot; the last one is built. A copy
+    // from the page starts with its headline; any other is the product's name alone.
+    void salesCopyStartsFromTheProduct_data() {
+        QTest::addColumn<QStringList>("picks");
+        QTest::addColumn<bool>("previewRemoved");
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<bool>("fromPage");
+        const QString custom = "My Products: Demo Product";
+        const QString traffic = "Build a traffic plan that keeps working after you stop pushing";
+        QTest::newRow("built-in") << QStringList{"Traffic Magnet Pro"} << false << traffic << true;
+        QTest::newRow("custom") << QStringList{custom} << false << "Demo Product" << false;
+        QTest::newRow("custom after a built-in")
+            << QStringList{"Traffic Magnet Pro", custom} << false << "Demo Product" << false;
+        QTest::newRow("built-in after a custom")
+            << QStringList{custom, "Traffic Magnet Pro"} << false << traffic << true;
+        QTest::newRow("built-in without its preview page")
+            << QStringList{"Traffic Magnet Pro"} << true << "Traffic Magnet Pro" << false;
+    }
+    void salesCopyStartsFromTheProduct() {
+        QFETCH(QStringList, picks);
+        QFETCH(bool, previewRemoved);
+        QFETCH(QString, heading);
+        QFETCH(bool, fromPage);
+        TestAppFolder app;
+        writeTemplates(app);
+        if (previewRemoved)
+            QVERIFY(QFile::remove(app.file("productspro/trafficmagnetpro/preview.html")));
+        FunnelModel model;
+        for (const QString& product : picks)
+            pick(model, app, 0, product);
+        KelvrinTools tools;
+        RecordingMessages messages;
+        FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
+        const QString copy = QString::fromUtf8(app.read("temp/copy/start-0.html"));
+        const QString headingBlock = "<!-- wp:heading -->\n<h2>" + heading + "</h2>\n<!-- /wp:heading -->\n";
+        if (fromPage) {
+            QVERIFY2(copy.startsWith(headingBlock + "\n<!-- wp:paragraph -->"), qPrintable(copy));
+            QVERIFY(copy.contains("<!-- wp:list -->"));
+        } else {
+            QCOMPARE(copy, headingBlock);
+        }
     }
 
     void imagePathLosesItsLineBreaks() {
@@ -315,9 +359,9 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(app.file("temp")).constData(), &now), 0);
         QVERIFY(heldFolder.st_nlink > 0);
         QCOMPARE(now.st_ino, heldFolder.st_ino);
-        QCOMPARE(workArea(app).size(), 5);
+        QCOMPARE(workArea(app).size(), 6);
         QCOMPARE(QDir(app.file("temp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 (QStringList{"funneltokens", "images", "php"}));
+                 (QStringList{"copy", "funneltokens", "images", "php"}));
         QVERIFY(QFileInfo::exists(precious));
         QVERIFY(!QFileInfo(app.file("temp/php")).isSymLink());
     }
@@ -350,7 +394,7 @@ private slots:
         FunnelGenerator(app.path(), tools, messages).ProcessFunnel(model);
         QVERIFY(QFileInfo(app.file("temp")).isDir());
         QVERIFY(!QFileInfo(app.file("temp")).isSymLink());
-        QCOMPARE(workArea(app).size(), 5);
+        QCOMPARE(workArea(app).size(), 6);
         QCOMPARE(QDir(outside.path()).entryList(QDir::Files),
                  instead == "link" ? QStringList{"kept.txt"} : QStringList{});
     }

@@ -27,13 +27,14 @@ const QStringList kTokens{
     "#DOWNLOAD_LINKS#",  "#FUNNELITEM",   "#DOWNLOADCODE#", "#FUNNELCODE#", "#PRODUCT_NAME#",
     "#IMAGE_WIDTH#",     "#IMAGE_HEIGHT#"};
 
-FunnelModel* makeFunnel(const TestAppFolder& app, int items) {
+// A funnel of the slots given, each added in the order the buttons allow; slot 3 is the custom one.
+FunnelModel* funnelOf(const TestAppFolder& app, const QList<int>& shown) {
     auto* model = new FunnelModel;
-    if (items == 5) {
-        model->AddUpsell(0);
-        model->AddUpsell(1);
-        model->AddDownsell(1);
-        model->AddDownsell(2);
+    for (int n : shown) {
+        if (n == 1 || n == 2)
+            model->AddUpsell(n - 1);
+        else if (n == 3 || n == 4)
+            model->AddDownsell(n - 2);
     }
     const QStringList products{"Traffic Magnet Pro", "Webinar Wealth", "Copywriting Mastery",
                                "My Products: Demo Product", "Kindle Publishing Empire"};
@@ -44,6 +45,10 @@ FunnelModel* makeFunnel(const TestAppFolder& app, int items) {
         model->SelectProduct(n, catalogue);
     }
     return model;
+}
+
+FunnelModel* makeFunnel(const TestAppFolder& app, int items) {
+    return funnelOf(app, items == 5 ? QList<int>{0, 1, 2, 3, 4} : QList<int>{0});
 }
 
 PluginDetails details(const QString& identifier, const QString& name = "My Plugin") {
@@ -167,6 +172,44 @@ private slots:
                                                                      identifier.toUtf8() + "'"));
         QCOMPARE(entries[folder + "template.php"].content.count("case \""), 2 * items);
         QVERIFY(messages.shown.isEmpty());
+    }
+
+    // Each shown item's starting copy, and no other, lies in the copy module beside its index.
+    void salesCopiesOfExactlyTheShownItems_data() {
+        QTest::addColumn<QList<int>>("shown");
+        QTest::newRow("front end only") << QList<int>{0};
+        QTest::newRow("upsell #1 and its downsell") << QList<int>{0, 1, 3};
+        QTest::newRow("upsell #2's downsell") << QList<int>{0, 1, 2, 4};
+        QTest::newRow("all five") << QList<int>{0, 1, 2, 3, 4};
+    }
+    void salesCopiesOfExactlyTheShownItems() {
+        QFETCH(QList<int>, shown);
+        TestAppFolder app;
+        std::unique_ptr<FunnelModel> funnel(funnelOf(app, shown));
+        QCOMPARE(funnel->PresentSlots(), shown);
+        KelvrinTools tools;
+        RecordingMessages messages;
+        const auto entries =
+            ReadZip(PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pcopy")));
+
+        const QString folder = "pcopy/modules/copy/";
+        QStringList expected{folder, folder + "index.php"};
+        for (int n : shown)
+            expected << folder + QString("start-%1.html").arg(n);
+        expected.sort();
+        QStringList inFolder;
+        for (const QString& name : entries.keys())
+            if (name.startsWith(folder))
+                inFolder << name;
+        QCOMPARE(inFolder, expected);
+
+        // The product's headline, or a custom product's name.
+        QVERIFY(entries[folder + "start-0.html"].content.startsWith(
+            "<!-- wp:heading -->\n<h2>Build a traffic plan that keeps working after you stop "
+            "pushing</h2>\n"));
+        if (shown.contains(3))
+            QCOMPARE(entries[folder + "start-3.html"].content,
+                     "<!-- wp:heading -->\n<h2>Demo Product</h2>\n<!-- /wp:heading -->\n");
     }
 
     // Every text field holds the text; the addresses hold it after a query mark.
