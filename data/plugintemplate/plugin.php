@@ -12,6 +12,9 @@ require_once __DIR__ . '/modules/cpt_template_loader.php';
 require_once __DIR__ . '/modules/pages/layout.php';
 require_once __DIR__ . '/modules/stats/counting.php';
 require_once __DIR__ . '/modules/payments/check.php';
+require_once __DIR__ . '/modules/copy/copy.php';
+require_once __DIR__ . '/modules/copy/patterns.php';
+require_once __DIR__ . '/modules/copy/render.php';
 if ( is_admin() ) {
 	require_once __DIR__ . '/modules/stats/screens.php';
 	require_once __DIR__ . '/modules/stats/road_screens.php';
@@ -240,6 +243,7 @@ function #fn#render_meta_box( $post, $metabox ) {
 		}
 		echo '<p class="description">' . esc_html( $field['desc'] ) . '</p></td></tr>';
 	}
+	#fn#copy_box_row( $post, (int) substr( strrchr( $box['id'], '_' ), 1 ) );
 	echo '</tbody></table>';
 
 	$pages = array(

@@ -12,6 +12,7 @@ require_once __DIR__ . '/modules/stats/counting.php';
 require_once __DIR__ . '/modules/payments/orders.php';
 require_once __DIR__ . '/modules/payments/checkouts.php';
 require_once __DIR__ . '/modules/road/visits.php';
+require_once __DIR__ . '/modules/copy/copy.php';
 
 /**
  * Deletes the funnels of the current site, their meta, revisions and statistics.
@@ -27,17 +28,18 @@ function #fn#uninstall_site() {
 	if ( false !== get_option( #fn#orders_schema_option() ) ) {
 		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#orders_table() . ', ' . #fn#checkouts_table() . ', ' . #fn#visits_table() ); // phpcs:ignore WordPress.DB
 	}
-	foreach ( array( #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items', #fn#orders_schema_option(), '#fn#payments', '#fn#payments_secret', '#fn#paypal_webhook_guard', '#fn#rewrite_slug' ) as $option ) {
+	foreach ( array( '#fn#copy_since', #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items', #fn#orders_schema_option(), '#fn#payments', '#fn#payments_secret', '#fn#paypal_webhook_guard', '#fn#rewrite_slug' ) as $option ) {
 		delete_option( $option );
 	}
 	// Transients by their exact names: a pattern could meet another plugin's.
 	delete_transient( '#fn#paypal_token' );
 	wp_clear_scheduled_hook( '#fn#visits_sweep' );
 
-	// Straight from the table: every status counts, trash and auto-drafts included.
-	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", #fn#post_type() ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
-	foreach ( array_map( 'intval', $funnels ) as $funnel ) {
-		wp_delete_post( $funnel, true );
+	// Straight from the table: every status counts, trash and auto-drafts included, and copies
+	// whose funnel is gone already.
+	$posts = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type IN (%s, %s)", #fn#post_type(), #fn#copy_post_type() ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery
+	foreach ( array_map( 'intval', $posts ) as $post ) {
+		wp_delete_post( $post, true );
 	}
 }
 
@@ -46,9 +48,10 @@ function #fn#uninstall_site() {
  * closed boxes, their order, the layout, the list's columns and page size.
  */
 function #fn#uninstall_user_settings() {
-	$type = #fn#post_type();
-	foreach ( array( "closedpostboxes_$type", "metaboxhidden_$type", "meta-box-order_$type", "screen_layout_$type", "edit_{$type}_per_page", "manageedit-{$type}columnshidden" ) as $key ) {
-		delete_metadata( 'user', 0, $key, '', true );
+	foreach ( array( #fn#post_type(), #fn#copy_post_type() ) as $type ) {
+		foreach ( array( "closedpostboxes_$type", "metaboxhidden_$type", "meta-box-order_$type", "screen_layout_$type", "edit_{$type}_per_page", "manageedit-{$type}columnshidden" ) as $key ) {
+			delete_metadata( 'user', 0, $key, '', true );
+		}
 	}
 }
 

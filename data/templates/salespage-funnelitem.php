@@ -1,7 +1,7 @@
 <?php
 /**
  * One sales page of the funnel. Included by template.php with $page_title,
- * $headline, $payment_button and the funnel's $layout set. A full page of the
+ * $headline, $payment_button, the page's $token and the funnel's $layout set. A full page of the
  * site: the title, the style and whatever other plugins add come through
  * wp_head().
  */
@@ -14,6 +14,9 @@ add_filter(
 		return esc_html( $page_title );
 	}
 );
+
+// The item's copy and its own headline, and what they put into the page's head.
+list( $headline, $copy_html ) = #fn#copy_page( $post, $token, (string) $page_title, (string) $headline, plugins_url( '#IMAGE#', __FILE__ ) );
 
 // The headline is the page's main heading; the page title stands above it, smaller.
 $has_headline = '' !== (string) $headline;
@@ -32,6 +35,7 @@ $has_headline = '' !== (string) $headline;
 <h1 class="#PLUGINID#-headline"><?php echo esc_html( $headline ); ?></h1>
 <?php endif; ?>
 <img class="#PLUGINID#-image" src="<?php echo esc_url( plugins_url( '#IMAGE#', __FILE__ ) ); ?>" alt="#PRODUCT_NAME#" width="#IMAGE_WIDTH#" height="#IMAGE_HEIGHT#">
+<?php #fn#copy_print( $copy_html, '#FUNNELITEM_BUTTON#' ); ?>
 <div class="#PLUGINID#-buy" id="#FUNNELITEM_BUTTON#">
 <?php
 // The marketer's own payment button code, shown as pasted.

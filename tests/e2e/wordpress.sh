@@ -379,6 +379,15 @@ for theme in "$default_theme" e2e-classic; do
 done
 wp_php theme "$default_theme"
 
+# Each item's sales copy, in both themes and both layouts.
+log "plugin ${idents[0]}: sales copy in each theme"
+for theme in "$default_theme" e2e-classic; do
+  wp_php theme "$theme"
+  wp_php copy "$work/unpacked/0/${idents[0]}"
+done
+wp_php theme "$default_theme"
+check_logs "the sales copy"
+
 # --- plugins that could meet ---------------------------------------------------------------------
 # E2E_NEIGHBOURS="A.zip B.zip ...": plugins whose identifiers nest or whose old table name is
 # another plugin's; active together, then deleted one by one.

@@ -211,6 +211,10 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	update_user_meta( $admin, "meta-box-order_$type", array( 'normal' => $id . '_funnelitem_0' ) );
 	$funnels = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", $type ) );
 	ok( count( $funnels ) >= 5, "$id: funnels to remove are there (" . count( $funnels ) . ')' );
+	$copy_type = call_user_func( plugin_name( $id, 'copy_post_type' ) );
+	$orphan    = wp_insert_post( array( 'post_type' => $copy_type, 'post_status' => 'publish', 'post_content' => "E2E orphan copy $id" ) );
+	$copies    = $wpdb->get_col( $wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", $copy_type ) );
+	ok( count( $copies ) > 1 && $orphan > 0, "$id: sales copies to remove are there, one without its funnel (" . count( $copies ) . ')' );
 	$next       = '' !== $next_dir ? funnel_type( plugin_facts( $next_dir ) ) : '';
 	$next_count = '' !== $next ? (int) $wpdb->get_var( $wpdb->prepare( "SELECT COUNT(*) FROM {$wpdb->posts} WHERE post_type = %s", $next ) ) : 0;
 
@@ -237,8 +241,8 @@ function cmd_uninstall( $dir, $next_dir = '' ) {
 	ok( $kept, "$id: deleting it leaves the transient of a plugin whose identifier is \"{$id}__rate\"" );
 	$left = $wpdb->get_col( $wpdb->prepare( "SELECT option_name FROM {$wpdb->options} WHERE option_name LIKE %s", '%' . $wpdb->esc_like( plugin_name( $id, '' ) ) . '%' ) );
 	ok( ! table_exists( $orders_table ) && ! table_exists( $wpdb->prefix . plugin_name( $id, 'checkouts' ) ) && array() === $left, "$id: the orders and checkouts tables and every option of the plugin (credentials, secret) are gone", implode( ', ', $left ) );
-	$needles = array( $type, $id . '_funnelitem_', "E2E trashed $id", "E2E funnel $id", "E2E guard $id" );
-	foreach ( $funnels as $funnel ) {
+	$needles = array( $type, $copy_type, $id . '_funnelitem_', "E2E trashed $id", "E2E funnel $id", "E2E guard $id", "E2E orphan copy $id" );
+	foreach ( array_merge( $funnels, $copies ) as $funnel ) {
 		$needles[] = "\t$funnel-revision-v1\t";
 		$needles[] = "\t$funnel-autosave-v1\t";
 	}

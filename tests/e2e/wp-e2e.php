@@ -25,6 +25,7 @@
  *   php wp-e2e.php uninstall PLUGIN_DIR [NEXT_PLUGIN_DIR]
  *   php wp-e2e.php neighbours ZIP PLUGIN_DIR [ZIP PLUGIN_DIR ...]
  *   php wp-e2e.php payments PLUGIN_DIR (wp-e2e-payments.php)
+ *   php wp-e2e.php copy PLUGIN_DIR (wp-e2e-copy.php)
  *
  * E2E_WP is the WordPress folder, E2E_URL its address.
  */
@@ -39,6 +40,8 @@ require __DIR__ . '/wp-e2e-stats.php';
 require __DIR__ . '/wp-e2e-payments.php';
 require __DIR__ . '/wp-e2e-payments-trust.php';
 require __DIR__ . '/wp-e2e-road.php';
+require __DIR__ . '/wp-e2e-copy.php';
+require_once __DIR__ . '/wp-e2e-htmlcheck.php';
 
 $args = array_slice( $argv, 1 );
 $cmd  = array_shift( $args );
@@ -114,6 +117,9 @@ switch ( $cmd ) {
 		break;
 	case 'road':
 		cmd_road( $args[0] );
+		break;
+	case 'copy':
+		html_check_pages( cmd_copy( $args[0] ) );
 		break;
 	case 'road-showcase':
 		cmd_road_showcase( $args[0] );

@@ -193,7 +193,8 @@ private slots:
             ReadZip(PluginBuilder(app.path(), tools, messages).Build(*funnel, details("pcopy")));
 
         const QString folder = "pcopy/modules/copy/";
-        QStringList expected{folder, folder + "index.php"};
+        QStringList expected{folder, folder + "index.php", folder + "copy.php", folder + "patterns.php",
+                             folder + "render.php"};
         for (int n : shown)
             expected << folder + QString("start-%1.html").arg(n);
         expected.sort();
