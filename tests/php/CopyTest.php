@@ -172,6 +172,34 @@ class CopyTest extends PluginTestCase {
 		}
 	}
 
+	public function boxes() {
+		return array(
+			'the item\'s box opens its copy'      => array( 'item', 'saved', array( 'Edit sales copy', 'post.php?post=%copy%&#038;action=edit' ) ),
+			'a funnel not saved yet'               => array( 'item', 'none', array( 'Save the funnel to write' ) ),
+			'the copy names its item and funnel'   => array( 'editor', 'saved', array( '&quot;Upsell #1&quot; in the funnel &quot;Funnel&quot;', 'Back to the funnel', 'post.php?post=%funnel%&#038;action=edit', 'View the sales page' ) ),
+			'a copy whose funnel is gone says so'  => array( 'editor', 'orphan', array( 'is gone: it is not shown anywhere' ) ),
+		);
+	}
+
+	/** @dataProvider boxes */
+	public function testTheFunnelAndItsCopiesLeadToEachOther( $box, $state, $expected ) {
+		wp_set_current_user( $this->user( 'editor' ) );
+		$funnel = $this->funnel();
+		$copy   = $this->copies( $funnel )[1];
+		if ( 'none' === $state ) {
+			wp_delete_post( $copy->ID, true );
+		} elseif ( 'orphan' === $state ) {
+			wp_update_post( array( 'ID' => $copy->ID, 'post_parent' => 0 ) );
+		}
+		ob_start();
+		'item' === $box ? self::call( 'copy_box_row', get_post( $funnel ), 1 ) : self::call( 'copy_render_editor_box', get_post( $copy->ID ) );
+		$html = ob_get_clean();
+		wp_set_current_user( 0 );
+		foreach ( $expected as $text ) {
+			$this->assertStringContainsString( str_replace( array( '%copy%', '%funnel%' ), array( $copy->ID, $funnel ), $text ), $html );
+		}
+	}
+
 	public function testTheSectionsArePatternsOfTheirOwnCategory() {
 		$registry = WP_Block_Patterns_Registry::get_instance();
 		$names    = array_keys( self::call( 'copy_sections' ) );
