@@ -4,6 +4,7 @@
 #include "platform/Shell.h"
 #include "platform/Twips.h"
 
+#include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -86,6 +87,10 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
                 "Step 4: Restart the Software and you should see the product for each funnel item (custom "
                 "products will be visible with the prefix \"My Products\"."),
             false);
+    // Where no file manager can show the folder, the window says where it is.
+    m_folderNote = addText(QStringLiteral("lblFolder"), QString(), false);
+    m_folderNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_folderNote->hide();
     layout->addStretch();
 
     auto* buttons = new QHBoxLayout;
@@ -113,7 +118,11 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
 }
 
 void frmMyProducts::cmdMyProducts_Click() {
-    m_shell.OpenFolder(m_myProductsFolder);
+    if (m_shell.OpenFolder(m_myProductsFolder))
+        return;
+    m_folderNote->setText(QStringLiteral("No file manager could show the folder. Your \"My Products\" folder is:\n%1")
+                              .arg(QDir::toNativeSeparators(m_myProductsFolder)));
+    m_folderNote->show();
 }
 
 void frmMyProducts::cmdClose_Click() {

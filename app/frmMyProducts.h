@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class Shell;
 
 // "My Products": how to add a product of one's own, and a button that opens the folder.
@@ -19,4 +20,5 @@ private slots:
 private:
     QString m_myProductsFolder;
     Shell& m_shell;
+    QLabel* m_folderNote = nullptr;
 };

@@ -21,10 +21,11 @@ bool FileManagerHandOff::ShowFile(const QString& file) const {
 bool FileManagerHandOff::OpenFolder(const QString& folder) const {
     if (Call(QStringLiteral("ShowFolders"), folder))
         return true;
-    // Without a file manager the desktop hands folders to a web browser, which is no place
-    // to look after files.
+    // Only a file manager is given the folder: without one, the desktop's opener hands folders
+    // to a web browser (which then writes its profile into the user's home), no place to look
+    // after files. The caller says where the folder is instead.
     const std::optional<QStringList> handler = m_services.folderHandler();
-    if (!handler || handler->contains(QStringLiteral("WebBrowser")))
+    if (!handler || !handler->contains(QStringLiteral("FileManager")))
         return false;
     return m_services.openFolder(folder);
 }

@@ -7,7 +7,7 @@
 
 // Decides how a file or a folder is shown to the user: by the desktop's file manager service,
 // which selects the file, where the session offers one; else by opening the folder with the
-// desktop's handler for folders, but never when that handler is a web browser.
+// desktop's handler for folders, but only when that handler is a file manager.
 class FileManagerHandOff final {
 public:
     struct Services {

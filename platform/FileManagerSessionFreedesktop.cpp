@@ -3,7 +3,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDesktopServices>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -58,5 +57,8 @@ std::optional<QStringList> folderHandler() {
 
 FileManagerHandOff::Services FileManagerSession() {
     return {offered, call, folderHandler,
-            [](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }};
+            // The opener whose handler was asked about above; never waited on.
+            [](const QString& folder) {
+                return QProcess::startDetached(QStringLiteral("xdg-open"), {folder});
+            }};
 }

@@ -47,8 +47,10 @@ private slots:
             << true << false << std::optional(fileManager) << true << true << "ShowItems %1|ShowFolders %2|open %3";
         QTest::newRow("no service: folder opened")
             << false << true << std::optional(fileManager) << true << true << "open %3";
-        QTest::newRow("no service, handler unknown: folder opened")
-            << false << true << std::optional(QStringList()) << true << true << "open %3";
+        QTest::newRow("no service, handler unknown: nothing opened")
+            << false << true << std::optional(QStringList()) << true << false << "";
+        QTest::newRow("no service, handler neither browser nor file manager: nothing opened")
+            << false << true << std::optional(QStringList{"Utility", "TextEditor"}) << true << false << "";
         QTest::newRow("no service, browser handles folders: nothing opened")
             << false << true << std::optional(QStringList{"Network", "WebBrowser"}) << true << false << "";
         QTest::newRow("no service, no handler: nothing opened")
