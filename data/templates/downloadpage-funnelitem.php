@@ -39,7 +39,7 @@ add_filter(
 $download_links = '#DOWNLOAD_LINKS#';
 #fn#page_open( $layout, array( '#PLUGINID#-page', '#PLUGINID#-download' ) );
 ?>
-<main class="#PLUGINID#-wrap">
+<?php #fn#content_open(); ?>
 <div class="#PLUGINID#-card">
 <h1 class="#PLUGINID#-title"><?php esc_html_e( 'Thank you for your purchase!', '#PLUGINID#' ); ?></h1>
 <?php if ( '' !== $download_links ) : ?>
@@ -64,5 +64,5 @@ echo wp_kses(
 <p class="#PLUGINID#-intro"><?php esc_html_e( 'There are no downloads for this purchase.', '#PLUGINID#' ); ?></p>
 <?php endif; ?>
 </div>
-</main>
+<?php #fn#content_close(); ?>
 <?php #fn#page_close( $layout ); ?>

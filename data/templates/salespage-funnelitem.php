@@ -22,7 +22,7 @@ list( $headline, $copy_html ) = #fn#copy_page( $post, $token, (string) $page_tit
 $has_headline = '' !== (string) $headline;
 #fn#page_open( $layout, array( '#PLUGINID#-page', '#PLUGINID#-sales' ) );
 ?>
-<main class="#PLUGINID#-wrap" id="#PLUGINID#-main">
+<?php #fn#content_open( '#PLUGINID#-main' ); ?>
 <div class="#PLUGINID#-card">
 <?php if ( '' !== (string) $page_title ) : ?>
 <?php if ( $has_headline ) : ?>
@@ -43,5 +43,5 @@ echo $payment_button; // phpcs:ignore WordPress.Security.EscapeOutput.OutputNotE
 ?>
 </div>
 </div>
-</main>
+<?php #fn#content_close(); ?>
 <?php #fn#page_close( $layout ); ?>

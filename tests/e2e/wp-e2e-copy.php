@@ -65,13 +65,15 @@ function cmd_copy( $dir ) {
 		$between = (bool) preg_match( '#class="' . preg_quote( $id, '#' ) . '-image".*' . preg_quote( $marker, '#' ) . '.*<ul.*<details.*<blockquote.*class="' . preg_quote( $id, '#' ) . '-buy"#s', $page );
 		ok( $between && false !== strpos( $page, "$id-sales-copy-css" ), "$label: the copy's blocks stand between the image and the buy button, with the copy's style", substr( strip_tags( $page ), 0, 300 ) );
 		ok( false !== strpos( $page, "<meta name=\"description\" content=\"$marker excerpt\">" ) && false !== strpos( $page, '<meta property="og:image" content="http' ) && false !== strpos( $page, '<meta name="twitter:card" content="summary_large_image">' ), "$label: the sales page tells search engines and social sites its description and image" );
-		if ( 'canvas' === $layout ) {
+		// One main landmark, in a classic theme that opens its own too.
+		ok( 1 === preg_match_all( '#<main\b#', $page ), "$label: the sales page has one <main>" );
+		if ( 'canvas' === $layout || ! wp_is_block_theme() ) {
 			$pages[ "$label sales page with copy" ] = $page;
 			check_page_conventions( $id, "$layout sales page with copy in $theme", $page );
 		} else {
-			// Inside the theme the page holds the theme's header and footer too, whose markup is the
-			// theme's and core's (Twenty Twenty-Three's navigation on 6.1 has an aria-label on a div):
-			// the plugin's part is checked, in a document of its own.
+			// Inside a block theme the page holds the theme's header and footer too, whose markup is
+			// core's (Twenty Twenty-Three's navigation on 6.1 has an aria-label on a div): the
+			// plugin's part is checked, in a document of its own.
 			preg_match( '#<main class="' . preg_quote( $id, '#' ) . '-wrap".*?</main>#s', $page, $main );
 			$pages[ "$label sales page with copy (the plugin's part)" ] = '<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>Sales page</title></head><body>' . ( isset( $main[0] ) ? $main[0] : '' ) . '</body></html>';
 		}

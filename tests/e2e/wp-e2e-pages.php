@@ -513,7 +513,7 @@ function cmd_requests( $dir, $file ) {
 		// The theme's header and footer, a block theme's template parts or the classic theme's own.
 		$framed = 1 === preg_match( '#<header\b[^>]*class="[^"]*(wp-block-template-part|e2e-classic-header)#', $r['body'] )
 			&& 1 === preg_match( '#<footer\b[^>]*class="[^"]*(wp-block-template-part|e2e-classic-footer)#', $r['body'] );
-		$inside = 1 === preg_match( '#<div class="' . $id . '-page( ' . $id . '-(sales|download))?">\s*<main class="' . $id . '-wrap"#', $r['body'] );
+		$inside = 1 === preg_match( '#<div class="' . $id . '-page( ' . $id . '-(sales|download))?">\s*<(main|div) class="' . $id . '-wrap"#', $r['body'] );
 		if ( $active && ( ( 'theme' === $layout ) !== $framed || ( 'theme' === $layout ) !== $inside || 1 !== substr_count( $r['body'], '<html' ) ) ) {
 			$layouts[] = "$url ($layout): " . ( $framed ? 'framed' : 'bare' ) . ( $inside ? ', in a box' : '' ) . ', ' . substr_count( $r['body'], '<html' ) . ' <html>';
 		}

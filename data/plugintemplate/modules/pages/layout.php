@@ -75,10 +75,38 @@ function #fn#page_open( $layout, $classes ) {
 		echo '<div class="wp-site-blocks">';
 		echo $parts['header']; // phpcs:ignore WordPress.Security.EscapeOutput.OutputNotEscaped -- the theme's own blocks, rendered by WordPress.
 	} else {
+		// Most classic themes open the page's <main> in their header: the content goes into theirs.
+		ob_start();
 		get_header();
+		$header = (string) ob_get_clean();
+		#fn#content_tag( preg_match_all( '/<main\b/i', $header ) > preg_match_all( '#</main\s*>#i', $header ) ? 'div' : 'main' );
+		echo $header; // phpcs:ignore WordPress.Security.EscapeOutput.OutputNotEscaped -- the theme's own header.
 	}
 	// The classes sit on a box of their own here, so the theme's page keeps its look around it.
 	echo '<div class="' . esc_attr( implode( ' ', $classes ) ) . '">';
+}
+
+/**
+ * The element that holds a page's content: its own <main>, or a <div> where the theme's header
+ * opened the page's <main> already (one main landmark a page).
+ *
+ * @param string|null $set The element, as page_open() finds it.
+ */
+function #fn#content_tag( $set = null ) {
+	static $tag = 'main';
+	if ( null !== $set ) {
+		$tag = $set;
+	}
+	return $tag;
+}
+
+/** Opens the page's content box; $id names it where its style needs an id. */
+function #fn#content_open( $id = '' ) {
+	echo '<' . #fn#content_tag() . ' class="#prefix#-wrap"' . ( '' === $id ? '' : ' id="' . esc_attr( $id ) . '"' ) . ">\n"; // phpcs:ignore WordPress.Security.EscapeOutput.OutputNotEscaped -- "main" or "div".
+}
+
+function #fn#content_close() {
+	echo '</' . #fn#content_tag() . ">\n"; // phpcs:ignore WordPress.Security.EscapeOutput.OutputNotEscaped -- "main" or "div".
 }
 
 /**

@@ -48,7 +48,7 @@ function #fn#payments_notice_page( $post, $heading, $reason, $link, $link_text, 
 	$layout  = #fn#page_layout( $post );
 	#fn#page_open( $layout, array( '#prefix#-page', '#prefix#-download' ) );
 	?>
-<main class="#prefix#-wrap">
+<?php #fn#content_open(); ?>
 <div class="#prefix#-card">
 <h1 class="#prefix#-title"><?php echo esc_html( $heading ); ?></h1>
 <p class="#prefix#-intro"><?php echo esc_html( $reason ); ?></p>
@@ -62,7 +62,7 @@ function #fn#payments_notice_page( $post, $heading, $reason, $link, $link_text, 
 	?>
 </p>
 </div>
-</main>
+<?php #fn#content_close(); ?>
 	<?php
 	#fn#page_close( $layout );
 }

@@ -56,11 +56,11 @@ defined( 'ABSPATH' ) || exit;
 			);
 			#fn#page_open( $layout, array( '#prefix#-page' ) );
 			?>
-<main class="#prefix#-wrap">
+<?php #fn#content_open(); ?>
 <div class="#prefix#-card">
 <h1 class="#prefix#-title"><?php esc_html_e( 'This funnel page is not available.', '#prefix#' ); ?></h1>
 </div>
-</main>
+<?php #fn#content_close(); ?>
 <?php
 			#fn#page_close( $layout );
 			break;

@@ -1,3 +1,4 @@
+</main>
 <footer class="e2e-classic-footer"><?php bloginfo( 'name' ); ?></footer>
 <?php wp_footer(); ?>
 </body>

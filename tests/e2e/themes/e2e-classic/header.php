@@ -8,3 +8,5 @@
 <body <?php body_class(); ?>>
 <?php wp_body_open(); ?>
 <header class="e2e-classic-header"><?php bloginfo( 'name' ); ?></header>
+<?php // Like most classic themes, the header opens the page's main landmark and the footer closes it. ?>
+<main id="main" class="e2e-classic-main">

@@ -1,5 +1,4 @@
 <?php get_header(); ?>
-<main>
 <?php
 while ( have_posts() ) {
 	the_post();
@@ -7,6 +6,5 @@ while ( have_posts() ) {
 	the_content();
 }
 ?>
-</main>
 <?php
 get_footer();
