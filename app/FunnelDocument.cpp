@@ -3,6 +3,7 @@
 #include "catalogue/ProductCatalogue.h"
 #include "plugin/FunnelFileLock.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -106,6 +107,21 @@ QString FunnelDocument::SaveAs(const QString& path) {
     m_recent.Add(m_filePath);
     MarkSaved();
     return {};
+}
+
+QString FunnelDocument::KeepBeside(const QString& archive) {
+    const QFileInfo info(archive);
+    const QString path = info.dir().filePath(info.completeBaseName() + QStringLiteral(".veltrano"));
+    const FunnelFileLock lock(path);
+    if (lock.isBusy() ||
+        !FunnelFile::WriteFile(path, FunnelFile::Write(m_model, m_details, m_tokens, m_source)).isEmpty())
+        return {};
+    if (m_filePath.isEmpty()) {
+        m_filePath = QFileInfo(path).absoluteFilePath();
+        m_recent.Add(m_filePath);
+        MarkSaved();
+    }
+    return path;
 }
 
 void FunnelDocument::KeepBuild(const PluginDetails& details, const FunnelTokens& tokens) {

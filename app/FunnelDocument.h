@@ -44,6 +44,9 @@ public:
     // A successful build: its details and tokens become the funnel's, so the next build makes the
     // same plugin at the same addresses; the author, address and licence become the defaults.
     void KeepBuild(const PluginDetails& details, const FunnelTokens& tokens);
+    // Saves the funnel beside a plugin built from it, as "<archive name>.veltrano"; a funnel
+    // without a file takes that file as its own. The path written, or empty when it failed.
+    QString KeepBeside(const QString& archive);
 
 signals:
     // The file, the modified state or the recent files changed.

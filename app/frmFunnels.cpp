@@ -13,6 +13,7 @@
 #include "platform/Shell.h"
 #include "platform/Twips.h"
 #include "platform/WidgetZoom.h"
+#include "plugin/PluginDetails.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -474,9 +475,13 @@ bool frmFunnels::mnuSave_Click() {
 }
 
 bool frmFunnels::mnuSaveAs_Click() {
-    const QString suggested = m_document.filePath().isEmpty()
-                                  ? QDir::home().filePath(QStringLiteral("funnel.json"))
-                                  : m_document.filePath();
+    // A funnel without a file is proposed under its plugin's name.
+    const QString name = ArchiveName(m_document.details().name);
+    const QString suggested =
+        m_document.filePath().isEmpty()
+            ? QDir::home().filePath((ArchiveNameProblem(name).isEmpty() ? name : QStringLiteral("funnel")) +
+                                    QStringLiteral(".json"))
+            : m_document.filePath();
     QFileDialog dialog(this, QStringLiteral("Save Funnel As"), suggested, kFileFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The dialog adds the suffix before it asks about replacing a file of that name.
@@ -606,6 +611,7 @@ void frmFunnels::cmdCreate_Click() {
                 [this](const PluginDetails&, const FunnelTokens&, const QString& archive) {
                     m_lastArchive = archive;
                 });
+        m_convert->SetFunnelKeeper([this](const QString& archive) { return m_document.KeepBeside(archive); });
     }
     m_convert->show();
     m_convert->raise();

@@ -263,11 +263,21 @@ void frmConvert::Command3_Click() {
     SetBusy(false);
     m_tokens = tokens;
     emit built(details, tokens, archive);
-    m_messages.Show(
-        QStringLiteral("Done"),
+    QString done =
         QStringLiteral("Done! Your plugin is ready. The software will now open the output window.\n\n"
                        "The plugin is %1 in the folder %2.")
-            .arg(QFileInfo(archive).fileName(), QDir::toNativeSeparators(QFileInfo(archive).path())));
+            .arg(QFileInfo(archive).fileName(), QDir::toNativeSeparators(QFileInfo(archive).path()));
+    if (m_keeper) {
+        // The identifier and tokens are the plugin's page addresses: they must outlive the funnel.
+        const QString kept = m_keeper(archive);
+        done += kept.isEmpty()
+                    ? QStringLiteral("\n\nThe funnel could not be saved beside it: save it with File > Save "
+                                     "to build this plugin again at the same page addresses.")
+                    : QStringLiteral("\n\nThe funnel is saved beside it as %1: open that file to build this "
+                                     "plugin again at the same page addresses.")
+                          .arg(QFileInfo(kept).fileName());
+    }
+    m_messages.Show(QStringLiteral("Done"), done);
     m_shell.ShowFile(archive);
     close();
 }

@@ -5,6 +5,7 @@
 #include "plugin/PluginDetails.h"
 
 #include <QDialog>
+#include <functional>
 
 class FunnelModel;
 class KelvrinTools;
@@ -29,6 +30,9 @@ public:
 
     PluginDetails Details() const;
     bool IsBuilding() const { return m_building; }
+    // After a build (and `built`), keeps the funnel beside the archive: the path of the file it
+    // wrote, empty when it could not. "Done" says which.
+    void SetFunnelKeeper(std::function<QString(const QString& archive)> keeper) { m_keeper = std::move(keeper); }
 
     QLineEdit* txtPluginID = nullptr;
     QLineEdit* txtPlugin_Name = nullptr;
@@ -69,5 +73,6 @@ private:
     Messages& m_messages;
     Shell& m_shell;
     FunnelTokens m_tokens;
+    std::function<QString(const QString&)> m_keeper;
     bool m_building = false;
 };

@@ -93,6 +93,42 @@ private slots:
         QCOMPARE(f.window->panel(0)->geometry(), QRect(24, 72, 334, 241));
     }
 
+    // Every build keeps its funnel beside the archive: an untitled funnel takes that file as its
+    // own, so quitting without a word and opening it again rebuilds the same page addresses; a
+    // funnel with a file of its own keeps it.
+    void aBuildKeepsItsFunnelBesideTheArchive_data() {
+        QTest::addColumn<bool>("titled");
+        QTest::newRow("untitled") << false;
+        QTest::newRow("saved before") << true;
+    }
+    void aBuildKeepsItsFunnelBesideTheArchive() {
+        QFETCH(bool, titled);
+        Fixture f;
+        f.fiveItems();
+        if (titled)
+            QVERIFY(f.window->SaveFile(f.app.file("mine.json")));
+        frmConvert* form = f.convert();
+        form->txtPlugin_Name->setText("Five Items");
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        QVERIFY2(f.messages.lastText().contains("saved beside it as fiveitems.veltrano"), qPrintable(f.messages.lastText()));
+        const QString kept = QFileInfo(f.app.file("output/fiveitems.veltrano")).absoluteFilePath();
+        QCOMPARE(f.window->document().filePath(), titled ? QFileInfo(f.app.file("mine.json")).absoluteFilePath() : kept);
+        QCOMPARE(f.window->document().isModified(), titled);
+        const PluginDetails details = f.window->document().details();
+        const FunnelTokens tokens = f.window->document().tokens();
+        f.window.reset();
+
+        f.window = f.open();
+        QVERIFY(f.window->OpenFile(kept));
+        form = f.convert();
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        QCOMPARE(f.window->document().details().identifier, details.identifier);
+        QCOMPARE(f.window->document().tokens().sales, tokens.sales);
+        QCOMPARE(f.window->document().tokens().download, tokens.download);
+    }
+
     void aSavedFunnelOpensAsItWasSaved() {
         Fixture f;
         f.fiveItems();
@@ -148,7 +184,8 @@ private slots:
         QCOMPARE(f.window->document().details().identifier, identifier);
         const FunnelTokens tokens = f.window->document().tokens();
         QVERIFY(IsWellFormedToken(tokens.sales[0], "sp"));
-        QVERIFY(f.window->document().isModified());
+        // Kept beside the archive, which the untitled funnel now is.
+        QVERIFY(!f.window->document().isModified());
 
         // The rebuild makes the same plugin with the same page addresses.
         frmConvert* again = f.convert();

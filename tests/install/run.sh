@@ -77,10 +77,15 @@ mkdir -p "$home/tmp"
 chown -R nobody "$home"
 snapshot() { (cd "$prefix" && find . -printf '%p %s %m %T@\n' | sort); }
 snapshot >"$work/prefix.before"
-# The file manager the program asks for is a stand-in that notes the folder it was to show.
-mkdir -p "$work/stand-in"
+# The file manager the program asks for is a stand-in that notes the folder it was to show: the
+# desktop's handler of folders (xdg-mime) is a file manager's desktop file, xdg-open the opener.
+mkdir -p "$work/stand-in" "$home/.local/share/applications"
 printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s/opened"\n' "$work" >"$work/stand-in/xdg-open"
-chmod 755 "$work/stand-in/xdg-open"
+printf '#!/bin/sh\necho files.desktop\n' >"$work/stand-in/xdg-mime"
+chmod 755 "$work/stand-in/xdg-open" "$work/stand-in/xdg-mime"
+printf '[Desktop Entry]\nType=Application\nName=Files\nExec=true\nCategories=System;FileManager;\n' \
+  >"$home/.local/share/applications/files.desktop"
+chown -R nobody "$home/.local"
 touch "$work/opened"
 chmod 666 "$work/opened"
 as_user() {
@@ -108,7 +113,7 @@ if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
   as_user xvfb-run -a -s "-screen 0 1366x768x24 -noreset" bash "$here/drive-window.sh" "$prefix/bin/veltrano" ||
     fail "the build through the window failed"
   [ -f "$home/Documents/Veltrano/myplugin.zip" ] || fail "the window's build left no archive"
-  grep -qx "file://$home/Documents/Veltrano" "$work/opened" ||
+  grep -qx "$home/Documents/Veltrano" "$work/opened" ||
     fail "the output folder shown was not ~/Documents/Veltrano: $(cat "$work/opened")"
   listing=$(unzip -Z1 "$home/Documents/Veltrano/myplugin.zip")
   grep -q "/modules/template/salespage-funnelitem-0.php$" <<<"$listing" ||

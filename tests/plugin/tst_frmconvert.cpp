@@ -99,7 +99,9 @@ private slots:
         QCOMPARE(f.messages.lastTitle(), QString("Done"));
         QCOMPARE(f.messages.lastText(),
                  QString("Done! Your plugin is ready. The software will now open the output window.\n\n"
-                         "The plugin is widgetplugin.zip in the folder %1.")
+                         "The plugin is widgetplugin.zip in the folder %1.\n\n"
+                         "The funnel is saved beside it as widgetplugin.veltrano: open that file to build "
+                         "this plugin again at the same page addresses.")
                      .arg(QDir::toNativeSeparators(f.app.path() + "/output")));
         // The file manager selects the archive.
         QCOMPARE(f.shell.shown, QStringList{f.app.path() + "/output/widgetplugin.zip"});
