@@ -158,8 +158,8 @@ QString GenerateIdentifier(KelvrinTools& tools) {
 
 QString ArchiveNameProblem(const QString& archive) {
     if (archive.isEmpty())
-        return QStringLiteral("The plugin name also names the archive, so it must hold more than blanks "
-                              "and dots.");
+        return QStringLiteral("The plugin name must show at least one visible character, and it also "
+                              "names the archive, so it must hold a letter or a digit.");
     if (archive.contains(QLatin1Char('/')) || archive.contains(QLatin1Char('\\')))
         return QStringLiteral("The plugin name also names the archive, so it must not contain \"/\" or "
                               "\"\\\".");
@@ -171,15 +171,17 @@ QString ArchiveNameProblem(const QString& archive) {
 }
 
 QString ArchiveName(const QString& pluginName) {
-    QString archive = KelvrinParser::ReplaceText(pluginName, QStringLiteral(" "), QString()).toLower();
-    // Characters no Windows file name may hold; the name shows in the plugin list as typed.
-    for (QChar& c : archive)
-        if (QStringView(u"<>:\"|?*").contains(c))
-            c = QLatin1Char('_');
-    // A leading dot hides the file on POSIX systems; Windows drops trailing ones.
-    while (archive.startsWith(QLatin1Char('.')))
-        archive.remove(0, 1);
-    while (archive.endsWith(QLatin1Char('.')))
+    const QString squeezed = KelvrinParser::ReplaceText(pluginName, QStringLiteral(" "), QString()).toLower();
+    // Letters, digits and single dashes only: a name that every system, shell, upload form and
+    // address takes as it is. The plugin keeps its name as typed.
+    QString archive;
+    for (const QChar c : squeezed) {
+        if (c.isLetterOrNumber())
+            archive += c;
+        else if (!archive.isEmpty() && !archive.endsWith(QLatin1Char('-')))
+            archive += QLatin1Char('-');
+    }
+    while (archive.endsWith(QLatin1Char('-')))
         archive.chop(1);
     return archive;
 }

@@ -30,8 +30,8 @@ struct PluginDetails {
 // "p" followed by two draws of RandomNumber(999).
 QString GenerateIdentifier(KelvrinTools& tools);
 
-// The archive's name (before ".zip"): the plugin name without any blank, in lower case, with "_"
-// for each character that Windows refuses in a file name and without leading or trailing dots.
+// The archive's name (before ".zip"): the plugin name without any blank, in lower case, its
+// letters and digits kept and every run of other characters one "-" (none at either end).
 // The same on every system, so one funnel file gives one archive name everywhere.
 QString ArchiveName(const QString& pluginName);
 

@@ -9,6 +9,7 @@
 #include "plugin/PluginBuilder.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -63,6 +64,9 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     , m_messages(messages)
     , m_shell(shell)
     , m_tokens(std::move(tokens)) {
+    // A funnel built before has an archive under the name it had then.
+    if (std::any_of(m_tokens.sales.begin(), m_tokens.sales.end(), [](const QString& t) { return !t.isEmpty(); }))
+        m_previousArchive = m_roots.Output() + QStringLiteral("/") + ArchiveName(details.name) + QStringLiteral(".zip");
     setObjectName(QStringLiteral("frmConvert"));
     setWindowTitle(QStringLiteral("Create Plugin"));
 
@@ -267,6 +271,11 @@ void frmConvert::Command3_Click() {
         QStringLiteral("Done! Your plugin is ready. The software will now open the output window.\n\n"
                        "The plugin is %1 in the folder %2.")
             .arg(QFileInfo(archive).fileName(), QDir::toNativeSeparators(QFileInfo(archive).path()));
+    // A rebuild under a new name removes nothing of the user's.
+    if (!m_previousArchive.isEmpty() && m_previousArchive != archive && QFileInfo::exists(m_previousArchive))
+        done += QStringLiteral("\n\nThe plugin built before under its earlier name, %1, is still in that "
+                               "folder: delete it there if you no longer need it.")
+                    .arg(QFileInfo(m_previousArchive).fileName());
     if (m_keeper) {
         // The identifier and tokens are the plugin's page addresses: they must outlive the funnel.
         const QString kept = m_keeper(archive);

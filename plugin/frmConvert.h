@@ -74,5 +74,6 @@ private:
     Shell& m_shell;
     FunnelTokens m_tokens;
     std::function<QString(const QString&)> m_keeper;
+    QString m_previousArchive;
     bool m_building = false;
 };

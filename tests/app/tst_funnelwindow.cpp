@@ -129,6 +129,31 @@ private slots:
         QCOMPARE(f.window->document().tokens().download, tokens.download);
     }
 
+    // A rebuild under a new name leaves the earlier archive, and says so; under the same name it
+    // replaces it without a word.
+    void aRebuildUnderANewNameKeepsTheOldArchive_data() {
+        QTest::addColumn<QString>("rename");
+        QTest::addColumn<QString>("archive");
+        QTest::newRow("same name") << "Five Items" << "fiveitems.zip";
+        QTest::newRow("new name with signs") << "Yoga & Fitness!" << "yoga-fitness.zip";
+    }
+    void aRebuildUnderANewNameKeepsTheOldArchive() {
+        QFETCH(QString, rename);
+        QFETCH(QString, archive);
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        frmConvert* form = f.convert();
+        form->txtPlugin_Name->setText("Five Items");
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QTRY_VERIFY(!f.window->convertWindow());
+        form = f.convert();
+        form->txtPlugin_Name->setText(rename);
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        QVERIFY(QFileInfo::exists(f.app.file("output/" + archive)) && QFileInfo::exists(f.app.file("output/fiveitems.zip")));
+        QCOMPARE(f.messages.lastText().contains("fiveitems.zip, is still in that folder"), archive != "fiveitems.zip");
+    }
+
     void aSavedFunnelOpensAsItWasSaved() {
         Fixture f;
         f.fiveItems();

@@ -158,9 +158,6 @@ private slots:
         QTest::newRow("dot dot name") << "txtPlugin_Name"
                                       << ". ."
                                       << "archive";
-        QTest::newRow("name with slash") << "txtPlugin_Name"
-                                         << "a/b"
-                                         << "archive";
         QTest::newRow("comment end") << "txtPlugin_Author"
                                      << "Bob */ evil"
                                      << "*/";

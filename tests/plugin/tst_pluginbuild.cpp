@@ -572,8 +572,8 @@ private slots:
                                     << "";
         QTest::newRow("blank name") << "p1"
                                     << "   ";
-        QTest::newRow("name with backslash") << "p1"
-                                             << "a\\b";
+        QTest::newRow("name of signs") << "p1"
+                                       << "&!?";
         QTest::newRow("name with control") << "p1"
                                            << "a\tb";
         QTest::newRow("name of dots") << "p1"
