@@ -454,9 +454,10 @@ if [ -n "${E2E_SCREENSHOTS:-}" ]; then
       --disable-component-update --disable-sync --user-data-dir="$work/chromium" --hide-scrollbars \
       --window-size="${3:-1000,760}" --screenshot="$2" "$1" >/dev/null 2>&1
   }
-  shot "$(sed -n 1p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page.png"
+  # The sales pages whole: their copy, then the button.
+  shot "$(sed -n 1p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page.png" 1000,1500
   shot "$(sed -n 2p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/download-page.png"
-  shot "$(sed -n 3p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page-in-theme.png" 1000,1000
+  shot "$(sed -n 3p "$work/showcase.txt")" "$(realpath "$E2E_SCREENSHOTS")/sales-page-in-theme.png" 1000,1740
   E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" stats-showcase "$work/unpacked/0/${idents[0]}" "$work/statistics.html"
   shot "file://$work/statistics.html" "$(realpath "$E2E_SCREENSHOTS")/funnel-statistics.png" 1000,1240
   E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" road-showcase "$work/unpacked/0/${idents[0]}" >"$work/road.txt"

@@ -429,6 +429,13 @@ function cmd_road_showcase( $dir ) {
 		}
 		update_post_meta( $post, meta_key( $f, 0, 'headline' ), 'Steady visitors from channels you control' );
 		update_post_meta( $post, $f['id'] . '_page_layout', $layout );
+		// The offers without copy, so that the picture shows their controls.
+		foreach ( array( 1, 2, 3, 4 ) as $n ) {
+			$copy = call_user_func( plugin_name( $f['id'], 'copy_of' ), $post, $n );
+			if ( $copy ) {
+				wp_update_post( array( 'ID' => $copy->ID, 'post_content' => '' ) );
+			}
+		}
 		pay_save( $f, $admin, $post, 'stripe', array( array( '47.00', 'USD' ), array( '27.00', 'USD' ), array( '17.00', 'USD' ), array( '19.00', 'USD' ), array( '9.00', 'USD' ) ) );
 		$link   = get_permalink( $post );
 		$driver = road_driver(
