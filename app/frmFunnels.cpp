@@ -199,6 +199,8 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     m_barBase = cmdBar->size();
     Form_Load();
     FitInto(QRect());
+    // Work begins with the front end's product.
+    panel(0)->cboProduct->setFocus(Qt::OtherFocusReason);
 }
 
 frmFunnels::~frmFunnels() {

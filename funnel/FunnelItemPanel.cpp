@@ -5,7 +5,9 @@
 #include "platform/Twips.h"
 #include "platform/VisibleFocus.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,6 +62,9 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     cboProduct->setObjectName(QStringLiteral("cboProduct"));
     cboProduct->setGeometry(Twips(450, 1035, 4155, 330));
     cboProduct->setMaxVisibleItems(24);
+    cboProduct->setPlaceholderText(QStringLiteral("Choose a product\u2026"));
+    // Product names have blanks: typing one searches on instead of opening the list.
+    cboProduct->installEventFilter(this);
 
     const int left = slot == 3 ? 495 : 450;
     caption(slot == 0 ? QStringLiteral("Selected Product:") : QStringLiteral("Selected Product"),
@@ -104,6 +109,35 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
             [this](const QString& address) { emit downloadUrlEdited(m_slot, address); });
     connect(lblPreview, &QPushButton::clicked, this, [this] { emit previewClicked(m_slot); });
     connect(lblRemoveDownsell, &QPushButton::clicked, this, [this] { emit removeClicked(m_slot); });
+}
+
+bool FunnelItemPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != cboProduct || event->type() != QEvent::KeyPress)
+        return QFrame::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    if (text.size() != 1 || !text.at(0).isPrint() || (key->modifiers() & ~Qt::ShiftModifier) != Qt::NoModifier)
+        return QFrame::eventFilter(watched, event);
+    // A pause longer than the system's typing interval starts a new search, as in any list.
+    if (!m_typing.isValid() || m_typing.elapsed() > QApplication::keyboardInputInterval())
+        m_typed.clear();
+    m_typing.start();
+    if (m_typed.isEmpty() && text == QLatin1String(" "))
+        return QFrame::eventFilter(watched, event);
+    m_typed += text;
+    const int index = ProductMatching(m_choices, m_typed);
+    if (index >= 0 && index != cboProduct->currentIndex()) {
+        cboProduct->setCurrentIndex(index);
+        emit productPicked(m_slot, cboProduct->itemText(index));
+    }
+    return true;
+}
+
+int ProductMatching(const QStringList& products, const QString& typed) {
+    for (int n = 0; n < products.size(); ++n)
+        if (products.at(n).startsWith(typed, Qt::CaseInsensitive))
+            return n;
+    return -1;
 }
 
 void FunnelItemPanel::ShowState(const FunnelModel& model) {

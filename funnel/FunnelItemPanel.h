@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFrame>
 
 class QComboBox;
@@ -39,7 +40,16 @@ signals:
     void addUpsellClicked(int slot);
     void addDownsellClicked(int slot);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     int m_slot;
     QStringList m_choices;
+    // What was typed into the product list so far, and when.
+    QString m_typed;
+    QElapsedTimer m_typing;
 };
+
+// The first product whose name begins with what was typed, in any case; -1 for none.
+int ProductMatching(const QStringList& products, const QString& typed);

@@ -6,6 +6,7 @@
 #include "plugin/frmConvert.h"
 
 #include <QAction>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -152,6 +153,31 @@ private slots:
         QCOMPARE(f.messages.lastTitle(), QString("Done"));
         QVERIFY(QFileInfo::exists(f.app.file("output/" + archive)) && QFileInfo::exists(f.app.file("output/fiveitems.zip")));
         QCOMPARE(f.messages.lastText().contains("fiveitems.zip, is still in that folder"), archive != "fiveitems.zip");
+    }
+
+    // Work starts on the front end's product list, which says what to do; typing a product's
+    // name, blanks and all, picks it without opening the list.
+    void typingAProductNamePicksIt_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("picked");
+        QTest::newRow("two words") << "traffic magnet" << "Traffic Magnet Pro";
+        QTest::newRow("one word") << "web" << "Webinar Wealth";
+        QTest::newRow("a custom product") << "my products: d" << "My Products: Demo Product";
+        QTest::newRow("no such product") << "zz" << "";
+    }
+    void typingAProductNamePicksIt() {
+        QFETCH(QString, typed);
+        QFETCH(QString, picked);
+        Fixture f;
+        QComboBox* list = f.window->panel(0)->cboProduct;
+        QCOMPARE(f.window->focusWidget(), list);
+        QCOMPARE(list->placeholderText(), QString("Choose a product\u2026"));
+        QCOMPARE(list->currentIndex(), -1);
+        f.window->show();
+        QTest::keyClicks(list, typed);
+        QCOMPARE(list->currentText(), picked);
+        QCOMPARE(f.window->document().model().Slot(0).cboProduct, picked);
+        QVERIFY(!list->view()->isVisible());
     }
 
     void aSavedFunnelOpensAsItWasSaved() {
