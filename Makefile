@@ -20,6 +20,9 @@ build: configure
 # Only the program and its application folder: the tests and the benchmark wait for make test.
 run: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target veltrano application_folder icons
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+	  echo "make run: no display here (neither DISPLAY nor WAYLAND_DISPLAY is set): start it from a desktop session; make test runs headless."; \
+	  exit 1; fi
 	./$(BUILD_DIR)/app/veltrano
 
 test: test-deps build
