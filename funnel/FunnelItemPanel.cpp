@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace {
 
@@ -105,8 +106,19 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
 
     connect(cboProduct, &QComboBox::textActivated, this,
             [this](const QString& product) { emit productPicked(m_slot, product); });
-    connect(txtProductDownloadUrl, &QLineEdit::textEdited, this,
-            [this](const QString& address) { emit downloadUrlEdited(m_slot, address); });
+    connect(txtProductDownloadUrl, &QLineEdit::textEdited, this, [this](const QString& address) {
+        m_note.clear();
+        emit downloadUrlEdited(m_slot, address);
+    });
+    // An address typed without its scheme is a web address all the same.
+    connect(txtProductDownloadUrl, &QLineEdit::editingFinished, this, [this] {
+        const QString completed = WithWebScheme(txtProductDownloadUrl->text());
+        if (completed == txtProductDownloadUrl->text())
+            return;
+        m_note = QStringLiteral("\u2139 https:// was added to the address.");
+        txtProductDownloadUrl->setText(completed);
+        emit downloadUrlEdited(m_slot, completed);
+    });
     connect(lblPreview, &QPushButton::clicked, this, [this] { emit previewClicked(m_slot); });
     connect(lblRemoveDownsell, &QPushButton::clicked, this, [this] { emit removeClicked(m_slot); });
 }
@@ -153,23 +165,33 @@ void FunnelItemPanel::ShowState(const FunnelModel& model) {
         state.cboProduct.isEmpty() ? -1 : cboProduct->findText(state.cboProduct, Qt::MatchExactly);
     if (cboProduct->currentIndex() != index)
         cboProduct->setCurrentIndex(index);
-    if (txtProductDownloadUrl->text() != state.txtProductDownloadUrl) {
+    if (txtProductDownloadUrl->text() != state.txtProductDownloadUrl)
         txtProductDownloadUrl->setText(state.txtProductDownloadUrl);
-        if (!txtProductDownloadUrl->hasFocus())
-            txtProductDownloadUrl->setCursorPosition(0);
-    }
+    // Out of editing, the field shows an address's end, where its file name is; the whole
+    // address is its tooltip.
+    if (!txtProductDownloadUrl->hasFocus())
+        txtProductDownloadUrl->setCursorPosition(int(state.txtProductDownloadUrl.size()));
+    txtProductDownloadUrl->setToolTip(state.txtProductDownloadUrl);
     if (cmdAddUpsell)
         cmdAddUpsell->setEnabled(model.IsAddUpsellEnabled(m_slot));
     if (cmdAddDownsell)
         cmdAddDownsell->setEnabled(model.IsAddDownsellEnabled(m_slot));
 }
 
+QString WithWebScheme(const QString& address) {
+    const QString trimmed = address.trimmed();
+    // A host name with a dot and nothing that could be another scheme or a blank.
+    static const QRegularExpression bare(QStringLiteral("^[^\\s:/?#]+\\.[^\\s:/?#]+([/?#]\\S*)?$"));
+    return bare.match(trimmed).hasMatch() ? QStringLiteral("https://") + trimmed : address;
+}
+
 void FunnelItemPanel::ShowProblem(const QString& problem) {
-    lblProblem->setVisible(!problem.isEmpty());
-    lblProblem->setToolTip(problem);
+    // Without a problem, a note about what the panel did to the address shows in its place.
+    const QString shown = problem.isEmpty() ? m_note : QChar(0x26A0) + QLatin1Char(' ') + problem;
+    lblProblem->setVisible(!shown.isEmpty());
+    lblProblem->setToolTip(problem.isEmpty() ? m_note : problem);
     lblProblem->setAccessibleDescription(problem);
-    lblProblem->setText(lblProblem->fontMetrics().elidedText(QChar(0x26A0) + QLatin1Char(' ') + problem,
-                                                             Qt::ElideRight, lblProblem->width()));
+    lblProblem->setText(lblProblem->fontMetrics().elidedText(shown, Qt::ElideRight, lblProblem->width()));
     for (QWidget* field : std::initializer_list<QWidget*>{cboProduct, txtProductDownloadUrl})
         field->setAccessibleDescription(problem);
 }

@@ -49,7 +49,13 @@ private:
     // What was typed into the product list so far, and when.
     QString m_typed;
     QElapsedTimer m_typing;
+    // What the panel did to the address last, said until the address is edited again.
+    QString m_note;
 };
+
+// "https://" and the address, for an address typed as a bare host name and path
+// ("files.example.com/a.zip"); any other text unchanged.
+QString WithWebScheme(const QString& address);
 
 // The first product whose name begins with what was typed, in any case; -1 for none.
 int ProductMatching(const QStringList& products, const QString& typed);

@@ -180,6 +180,37 @@ private slots:
         QVERIFY(!list->view()->isVisible());
     }
 
+    void bareAddressesGetTheirScheme_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("host and file") << "files.example.com/kindle.zip" << "https://files.example.com/kindle.zip";
+        QTest::newRow("host alone") << "example.com" << "https://example.com";
+        QTest::newRow("with its scheme") << "http://example.com/a.zip" << "http://example.com/a.zip";
+        QTest::newRow("another scheme") << "ftp://example.com/a.zip" << "ftp://example.com/a.zip";
+        QTest::newRow("a mail address") << "mailto:me@example.com" << "mailto:me@example.com";
+        QTest::newRow("no dot") << "kindle" << "kindle";
+        QTest::newRow("a blank inside") << "files example.com" << "files example.com";
+    }
+    // An address typed without https:// gets it when the field is left, and the panel says so;
+    // out of editing, the field shows the address's end.
+    void bareAddressesGetTheirScheme() {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QCOMPARE(WithWebScheme(typed), kept);
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        QLineEdit* field = f.window->panel(0)->txtProductDownloadUrl;
+        f.window->show();
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, typed);
+        emit field->editingFinished();
+        f.window->panel(0)->cboProduct->setFocus();
+        QCOMPARE(f.window->document().model().Slot(0).txtProductDownloadUrl, kept);
+        QCOMPARE(f.window->panel(0)->lblProblem->text().contains("https:// was added"), kept != typed);
+        QCOMPARE(field->cursorPosition(), int(kept.size()));
+    }
+
     void aSavedFunnelOpensAsItWasSaved() {
         Fixture f;
         f.fiveItems();
