@@ -379,6 +379,10 @@ for theme in "$default_theme" e2e-classic; do
 done
 wp_php theme "$default_theme"
 
+# The funnel's edit screen, laid out by a browser at a desktop width and a narrow one.
+log "plugin ${idents[0]}: the edit screen's layout"
+wp_php edit-screen "$work/unpacked/0/${idents[0]}" "$work"
+
 # Each item's sales copy, in both themes and both layouts.
 log "plugin ${idents[0]}: sales copy in each theme"
 for theme in "$default_theme" e2e-classic; do

@@ -577,3 +577,52 @@ function cmd_showcase( $dir ) {
 	update_post_meta( $framed, $facts['id'] . '_page_layout', 'theme' );
 	echo add_query_arg( 'step', $facts['slots'][0]['sales'], get_permalink( $framed ) ), "\n";
 }
+
+/**
+ * The funnel's edit screen as a seller reads it, top to bottom, in headless Chromium at a desktop
+ * width and at WordPress's narrow one: the item boxes first, then the payment check, statistics
+ * last; no control sticks out of its box, and the page never scrolls sideways.
+ */
+function cmd_edit_screen( $dir, $work ) {
+	load_wordpress();
+	$f     = plugin_facts( $dir );
+	$id    = $f['id'];
+	$admin = user_id( 'admin' );
+	$post  = create_funnel( $f, $admin, 'publish', "E2E edit screen $id" );
+	update_post_meta( $post, "{$id}_payment_check", 'stripe' );
+	delete_user_meta( $admin, 'closedpostboxes_' . funnel_type( $f ) );
+	delete_user_meta( $admin, 'meta-box-order_' . funnel_type( $f ) );
+	$html    = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, auth_cookies( $admin ) )['body'];
+	$measure = <<<'JS'
+<script>window.addEventListener('load', function () {
+	var out = { order: [], outside: [], wide: document.documentElement.scrollWidth > window.innerWidth + 1 };
+	document.querySelectorAll('#normal-sortables > .postbox').forEach(function (box) { out.order.push(box.id); });
+	document.querySelectorAll('#poststuff .postbox').forEach(function (box) {
+		var edge = box.getBoundingClientRect();
+		box.querySelectorAll('input:not([type=hidden]), select, textarea, button, label, .description').forEach(function (c) {
+			var r = c.getBoundingClientRect();
+			if (r.width && (r.left < edge.left - 1 || r.right > edge.right + 1)) out.outside.push(box.id + ' ' + c.tagName.toLowerCase() + (c.id ? '#' + c.id : '') + ' ' + Math.round(r.right - edge.right));
+		});
+	});
+	var p = document.createElement('pre'); p.id = 'e2e-layout'; p.textContent = JSON.stringify(out); document.body.appendChild(p);
+});</script>
+JS;
+	$file = "$work/edit-screen-$id.html";
+	file_put_contents( $file, str_replace( array( '<head>', '</body>' ), array( '<head><base href="' . esc_url( admin_url( '/' ) ) . '">', "$measure</body>" ), $html ) );
+	foreach ( array( 1280, 782 ) as $width ) {
+		$cmd    = 'chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking --disable-component-update --disable-sync'
+			. ' --user-data-dir=' . escapeshellarg( "$work/chromium-layout" ) . " --window-size=$width,1000 --virtual-time-budget=8000 --dump-dom " . escapeshellarg( "file://$file" ) . ' 2>/dev/null';
+		$dom    = (string) shell_exec( $cmd );
+		$layout = preg_match( '#<pre id="e2e-layout">(.*?)</pre>#s', $dom, $m ) ? json_decode( html_entity_decode( $m[1] ), true ) : null;
+		$order  = is_array( $layout ) ? $layout['order'] : array();
+		$items  = array_keys( array_filter( $order, static function ( $box ) use ( $id ) {
+			return 0 === strpos( $box, "{$id}_funnelitem_" );
+		} ) );
+		$pay    = array_search( pay_name( $f, 'payments' ), $order, true );
+		$stats  = array_search( plugin_name( $id, 'statistics' ), $order, true );
+		ok( array() !== $items && false !== $pay && false !== $stats && max( $items ) < $pay && $pay < $stats, "$id: at $width px the edit screen reads as a seller works: the items, the payment check, the statistics", wp_json_encode( $order ) );
+		ok( is_array( $layout ) && array() === $layout['outside'] && ! $layout['wide'], "$id: at $width px every control stays inside its box and the screen never scrolls sideways", wp_json_encode( $layout ) );
+	}
+	ok( 1 === preg_match( '#<label for="' . preg_quote( pay_name( $f, 'payment_price_0' ), '#' ) . '">[^<]*Price#', $html ), "$id: a price field is labelled as a price" );
+	wp_delete_post( $post, true );
+}

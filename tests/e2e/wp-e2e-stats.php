@@ -139,7 +139,7 @@ function cmd_stats( $dir ) {
 	$r     = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, $author_cookies );
 	$b     = $r['body'];
 	ok( 200 === $r['status'] && '' === page_error( $b ) && false !== strpos( $b, 'id="' . plugin_name( $id, 'statistics' ) . '"' ), "$id: the author's edit screen has the statistics box", $r['status'] . ' ' . page_error( $b ) );
-	ok( strpos( $b, 'id="' . plugin_name( $id, 'statistics' ) . '"' ) < strpos( $b, 'id="' . $id . '_funnelitem_0"' ), "$id: the statistics box comes before the item boxes" );
+	ok( strpos( $b, 'id="' . plugin_name( $id, 'statistics' ) . '"' ) > strpos( $b, 'id="' . $id . '_funnelitem_0"' ), "$id: the statistics box comes after the item boxes" );
 	$cells = stats_cells( $id, $b, 0 );
 	$want  = array();
 	foreach ( $expected as $period => $e ) {

@@ -26,6 +26,7 @@
  *   php wp-e2e.php neighbours ZIP PLUGIN_DIR [ZIP PLUGIN_DIR ...]
  *   php wp-e2e.php payments PLUGIN_DIR (wp-e2e-payments.php)
  *   php wp-e2e.php copy PLUGIN_DIR (wp-e2e-copy.php)
+ *   php wp-e2e.php edit-screen PLUGIN_DIR WORK_DIR
  *
  * E2E_WP is the WordPress folder, E2E_URL its address.
  */
@@ -117,6 +118,9 @@ switch ( $cmd ) {
 		break;
 	case 'road':
 		cmd_road( $args[0] );
+		break;
+	case 'edit-screen':
+		cmd_edit_screen( $args[0], $args[1] );
 		break;
 	case 'copy':
 		html_check_pages( cmd_copy( $args[0] ) );

@@ -20,7 +20,7 @@ require_once dirname( __DIR__ ) . '/road/road.php';
 /** The checks a funnel may choose; the first is the default. */
 function #fn#payments_checks() {
 	return array(
-		'none'   => __( 'None — the page address is the only protection: anyone who has a download page\'s address gets its links', '#prefix#' ),
+		'none'   => __( 'None', '#prefix#' ),
 		'stripe' => __( 'Stripe', '#prefix#' ),
 		'paypal' => __( 'PayPal', '#prefix#' ),
 	);

@@ -9,7 +9,8 @@
 defined( 'ABSPATH' ) || exit;
 
 function #fn#payments_add_box() {
-	add_meta_box( '#fn#payments', __( 'Payment check', '#prefix#' ), '#fn#payments_render_box', #fn#post_type(), 'normal', 'high' );
+	// After the item boxes ("high"), before the statistics ("low").
+	add_meta_box( '#fn#payments', __( 'Payment check', '#prefix#' ), '#fn#payments_render_box', #fn#post_type(), 'normal', 'default' );
 }
 add_action( 'add_meta_boxes_' . #fn#post_type(), '#fn#payments_add_box', 6 );
 
@@ -21,15 +22,19 @@ function #fn#payments_render_box( $post ) {
 	foreach ( #fn#payments_checks() as $value => $label ) {
 		echo '<option value="' . esc_attr( $value ) . '"' . selected( $check, $value, false ) . '>' . esc_html( $label ) . '</option>';
 	}
-	echo '</select><p class="description">' . esc_html__( 'With a check, the download pages show their links only after the provider confirms the payment, and the sales pages show the plugin\'s own buy button instead of the pasted button code.', '#prefix#' ) . '</p></td></tr>';
+	// The choices stay short so the list fits the box at any width; what they mean is said below it.
+	echo '</select><p class="description">' . esc_html__( 'Without a check the page address is the only protection: anyone who has a download page\'s address gets its links. With a check, the download pages show their links only after the provider confirms the payment, and the sales pages show the plugin\'s own buy button instead of the pasted button code.', '#prefix#' ) . '</p></td></tr>';
 	foreach ( #fn#funnel_meta_boxes() as $box ) {
 		$slot     = (int) substr( strrchr( $box['id'], '_' ), 1 );
 		$price    = (string) get_post_meta( $post->ID, #fn#payments_meta_key( 'price', $slot ), true );
 		$currency = (string) get_post_meta( $post->ID, #fn#payments_meta_key( 'currency', $slot ), true );
 		$price_id = '#fn#payment_price_' . $slot;
-		echo '<tr><th scope="row"><label for="' . esc_attr( $price_id ) . '">' . esc_html( $box['title'] ) . '</label></th><td>';
-		echo '<input type="text" inputmode="decimal" class="small-text" id="' . esc_attr( $price_id ) . '" name="' . esc_attr( $price_id ) . '" value="' . esc_attr( $price ) . '"> ';
-		echo '<select name="' . esc_attr( '#fn#payment_currency_' . $slot ) . '" aria-label="' . esc_attr__( 'Currency', '#prefix#' ) . '">';
+		$money_id = '#fn#payment_currency_' . $slot;
+		echo '<tr><th scope="row">' . esc_html( $box['title'] ) . '</th><td class="#prefix#-price">';
+		echo '<label for="' . esc_attr( $price_id ) . '">' . esc_html__( 'Price', '#prefix#' ) . '</label> ';
+		echo '<input type="text" inputmode="decimal" size="10" id="' . esc_attr( $price_id ) . '" name="' . esc_attr( $price_id ) . '" value="' . esc_attr( $price ) . '"> ';
+		echo '<label for="' . esc_attr( $money_id ) . '">' . esc_html__( 'Currency', '#prefix#' ) . '</label> ';
+		echo '<select id="' . esc_attr( $money_id ) . '" name="' . esc_attr( $money_id ) . '">';
 		foreach ( array_keys( #fn#payments_currencies() ) as $code ) {
 			echo '<option value="' . esc_attr( $code ) . '"' . selected( $currency, $code, false ) . '>' . esc_html( $code ) . '</option>';
 		}

@@ -17,11 +17,11 @@ function #fn#stats_add_box() {
 		'#fn#stats_render_box',
 		#fn#post_type(),
 		'normal',
-		'high'
+		'low'
 	);
 }
-// Before the item boxes, which are added at the same priority.
-add_action( 'add_meta_boxes_' . #fn#post_type(), '#fn#stats_add_box', 5 );
+// Last: a seller fills in the items and their payment first, and reads the figures later.
+add_action( 'add_meta_boxes_' . #fn#post_type(), '#fn#stats_add_box', 20 );
 
 /**
  * Purchases as a share of sales page views, as the site's language writes it, or a dash without views.
