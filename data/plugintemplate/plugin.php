@@ -15,6 +15,8 @@ require_once __DIR__ . '/modules/payments/check.php';
 require_once __DIR__ . '/modules/copy/copy.php';
 require_once __DIR__ . '/modules/copy/patterns.php';
 require_once __DIR__ . '/modules/copy/render.php';
+require_once __DIR__ . '/modules/split/assign.php';
+require_once __DIR__ . '/modules/split/verdict.php';
 if ( is_admin() ) {
 	require_once __DIR__ . '/modules/stats/screens.php';
 	require_once __DIR__ . '/modules/stats/road_screens.php';
