@@ -96,4 +96,31 @@ class SplitTest extends PluginTestCase {
 	public function testTheSampleRatioCheck( $visitors, $weights, $reference ) {
 		$this->assertEqualsWithDelta( 1.0, self::call( 'split_ratio_p', $visitors, $weights ) / $reference, 1e-5 );
 	}
+
+	/** Against 1,000,000 draws of Python's random.betavariate (seed 3); the same figures read the same. */
+	public function testTheChanceToBeBestOfThree() {
+		$arms   = array( array( 100, 1000 ), array( 130, 1000 ), array( 115, 1000 ) );
+		$chance = self::call( 'split_best_chances', $arms );
+		foreach ( array( 0.010505, 0.838749, 0.150746 ) as $index => $reference ) {
+			$this->assertEqualsWithDelta( $reference, $chance[ $index ], 0.004, "variant $index" );
+		}
+		$this->assertSame( $chance, self::call( 'split_best_chances', $arms ) );
+	}
+
+	public function verdicts() {
+		return array(
+			'too early: 99 visitors'        => array( array( array( 20, 99 ), array( 40, 101 ) ), array( 50, 50 ), true, false, null ),
+			'too early: 9 conversions'      => array( array( array( 9, 500 ), array( 40, 500 ) ), array( 50, 50 ), true, false, null ),
+			'a clear winner'                => array( array( array( 100, 1000 ), array( 150, 1000 ) ), array( 50, 50 ), false, false, 1 ),
+			'the original wins'             => array( array( array( 150, 1000 ), array( 100, 1000 ) ), array( 50, 50 ), false, false, 0 ),
+			'too close to call'             => array( array( array( 100, 1000 ), array( 110, 1000 ) ), array( 50, 50 ), false, false, null ),
+			'a split that is off names none' => array( array( array( 100, 1200 ), array( 200, 800 ) ), array( 50, 50 ), false, true, null ),
+		);
+	}
+
+	/** @dataProvider verdicts */
+	public function testTheVerdict( $arms, $weights, $too_early, $split_off, $winner ) {
+		$verdict = self::call( 'split_verdict', $arms, $weights );
+		$this->assertSame( array( $too_early, $split_off, $winner ), array( $verdict['too_early'], $verdict['split_off'], $verdict['winner'] ) );
+	}
 }

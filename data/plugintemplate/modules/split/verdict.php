@@ -127,3 +127,103 @@ function #fn#split_ratio_p( $visitors, $weights ) {
 	}
 	return #fn#split_gamma_q( ( count( $visitors ) - 1 ) / 2, $chi / 2 );
 }
+
+/**
+ * A Gamma(shape, 1) draw by Marsaglia and Tsang's method, from the seeded generator.
+ *
+ * @param float $shape At least 1 here: shapes are conversions + 1 and non-conversions + 1.
+ */
+function #fn#split_gamma_draw( $shape ) {
+	$d = $shape - 1 / 3;
+	$c = 1 / sqrt( 9 * $d );
+	while ( true ) {
+		do {
+			// A standard normal by Box and Muller, from two uniform draws in (0, 1].
+			$x = sqrt( -2 * log( ( mt_rand() + 1 ) / ( mt_getrandmax() + 1 ) ) ) * cos( 2 * M_PI * mt_rand() / mt_getrandmax() );
+			$v = 1 + $c * $x;
+		} while ( $v <= 0 );
+		$v = $v * $v * $v;
+		$u = ( mt_rand() + 1 ) / ( mt_getrandmax() + 1 );
+		if ( log( $u ) < 0.5 * $x * $x + $d - $d * $v + $d * log( $v ) ) {
+			return $d * $v;
+		}
+	}
+}
+
+/**
+ * The chance that each variant has the highest conversion rate: 100,000 draws from each variant's
+ * Beta posterior (uniform prior), from a generator seeded by the figures, so the same figures
+ * always read the same. The seed is put back afterwards.
+ *
+ * @param int[][] $arms array( conversions, visitors ) per variant.
+ * @return float[] One chance per variant, summing to 1.
+ */
+function #fn#split_best_chances( $arms, $draws = 100000 ) {
+	mt_srand( crc32( wp_json_encode( $arms ) ) );
+	$wins = array_fill( 0, count( $arms ), 0 );
+	for ( $n = 0; $n < $draws; ++$n ) {
+		$best      = -1;
+		$best_rate = -1.0;
+		foreach ( $arms as $index => $arm ) {
+			$yes  = #fn#split_gamma_draw( 1 + $arm[0] );
+			$rate = $yes / ( $yes + #fn#split_gamma_draw( 1 + $arm[1] - $arm[0] ) );
+			if ( $rate > $best_rate ) {
+				$best      = $index;
+				$best_rate = $rate;
+			}
+		}
+		++$wins[ $best ];
+	}
+	mt_srand();
+	return array_map(
+		static function ( $won ) use ( $draws ) {
+			return $won / $draws;
+		},
+		$wins
+	);
+}
+
+/** Each variant needs this many visitors and conversions before any verdict. */
+const #fn#SPLIT_MIN_VISITORS    = 100;
+const #fn#SPLIT_MIN_CONVERSIONS = 10;
+
+/**
+ * Everything the edit screen says about a test's figures.
+ *
+ * @param int[][] $arms    array( conversions, visitors ) per variant, the original first.
+ * @param int[]   $weights The test's whole percentages.
+ * @return array 'ratio_p', 'split_off', 'too_early', 'against' (per variant after the original:
+ *               difference, lower, upper, beats), 'best' (per variant), 'winner' (index or null).
+ */
+function #fn#split_verdict( $arms, $weights ) {
+	$ratio_p   = #fn#split_ratio_p( array_column( $arms, 1 ), $weights );
+	$too_early = false;
+	foreach ( $arms as $arm ) {
+		$too_early = $too_early || $arm[1] < #fn#SPLIT_MIN_VISITORS || $arm[0] < #fn#SPLIT_MIN_CONVERSIONS;
+	}
+	$against = array();
+	$best    = array();
+	$winner  = null;
+	if ( ! $too_early ) {
+		foreach ( array_slice( $arms, 1, null, true ) as $index => $arm ) {
+			$against[ $index ] = array_merge( #fn#split_difference( $arms[0][0], $arms[0][1], $arm[0], $arm[1] ), array( #fn#split_beats( $arms[0][0], $arms[0][1], $arm[0], $arm[1] ) ) );
+		}
+		// Two variants have an exact answer; more are drawn.
+		$best = 2 === count( $arms ) ? array( 1 - $against[1][3], $against[1][3] ) : #fn#split_best_chances( $arms );
+		foreach ( $best as $index => $chance ) {
+			if ( $chance > 0.95 ) {
+				$winner = $index;
+			}
+		}
+	}
+	$split_off = $ratio_p < 0.001;
+	return array(
+		'ratio_p'   => $ratio_p,
+		'split_off' => $split_off,
+		'too_early' => $too_early,
+		'against'   => $against,
+		'best'      => $best,
+		// A split that is off can't be trusted to name anyone.
+		'winner'    => $split_off ? null : $winner,
+	);
+}
