@@ -48,8 +48,6 @@ QString droppedFile(const QMimeData* data) {
 // Below its diagram the window keeps a strip with the main buttons, which never scrolls away.
 constexpr int kDiagramHeight = 9000;
 constexpr int kBarSpacing = 6;
-// The smallest text the zoomed diagram shows, in points.
-constexpr double kReadablePoints = 7.0;
 
 const QString kFileFilter = QStringLiteral("Funnel files (*.json *.veltrano);;All files (*)");
 
@@ -217,8 +215,9 @@ void frmFunnels::resizeEvent(QResizeEvent* event) {
 void frmFunnels::Zoom() {
     const QSize diagram = m_diagramZoom->BaseSize();
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scrollArea);
-    // Readable as the screen shows it: scaling enlarges the text the zoom shrinks.
-    const double floor = m_diagramZoom->Floor(kReadablePoints / devicePixelRatioF());
+    // The diagram's text, the window's size at first, shrinks by one size at most to fit, so one
+    // window never mixes two sizes of text; a narrower window scrolls.
+    const double floor = ScreenFit::OneSizeSmaller(font().pointSizeF());
     const int menu = menuBar->sizeHint().height();
     double zoom = 1.0;
     // Twice: the strip's height follows the zoom, and the room left for the diagram with it.

@@ -12,10 +12,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -75,7 +76,8 @@ QStringList controlsThatOverlap(QWidget* window) {
     // What shows of a control: a scroll area's viewport hides what lies beyond it.
     const auto place = [window](QWidget* control) {
         QRect shown(control->mapTo(window, QPoint()), control->size());
-        for (QWidget* outer = control->parentWidget(); outer && outer != window; outer = outer->parentWidget())
+        for (QWidget* outer = control->parentWidget(); outer && outer != window;
+             outer = outer->parentWidget())
             shown &= QRect(outer->mapTo(window, QPoint()), outer->size());
         return shown;
     };
@@ -83,8 +85,30 @@ QStringList controlsThatOverlap(QWidget* window) {
     for (int i = 0; i < controls.size(); ++i)
         for (int j = i + 1; j < controls.size(); ++j)
             if (place(controls[i]).intersects(place(controls[j])))
-                problems << controls[i]->objectName() + QStringLiteral(" overlaps ") + controls[j]->objectName();
+                problems << controls[i]->objectName() + QStringLiteral(" overlaps ") +
+                                controls[j]->objectName();
     return problems;
+}
+
+// The next smaller of the sizes font dialogs offer.
+double oneSizeBelow(double points) {
+    double below = points;
+    for (int size : QFontDatabase::standardSizes())
+        if (size < points - 0.01)
+            below = size;
+    return below;
+}
+
+// Where the diagram's text of `window` is more than one size smaller than the window's.
+QStringList diagramFaults(frmFunnels& window) {
+    QStringList faults;
+    const double windowPoints = window.font().pointSizeF();
+    for (int n = 0; n < FunnelModel::SlotCount; ++n)
+        if (window.panel(n)->font().pointSizeF() < oneSizeBelow(windowPoints) - 0.01)
+            faults << QStringLiteral("diagram text %1 pt in a window of %2 pt")
+                          .arg(window.panel(n)->font().pointSizeF())
+                          .arg(windowPoints);
+    return faults;
 }
 
 } // namespace
@@ -216,15 +240,19 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.width() <= available.width() && window.height() <= available.height());
-        // Text on the screen never smaller than 7 points; the diagram scrolls across only where
-        // its text is that small already.
+        // Text on the screen never smaller than 7 points; the diagram's text at most one size
+        // smaller than the window's, and it scrolls across only where its text is that small.
         double smallest = 100;
         for (const QWidget* control : window.scrollArea->widget()->findChildren<QWidget*>())
             smallest = std::min(smallest, control->font().pointSizeF() * window.devicePixelRatioF());
         QVERIFY2(smallest >= 6.99, qPrintable(QString::number(smallest)));
+        const QStringList faults = diagramFaults(window);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
         const bool scrollsAcross = window.scrollArea->horizontalScrollBar()->isVisible();
+        const double diagramPoints = window.panel(0)->font().pointSizeF();
         if (scrollsAcross)
-            QVERIFY2(smallest < 7.01, qPrintable(QString::number(smallest)));
+            QVERIFY2(diagramPoints < oneSizeBelow(window.font().pointSizeF()) + 0.01,
+                     qPrintable(QString::number(diagramPoints)));
         const QSize canvas = window.scrollArea->widget()->size();
         if (!scrollsAcross)
             QVERIFY2(canvas.width() <= window.scrollArea->viewport()->width() &&
@@ -232,7 +260,8 @@ private slots:
                      qPrintable(QStringLiteral("%1 across %2").arg(canvas.width()).arg(window.width())));
         // No gap between the diagram and the buttons: the side bar reaches down to them.
         QVERIFY2(window.findChild<QWidget*>("Picture1")->height() >= window.scrollArea->viewport()->height(),
-                 qPrintable(QStringLiteral("%1 of %2").arg(window.findChild<QWidget*>("Picture1")->height())
+                 qPrintable(QStringLiteral("%1 of %2")
+                                .arg(window.findChild<QWidget*>("Picture1")->height())
                                 .arg(window.scrollArea->viewport()->height())));
         // Proportions kept: the front end's panel is as much smaller as the whole diagram.
         const double zoom = canvas.width() / 1352.0;
@@ -254,11 +283,47 @@ private slots:
         QVERIFY(down->maximum() + viewport.height() >= canvas.height());
         across->setValue(across->maximum());
         down->setValue(down->maximum());
-        const QRect corner(window.panel(4)->mapTo(window.scrollArea->viewport(), QPoint()), window.panel(4)->size());
+        const QRect corner(window.panel(4)->mapTo(window.scrollArea->viewport(), QPoint()),
+                           window.panel(4)->size());
         QVERIFY2(window.scrollArea->viewport()->rect().contains(corner.bottomRight()),
                  qPrintable(QStringLiteral("%1,%2 outside %3x%4")
-                                .arg(corner.right()).arg(corner.bottom())
-                                .arg(viewport.width()).arg(viewport.height())));
+                                .arg(corner.right())
+                                .arg(corner.bottom())
+                                .arg(viewport.width())
+                                .arg(viewport.height())));
+    }
+
+    // On the screen CTest gives (1366x768 and 1920x1080, each at 100%, 150% and 200%), the
+    // whole funnel's text is the window's size or one less.
+    void diagramKeepsItsText() {
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        window.model().AddUpsell(0);
+        window.model().AddUpsell(1);
+        window.model().AddDownsell(1);
+        window.model().AddDownsell(2);
+        window.FitInto(QGuiApplication::primaryScreen()->availableGeometry());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QStringList faults = diagramFaults(window);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    void oneSizeSmaller_data() {
+        QTest::addColumn<double>("points");
+        QTest::addColumn<double>("zoom");
+        QTest::newRow("9 pt") << 9.0 << 8.0 / 9;
+        QTest::newRow("between sizes") << 10.5 << 10.0 / 10.5;
+        QTest::newRow("past 12 the sizes step by 2") << 14.0 << 12.0 / 14;
+        QTest::newRow("the smallest size") << 6.0 << 1.0;
+        QTest::newRow("a font sized in pixels") << -1.0 << 1.0;
+    }
+    void oneSizeSmaller() {
+        QFETCH(double, points);
+        QFETCH(double, zoom);
+        QCOMPARE(ScreenFit::OneSizeSmaller(points), zoom);
     }
 
     void largeScreenShowsTheWholeDiagram() {
