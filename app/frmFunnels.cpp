@@ -133,12 +133,6 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
         {5805, 5535, 5010, 2985},
         {11205, 5535, 5010, 2985},
     }};
-    static constexpr std::array<std::array<int, 2>, FunnelModel::ConnectorCount> connectorPlace{{
-        {5310, 2655},
-        {10755, 2655},
-        {8145, 4590},
-        {13590, 4590},
-    }};
     for (int n = 0; n < FunnelModel::SlotCount; ++n) {
         auto* itemPanel = new FunnelItemPanel(n, picFunnelDiagram);
         const auto& g = panelGeometry[size_t(n)];
@@ -156,7 +150,6 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
         auto* connector = new ConnectorPicture(
             c < 2 ? ConnectorPicture::Kind::Upsell : ConnectorPicture::Kind::Downsell, picFunnelDiagram);
         connector->setObjectName(QStringLiteral("imgFunnel%1").arg(c));
-        connector->setGeometry(Twips(connectorPlace[size_t(c)][0], connectorPlace[size_t(c)][1], 450, 600));
         m_connectors[size_t(c)] = connector;
     }
 
@@ -226,6 +219,10 @@ void frmFunnels::Zoom() {
             QSize(width(), height() - menu - WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height()),
             diagram, floor, extent);
     m_diagramZoom->Apply(zoom);
+    // The arrows join the panels where the zoom put them, so they keep their heads and lines.
+    for (int c = 0; c < FunnelModel::ConnectorCount; ++c)
+        m_connectors[size_t(c)]->Place(ConnectorArrow::Between(panel(FunnelModel::Parent(c + 1))->geometry(),
+                                                               panel(c + 1)->geometry(), zoom));
     const QSize scaled = WidgetZoom::Scaled(QRect(QPoint(), diagram), zoom).size();
     m_barZoom->Apply(zoom);
     const QList<QPushButton*> buttons{cmdCreate, cmdOutput, Command1};

@@ -3,6 +3,7 @@
 #include "TestPlatform.h"
 #include "app/frmFunnels.h"
 #include "app/frmMyProducts.h"
+#include "funnel/ConnectorPicture.h"
 #include "funnel/FunnelItemPanel.h"
 #include "funnel/frmProductViewer.h"
 #include "platform/KelvrinTools.h"
@@ -99,9 +100,53 @@ double oneSizeBelow(double points) {
     return below;
 }
 
-// Where the diagram's text of `window` is more than one size smaller than the window's.
+// What is wrong with an arrow drawn in `drawn` to join panel `from` to panel `to`: a head too
+// small to see, a tail or tip off the panels' edges, a bend, or a part cut off.
+QStringList arrowFaults(const ConnectorArrow& arrow, const QRectF& from, const QRectF& to,
+                        const QRect& drawn) {
+    const bool down = to.top() > from.bottom();
+    const QPointF tailEdge =
+        down ? QPointF(arrow.tail.x(), from.bottom()) : QPointF(from.right(), arrow.tail.y());
+    const QPointF tipEdge = down ? QPointF(arrow.tip.x(), to.top()) : QPointF(to.left(), arrow.tip.y());
+    const QRectF bounds = arrow.Bounds();
+    QStringList faults;
+    if (arrow.headLength < 8 || arrow.headWidth < arrow.shaftWidth + 8 || arrow.shaftWidth < 4)
+        faults << QStringLiteral("head %1 by %2 on a shaft %3 wide")
+                      .arg(arrow.headLength)
+                      .arg(arrow.headWidth)
+                      .arg(arrow.shaftWidth);
+    if (QLineF(arrow.tail, tailEdge).length() > 0.5 || QLineF(arrow.tip, tipEdge).length() > 0.5)
+        faults << QStringLiteral("runs from %1,%2 to %3,%4, not edge to edge")
+                      .arg(arrow.tail.x())
+                      .arg(arrow.tail.y())
+                      .arg(arrow.tip.x())
+                      .arg(arrow.tip.y());
+    if (down ? arrow.tail.x() != arrow.tip.x() : arrow.tail.y() != arrow.tip.y())
+        faults << QStringLiteral("bends");
+    if (!(down ? std::max(from.left(), to.left()) < bounds.left() &&
+                     bounds.right() < std::min(from.right(), to.right())
+               : std::max(from.top(), to.top()) < bounds.top() &&
+                     bounds.bottom() < std::min(from.bottom(), to.bottom())))
+        faults << QStringLiteral("reaches past the panels' sides");
+    if (!QRectF(drawn).contains(bounds))
+        faults << QStringLiteral("cut off: needs %1,%2 %3x%4")
+                      .arg(bounds.x())
+                      .arg(bounds.y())
+                      .arg(bounds.width())
+                      .arg(bounds.height());
+    return faults;
+}
+
+// Every arrow of `window` as drawn, and its diagram's text beside the window's.
 QStringList diagramFaults(frmFunnels& window) {
     QStringList faults;
+    for (int c = 0; c < FunnelModel::ConnectorCount; ++c) {
+        const ConnectorPicture* picture = window.imgFunnel(c);
+        for (const QString& fault :
+             arrowFaults(picture->arrow(), window.panel(FunnelModel::Parent(c + 1))->geometry(),
+                         window.panel(c + 1)->geometry(), picture->geometry()))
+            faults << picture->objectName() + QStringLiteral(": ") + fault;
+    }
     const double windowPoints = window.font().pointSizeF();
     for (int n = 0; n < FunnelModel::SlotCount; ++n)
         if (window.panel(n)->font().pointSizeF() < oneSizeBelow(windowPoints) - 0.01)
@@ -294,8 +339,8 @@ private slots:
     }
 
     // On the screen CTest gives (1366x768 and 1920x1080, each at 100%, 150% and 200%), the
-    // whole funnel's text is the window's size or one less.
-    void diagramKeepsItsText() {
+    // whole funnel's arrows keep their heads and lines, and its text the window's size or one less.
+    void diagramKeepsItsArrowsAndText() {
         TestAppFolder app;
         RecordingMessages messages;
         RecordingShell shell;
@@ -307,8 +352,31 @@ private slots:
         window.FitInto(QGuiApplication::primaryScreen()->availableGeometry());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (int c = 0; c < FunnelModel::ConnectorCount; ++c)
+            QVERIFY(window.imgFunnel(c)->isVisible());
         const QStringList faults = diagramFaults(window);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    // Panels of other sizes and places than the window's: beside, below, set off, barely apart.
+    void arrowJoinsTwoPanels_data() {
+        QTest::addColumn<QRectF>("from");
+        QTest::addColumn<QRectF>("to");
+        QTest::addColumn<double>("scale");
+        QTest::newRow("beside") << QRectF(24, 72, 334, 241) << QRectF(387, 72, 334, 241) << 1.0;
+        QTest::newRow("beside, set lower") << QRectF(0, 0, 100, 80) << QRectF(130, 50, 100, 80) << 0.9;
+        QTest::newRow("below, set right") << QRectF(387, 72, 334, 241) << QRectF(600, 369, 280, 199) << 1.0;
+        QTest::newRow("below, odd sizes") << QRectF(10.5, 3, 297, 214) << QRectF(10.5, 267, 297, 177) << 0.89;
+        QTest::newRow("beside, a narrow gap") << QRectF(0, 0, 300, 200) << QRectF(315, 0, 300, 200) << 1.0;
+    }
+    void arrowJoinsTwoPanels() {
+        QFETCH(QRectF, from);
+        QFETCH(QRectF, to);
+        QFETCH(double, scale);
+        const ConnectorArrow arrow = ConnectorArrow::Between(from, to, scale);
+        const QStringList faults = arrowFaults(arrow, from, to, arrow.Bounds().toAlignedRect());
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        QVERIFY(ConnectorArrow::Between(from, from.translated(from.width() / 2, 0), scale).isEmpty());
     }
 
     void oneSizeSmaller_data() {
