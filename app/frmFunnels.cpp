@@ -228,10 +228,11 @@ void frmFunnels::Zoom() {
     const QList<QPushButton*> buttons{cmdCreate, cmdOutput, Command1};
     int barHeight = WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height();
     if (Command1->geometry().right() >= width()) {
-        // Narrower than the smallest zoom: the buttons in a row at their own size, or one below
-        // the other where even that is too wide.
-        const QList<QRect> placed = ScreenFit::Row(
-            {cmdCreate->sizeHint(), cmdOutput->sizeHint(), Command1->sizeHint()}, width(), kBarSpacing);
+        // Narrower than the smallest zoom: the buttons in a row at their own size, beside the side
+        // bar's colour where there is room, or one below the other where even that is too wide.
+        const QList<QRect> placed =
+            ScreenFit::Row({cmdCreate->sizeHint(), cmdOutput->sizeHint(), Command1->sizeHint()}, width(),
+                           kBarSpacing, m_sideBar->width());
         barHeight = 0;
         for (int i = 0; i < buttons.size(); ++i) {
             buttons[i]->setGeometry(placed[i]);

@@ -35,12 +35,12 @@ double Zoom(const QSize& room, const QSize& whole, double floor, int scrollBarEx
 
 namespace ScreenFit {
 
-QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing) {
+QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing, int indent) {
     int across = spacing;
     for (const QSize& size : sizes)
         across += size.width() + spacing;
     QList<QRect> placed;
-    int x = spacing;
+    int x = (indent + across <= width ? indent : 0) + spacing;
     int y = spacing;
     for (const QSize& size : sizes) {
         if (across <= width) {

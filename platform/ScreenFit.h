@@ -25,9 +25,10 @@ namespace ScreenFit {
 // included where the zoomed height still exceeds the room; never above 1, never below `floor`.
 double Zoom(const QSize& room, const QSize& whole, double floor, int scrollBarExtent);
 
-// Places controls of the given sizes in a row `spacing` apart within `width`, or one below the
-// other, each as wide as the room allows, where the row is too wide.
-QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing);
+// Places controls of the given sizes in a row `spacing` apart within `width`, right of `indent`
+// where they fit there, or one below the other, each as wide as the room allows, where the row
+// is too wide.
+QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing, int indent = 0);
 
 } // namespace ScreenFit
 

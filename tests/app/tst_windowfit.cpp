@@ -394,6 +394,21 @@ private slots:
         QCOMPARE(ScreenFit::OneSizeSmaller(points), zoom);
     }
 
+    // The main buttons, when the zoomed strip is too narrow for them: beside the side bar's
+    // colour, else from the left edge, else one below the other.
+    void buttonRow_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QList<QRect>>("placed");
+        QTest::newRow("beside the side bar") << 500 << QList<QRect>{{206, 6, 100, 30}, {312, 6, 80, 30}};
+        QTest::newRow("from the left edge") << 300 << QList<QRect>{{6, 6, 100, 30}, {112, 6, 80, 30}};
+        QTest::newRow("one below the other") << 150 << QList<QRect>{{6, 6, 138, 30}, {6, 42, 138, 30}};
+    }
+    void buttonRow() {
+        QFETCH(int, width);
+        QFETCH(QList<QRect>, placed);
+        QCOMPARE(ScreenFit::Row({QSize(100, 30), QSize(80, 30)}, width, 6, 200), placed);
+    }
+
     void largeScreenShowsTheWholeDiagram() {
         TestAppFolder app;
         RecordingMessages messages;
