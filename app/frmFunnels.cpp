@@ -48,8 +48,6 @@ QString droppedFile(const QMimeData* data) {
 // Below its diagram the window keeps a strip with the main buttons, which never scrolls away.
 constexpr int kDiagramHeight = 9000;
 constexpr int kBarSpacing = 6;
-// The smallest text the zoomed diagram shows, in points.
-constexpr double kReadablePoints = 7.0;
 
 const QString kFileFilter = QStringLiteral("Funnel files (*.json *.veltrano);;All files (*)");
 
@@ -135,12 +133,6 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
         {5805, 5535, 5010, 2985},
         {11205, 5535, 5010, 2985},
     }};
-    static constexpr std::array<std::array<int, 2>, FunnelModel::ConnectorCount> connectorPlace{{
-        {5310, 2655},
-        {10755, 2655},
-        {8145, 4590},
-        {13590, 4590},
-    }};
     for (int n = 0; n < FunnelModel::SlotCount; ++n) {
         auto* itemPanel = new FunnelItemPanel(n, picFunnelDiagram);
         const auto& g = panelGeometry[size_t(n)];
@@ -158,7 +150,6 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
         auto* connector = new ConnectorPicture(
             c < 2 ? ConnectorPicture::Kind::Upsell : ConnectorPicture::Kind::Downsell, picFunnelDiagram);
         connector->setObjectName(QStringLiteral("imgFunnel%1").arg(c));
-        connector->setGeometry(Twips(connectorPlace[size_t(c)][0], connectorPlace[size_t(c)][1], 450, 600));
         m_connectors[size_t(c)] = connector;
     }
 
@@ -219,8 +210,9 @@ void frmFunnels::resizeEvent(QResizeEvent* event) {
 void frmFunnels::Zoom() {
     const QSize diagram = m_diagramZoom->BaseSize();
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scrollArea);
-    // Readable as the screen shows it: scaling enlarges the text the zoom shrinks.
-    const double floor = m_diagramZoom->Floor(kReadablePoints / devicePixelRatioF());
+    // The diagram's text, the window's size at first, shrinks by one size at most to fit, so one
+    // window never mixes two sizes of text; a narrower window scrolls.
+    const double floor = ScreenFit::OneSizeSmaller(font().pointSizeF());
     const int menu = menuBar->sizeHint().height();
     double zoom = 1.0;
     // Twice: the strip's height follows the zoom, and the room left for the diagram with it.
@@ -229,15 +221,20 @@ void frmFunnels::Zoom() {
             QSize(width(), height() - menu - WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height()),
             diagram, floor, extent);
     m_diagramZoom->Apply(zoom);
+    // The arrows join the panels where the zoom put them, so they keep their heads and lines.
+    for (int c = 0; c < FunnelModel::ConnectorCount; ++c)
+        m_connectors[size_t(c)]->Place(ConnectorArrow::Between(panel(FunnelModel::Parent(c + 1))->geometry(),
+                                                               panel(c + 1)->geometry(), zoom));
     const QSize scaled = WidgetZoom::Scaled(QRect(QPoint(), diagram), zoom).size();
     m_barZoom->Apply(zoom);
     const QList<QPushButton*> buttons{cmdCreate, cmdOutput, Command1};
     int barHeight = WidgetZoom::Scaled(QRect(QPoint(), m_barBase), zoom).height();
     if (Command1->geometry().right() >= width()) {
-        // Narrower than the smallest zoom: the buttons in a row at their own size, or one below
-        // the other where even that is too wide.
-        const QList<QRect> placed = ScreenFit::Row(
-            {cmdCreate->sizeHint(), cmdOutput->sizeHint(), Command1->sizeHint()}, width(), kBarSpacing);
+        // Narrower than the smallest zoom: the buttons in a row at their own size, beside the side
+        // bar's colour where there is room, or one below the other where even that is too wide.
+        const QList<QRect> placed =
+            ScreenFit::Row({cmdCreate->sizeHint(), cmdOutput->sizeHint(), Command1->sizeHint()}, width(),
+                           kBarSpacing, m_sideBar->width());
         barHeight = 0;
         for (int i = 0; i < buttons.size(); ++i) {
             buttons[i]->setGeometry(placed[i]);

@@ -11,6 +11,7 @@
 #include <array>
 #include <memory>
 
+class ConnectorPicture;
 class FunnelItemPanel;
 class Messages;
 class QAction;
@@ -51,7 +52,7 @@ public:
     FunnelModel& model() { return m_document.model(); }
     const ProductCatalogue& catalogue() const { return m_catalogue; }
     FunnelItemPanel* panel(int slot) const { return m_panels.at(size_t(slot)); }
-    QLabel* imgFunnel(int connector) const { return m_connectors.at(size_t(connector)); }
+    ConnectorPicture* imgFunnel(int connector) const { return m_connectors.at(size_t(connector)); }
     frmConvert* convertWindow() const { return m_convert; }
 
     QLabel* lblAppName = nullptr;
@@ -136,7 +137,7 @@ private:
     ProductCatalogue m_catalogue;
     FunnelDocument m_document;
     std::array<FunnelItemPanel*, FunnelModel::SlotCount> m_panels{};
-    std::array<QLabel*, FunnelModel::ConnectorCount> m_connectors{};
+    std::array<ConnectorPicture*, FunnelModel::ConnectorCount> m_connectors{};
     QPointer<frmConvert> m_convert;
     QUndoStack* m_undo = nullptr;
     QWidget* m_sideBar = nullptr;

@@ -1,40 +1,25 @@
 #include "funnel/ConnectorPicture.h"
 
 #include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
+#include <QPolygonF>
 
 ConnectorPicture::ConnectorPicture(Kind kind, QWidget* parent)
-    : QLabel(parent) {
-    QPixmap picture(30, 40);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
+    : QWidget(parent)
+    , m_colour(kind == Kind::Upsell ? QColor(0, 100, 0) : QColor(200, 0, 0)) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void ConnectorPicture::Place(const ConnectorArrow& arrow) {
+    m_arrow = arrow;
+    setGeometry(arrow.Bounds().toAlignedRect());
+    update();
+}
+
+void ConnectorPicture::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath arrow;
-    if (kind == Kind::Upsell) {
-        // A thick arrow pointing right, to the next upsell.
-        arrow.moveTo(1, 14);
-        arrow.lineTo(16, 14);
-        arrow.lineTo(16, 6);
-        arrow.lineTo(29, 20);
-        arrow.lineTo(16, 34);
-        arrow.lineTo(16, 26);
-        arrow.lineTo(1, 26);
-        painter.setBrush(QColor(0, 100, 0));
-    } else {
-        // A thick arrow pointing down, to the downsell.
-        arrow.moveTo(9, 1);
-        arrow.lineTo(21, 1);
-        arrow.lineTo(21, 22);
-        arrow.lineTo(29, 22);
-        arrow.lineTo(15, 39);
-        arrow.lineTo(1, 22);
-        arrow.lineTo(9, 22);
-        painter.setBrush(QColor(200, 0, 0));
-    }
-    arrow.closeSubpath();
     painter.setPen(Qt::NoPen);
-    painter.drawPath(arrow);
-    painter.end();
-    setPixmap(picture);
+    painter.setBrush(m_colour);
+    painter.translate(-pos());
+    painter.drawPolygon(QPolygonF(m_arrow.Outline()));
 }

@@ -1,6 +1,7 @@
 #include "platform/ScreenFit.h"
 
 #include <algorithm>
+#include <array>
 
 namespace ScreenFit {
 
@@ -34,12 +35,12 @@ double Zoom(const QSize& room, const QSize& whole, double floor, int scrollBarEx
 
 namespace ScreenFit {
 
-QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing) {
+QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing, int indent) {
     int across = spacing;
     for (const QSize& size : sizes)
         across += size.width() + spacing;
     QList<QRect> placed;
-    int x = spacing;
+    int x = (indent + across <= width ? indent : 0) + spacing;
     int y = spacing;
     for (const QSize& size : sizes) {
         if (across <= width) {
@@ -51,6 +52,18 @@ QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing) {
         }
     }
     return placed;
+}
+
+} // namespace ScreenFit
+
+namespace ScreenFit {
+
+double OneSizeSmaller(double points) {
+    // The sizes font dialogs offer.
+    static constexpr std::array<double, 18> sizes{6,  7,  8,  9,  10, 11, 12, 14, 16,
+                                                  18, 20, 22, 24, 26, 28, 36, 48, 72};
+    const auto larger = std::lower_bound(sizes.begin(), sizes.end(), points - 0.01);
+    return larger == sizes.begin() ? 1.0 : *(larger - 1) / points;
 }
 
 } // namespace ScreenFit

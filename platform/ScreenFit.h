@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QMargins>
 #include <QList>
+#include <QMargins>
 #include <QRect>
 
 namespace ScreenFit {
@@ -25,8 +25,17 @@ namespace ScreenFit {
 // included where the zoomed height still exceeds the room; never above 1, never below `floor`.
 double Zoom(const QSize& room, const QSize& whole, double floor, int scrollBarExtent);
 
-// Places controls of the given sizes in a row `spacing` apart within `width`, or one below the
-// other, each as wide as the room allows, where the row is too wide.
-QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing);
+// Places controls of the given sizes in a row `spacing` apart within `width`, right of `indent`
+// where they fit there, or one below the other, each as wide as the room allows, where the row
+// is too wide.
+QList<QRect> Row(const QList<QSize>& sizes, int width, int spacing, int indent = 0);
+
+} // namespace ScreenFit
+
+namespace ScreenFit {
+
+// The zoom that makes text of `points` one size smaller on the usual scale of font sizes
+// (..., 8, 9, 10, 11, 12, 14, ...); 1 where there is no smaller size.
+double OneSizeSmaller(double points);
 
 } // namespace ScreenFit

@@ -46,11 +46,3 @@ void WidgetZoom::Apply(double zoom) {
         placed.widget->setGeometry(Scaled(placed.geometry, zoom));
     }
 }
-
-double WidgetZoom::Floor(double readablePoints) const {
-    double smallest = 0;
-    for (const Placed& placed : m_placed)
-        if (placed.font.pointSizeF() > 0 && (smallest == 0 || placed.font.pointSizeF() < smallest))
-            smallest = placed.font.pointSizeF();
-    return smallest > 0 ? std::min(1.0, readablePoints / smallest) : 1.0;
-}

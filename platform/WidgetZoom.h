@@ -17,8 +17,6 @@ public:
     void Apply(double zoom);
     double zoom() const { return m_zoom; }
     QSize BaseSize() const { return m_baseSize; }
-    // The smallest zoom at which no control's text is smaller than `readablePoints`.
-    double Floor(double readablePoints) const;
 
     static QRect Scaled(const QRect& base, double zoom);
 

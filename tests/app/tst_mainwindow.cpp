@@ -2,6 +2,7 @@
 #include "TestAppFolder.h"
 #include "app/frmFunnels.h"
 #include "catalogue/BuiltInProducts.h"
+#include "funnel/ConnectorPicture.h"
 #include "funnel/FunnelItemPanel.h"
 
 #include <QApplication>

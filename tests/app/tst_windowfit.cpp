@@ -3,6 +3,7 @@
 #include "TestPlatform.h"
 #include "app/frmFunnels.h"
 #include "app/frmMyProducts.h"
+#include "funnel/ConnectorPicture.h"
 #include "funnel/FunnelItemPanel.h"
 #include "funnel/frmProductViewer.h"
 #include "platform/KelvrinTools.h"
@@ -12,10 +13,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -75,7 +77,8 @@ QStringList controlsThatOverlap(QWidget* window) {
     // What shows of a control: a scroll area's viewport hides what lies beyond it.
     const auto place = [window](QWidget* control) {
         QRect shown(control->mapTo(window, QPoint()), control->size());
-        for (QWidget* outer = control->parentWidget(); outer && outer != window; outer = outer->parentWidget())
+        for (QWidget* outer = control->parentWidget(); outer && outer != window;
+             outer = outer->parentWidget())
             shown &= QRect(outer->mapTo(window, QPoint()), outer->size());
         return shown;
     };
@@ -83,8 +86,74 @@ QStringList controlsThatOverlap(QWidget* window) {
     for (int i = 0; i < controls.size(); ++i)
         for (int j = i + 1; j < controls.size(); ++j)
             if (place(controls[i]).intersects(place(controls[j])))
-                problems << controls[i]->objectName() + QStringLiteral(" overlaps ") + controls[j]->objectName();
+                problems << controls[i]->objectName() + QStringLiteral(" overlaps ") +
+                                controls[j]->objectName();
     return problems;
+}
+
+// The next smaller of the sizes font dialogs offer.
+double oneSizeBelow(double points) {
+    double below = points;
+    for (int size : QFontDatabase::standardSizes())
+        if (size < points - 0.01)
+            below = size;
+    return below;
+}
+
+// What is wrong with an arrow drawn in `drawn` to join panel `from` to panel `to`: a head too
+// small to see, a tail or tip off the panels' edges, a bend, or a part cut off.
+QStringList arrowFaults(const ConnectorArrow& arrow, const QRectF& from, const QRectF& to,
+                        const QRect& drawn) {
+    const bool down = to.top() > from.bottom();
+    const QPointF tailEdge =
+        down ? QPointF(arrow.tail.x(), from.bottom()) : QPointF(from.right(), arrow.tail.y());
+    const QPointF tipEdge = down ? QPointF(arrow.tip.x(), to.top()) : QPointF(to.left(), arrow.tip.y());
+    const QRectF bounds = arrow.Bounds();
+    QStringList faults;
+    if (arrow.headLength < 8 || arrow.headWidth < arrow.shaftWidth + 8 || arrow.shaftWidth < 4)
+        faults << QStringLiteral("head %1 by %2 on a shaft %3 wide")
+                      .arg(arrow.headLength)
+                      .arg(arrow.headWidth)
+                      .arg(arrow.shaftWidth);
+    if (QLineF(arrow.tail, tailEdge).length() > 0.5 || QLineF(arrow.tip, tipEdge).length() > 0.5)
+        faults << QStringLiteral("runs from %1,%2 to %3,%4, not edge to edge")
+                      .arg(arrow.tail.x())
+                      .arg(arrow.tail.y())
+                      .arg(arrow.tip.x())
+                      .arg(arrow.tip.y());
+    if (down ? arrow.tail.x() != arrow.tip.x() : arrow.tail.y() != arrow.tip.y())
+        faults << QStringLiteral("bends");
+    if (!(down ? std::max(from.left(), to.left()) < bounds.left() &&
+                     bounds.right() < std::min(from.right(), to.right())
+               : std::max(from.top(), to.top()) < bounds.top() &&
+                     bounds.bottom() < std::min(from.bottom(), to.bottom())))
+        faults << QStringLiteral("reaches past the panels' sides");
+    if (!QRectF(drawn).contains(bounds))
+        faults << QStringLiteral("cut off: needs %1,%2 %3x%4")
+                      .arg(bounds.x())
+                      .arg(bounds.y())
+                      .arg(bounds.width())
+                      .arg(bounds.height());
+    return faults;
+}
+
+// Every arrow of `window` as drawn, and its diagram's text beside the window's.
+QStringList diagramFaults(frmFunnels& window) {
+    QStringList faults;
+    for (int c = 0; c < FunnelModel::ConnectorCount; ++c) {
+        const ConnectorPicture* picture = window.imgFunnel(c);
+        for (const QString& fault :
+             arrowFaults(picture->arrow(), window.panel(FunnelModel::Parent(c + 1))->geometry(),
+                         window.panel(c + 1)->geometry(), picture->geometry()))
+            faults << picture->objectName() + QStringLiteral(": ") + fault;
+    }
+    const double windowPoints = window.font().pointSizeF();
+    for (int n = 0; n < FunnelModel::SlotCount; ++n)
+        if (window.panel(n)->font().pointSizeF() < oneSizeBelow(windowPoints) - 0.01)
+            faults << QStringLiteral("diagram text %1 pt in a window of %2 pt")
+                          .arg(window.panel(n)->font().pointSizeF())
+                          .arg(windowPoints);
+    return faults;
 }
 
 } // namespace
@@ -216,15 +285,19 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.width() <= available.width() && window.height() <= available.height());
-        // Text on the screen never smaller than 7 points; the diagram scrolls across only where
-        // its text is that small already.
+        // Text on the screen never smaller than 7 points; the diagram's text at most one size
+        // smaller than the window's, and it scrolls across only where its text is that small.
         double smallest = 100;
         for (const QWidget* control : window.scrollArea->widget()->findChildren<QWidget*>())
             smallest = std::min(smallest, control->font().pointSizeF() * window.devicePixelRatioF());
         QVERIFY2(smallest >= 6.99, qPrintable(QString::number(smallest)));
+        const QStringList faults = diagramFaults(window);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
         const bool scrollsAcross = window.scrollArea->horizontalScrollBar()->isVisible();
+        const double diagramPoints = window.panel(0)->font().pointSizeF();
         if (scrollsAcross)
-            QVERIFY2(smallest < 7.01, qPrintable(QString::number(smallest)));
+            QVERIFY2(diagramPoints < oneSizeBelow(window.font().pointSizeF()) + 0.01,
+                     qPrintable(QString::number(diagramPoints)));
         const QSize canvas = window.scrollArea->widget()->size();
         if (!scrollsAcross)
             QVERIFY2(canvas.width() <= window.scrollArea->viewport()->width() &&
@@ -232,7 +305,8 @@ private slots:
                      qPrintable(QStringLiteral("%1 across %2").arg(canvas.width()).arg(window.width())));
         // No gap between the diagram and the buttons: the side bar reaches down to them.
         QVERIFY2(window.findChild<QWidget*>("Picture1")->height() >= window.scrollArea->viewport()->height(),
-                 qPrintable(QStringLiteral("%1 of %2").arg(window.findChild<QWidget*>("Picture1")->height())
+                 qPrintable(QStringLiteral("%1 of %2")
+                                .arg(window.findChild<QWidget*>("Picture1")->height())
                                 .arg(window.scrollArea->viewport()->height())));
         // Proportions kept: the front end's panel is as much smaller as the whole diagram.
         const double zoom = canvas.width() / 1352.0;
@@ -254,11 +328,85 @@ private slots:
         QVERIFY(down->maximum() + viewport.height() >= canvas.height());
         across->setValue(across->maximum());
         down->setValue(down->maximum());
-        const QRect corner(window.panel(4)->mapTo(window.scrollArea->viewport(), QPoint()), window.panel(4)->size());
+        const QRect corner(window.panel(4)->mapTo(window.scrollArea->viewport(), QPoint()),
+                           window.panel(4)->size());
         QVERIFY2(window.scrollArea->viewport()->rect().contains(corner.bottomRight()),
                  qPrintable(QStringLiteral("%1,%2 outside %3x%4")
-                                .arg(corner.right()).arg(corner.bottom())
-                                .arg(viewport.width()).arg(viewport.height())));
+                                .arg(corner.right())
+                                .arg(corner.bottom())
+                                .arg(viewport.width())
+                                .arg(viewport.height())));
+    }
+
+    // On the screen CTest gives (1366x768 and 1920x1080, each at 100%, 150% and 200%), the
+    // whole funnel's arrows keep their heads and lines, and its text the window's size or one less.
+    void diagramKeepsItsArrowsAndText() {
+        TestAppFolder app;
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        window.model().AddUpsell(0);
+        window.model().AddUpsell(1);
+        window.model().AddDownsell(1);
+        window.model().AddDownsell(2);
+        window.FitInto(QGuiApplication::primaryScreen()->availableGeometry());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (int c = 0; c < FunnelModel::ConnectorCount; ++c)
+            QVERIFY(window.imgFunnel(c)->isVisible());
+        const QStringList faults = diagramFaults(window);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    // Panels of other sizes and places than the window's: beside, below, set off, barely apart.
+    void arrowJoinsTwoPanels_data() {
+        QTest::addColumn<QRectF>("from");
+        QTest::addColumn<QRectF>("to");
+        QTest::addColumn<double>("scale");
+        QTest::newRow("beside") << QRectF(24, 72, 334, 241) << QRectF(387, 72, 334, 241) << 1.0;
+        QTest::newRow("beside, set lower") << QRectF(0, 0, 100, 80) << QRectF(130, 50, 100, 80) << 0.9;
+        QTest::newRow("below, set right") << QRectF(387, 72, 334, 241) << QRectF(600, 369, 280, 199) << 1.0;
+        QTest::newRow("below, odd sizes") << QRectF(10.5, 3, 297, 214) << QRectF(10.5, 267, 297, 177) << 0.89;
+        QTest::newRow("beside, a narrow gap") << QRectF(0, 0, 300, 200) << QRectF(315, 0, 300, 200) << 1.0;
+    }
+    void arrowJoinsTwoPanels() {
+        QFETCH(QRectF, from);
+        QFETCH(QRectF, to);
+        QFETCH(double, scale);
+        const ConnectorArrow arrow = ConnectorArrow::Between(from, to, scale);
+        const QStringList faults = arrowFaults(arrow, from, to, arrow.Bounds().toAlignedRect());
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        QVERIFY(ConnectorArrow::Between(from, from.translated(from.width() / 2, 0), scale).isEmpty());
+    }
+
+    void oneSizeSmaller_data() {
+        QTest::addColumn<double>("points");
+        QTest::addColumn<double>("zoom");
+        QTest::newRow("9 pt") << 9.0 << 8.0 / 9;
+        QTest::newRow("between sizes") << 10.5 << 10.0 / 10.5;
+        QTest::newRow("past 12 the sizes step by 2") << 14.0 << 12.0 / 14;
+        QTest::newRow("the smallest size") << 6.0 << 1.0;
+        QTest::newRow("a font sized in pixels") << -1.0 << 1.0;
+    }
+    void oneSizeSmaller() {
+        QFETCH(double, points);
+        QFETCH(double, zoom);
+        QCOMPARE(ScreenFit::OneSizeSmaller(points), zoom);
+    }
+
+    // The main buttons, when the zoomed strip is too narrow for them: beside the side bar's
+    // colour, else from the left edge, else one below the other.
+    void buttonRow_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QList<QRect>>("placed");
+        QTest::newRow("beside the side bar") << 500 << QList<QRect>{{206, 6, 100, 30}, {312, 6, 80, 30}};
+        QTest::newRow("from the left edge") << 300 << QList<QRect>{{6, 6, 100, 30}, {112, 6, 80, 30}};
+        QTest::newRow("one below the other") << 150 << QList<QRect>{{6, 6, 138, 30}, {6, 42, 138, 30}};
+    }
+    void buttonRow() {
+        QFETCH(int, width);
+        QFETCH(QList<QRect>, placed);
+        QCOMPARE(ScreenFit::Row({QSize(100, 30), QSize(80, 30)}, width, 6, 200), placed);
     }
 
     void largeScreenShowsTheWholeDiagram() {
