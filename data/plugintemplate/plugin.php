@@ -17,6 +17,7 @@ require_once __DIR__ . '/modules/copy/patterns.php';
 require_once __DIR__ . '/modules/copy/render.php';
 require_once __DIR__ . '/modules/split/assign.php';
 require_once __DIR__ . '/modules/split/verdict.php';
+require_once __DIR__ . '/modules/split/tests.php';
 if ( is_admin() ) {
 	require_once __DIR__ . '/modules/stats/screens.php';
 	require_once __DIR__ . '/modules/stats/road_screens.php';
@@ -77,7 +78,7 @@ function #fn#funnel_meta_boxes() {
  * @param string $meta_type The kind of object it belongs to.
  */
 function #fn#is_protected_meta( $protected, $meta_key, $meta_type ) {
-	if ( 'post' === $meta_type && is_string( $meta_key ) && ( 0 === strpos( $meta_key, '#prefix#_funnelitem_' ) || #fn#page_layout_key() === $meta_key ) ) {
+	if ( 'post' === $meta_type && is_string( $meta_key ) && ( 0 === strpos( $meta_key, '#prefix#_funnelitem_' ) || 0 === strpos( $meta_key, '#prefix#_split_' ) || #fn#page_layout_key() === $meta_key ) ) {
 		return true;
 	}
 	return $protected;

@@ -123,4 +123,45 @@ class SplitTest extends PluginTestCase {
 		$verdict = self::call( 'split_verdict', $arms, $weights );
 		$this->assertSame( array( $too_early, $split_off, $winner ), array( $verdict['too_early'], $verdict['split_off'], $verdict['winner'] ) );
 	}
+
+	public function starts() {
+		$one = array( array( 'headline' => 'New' ) );
+		return array(
+			'one variant'                 => array( $one, array( 50, 50 ), '' ),
+			'three variants'              => array( array( array( 'title' => 'B' ), array( 'price' => '9' ), array( 'image' => '7' ) ), array( 25, 25, 25, 25 ), '' ),
+			'no variant'                  => array( array(), array( 100 ), 'one to three variants' ),
+			'four variants'               => array( array_fill( 0, 4, array( 'title' => 'x' ) ), array( 20, 20, 20, 20, 20 ), 'one to three variants' ),
+			'a share missing'             => array( $one, array( 100 ), 'one to three variants' ),
+			'shares of 99'                => array( $one, array( 50, 49 ), 'add up to 100' ),
+			'a variant that changes none' => array( array( array( 'title' => '' ) ), array( 50, 50 ), 'must change something' ),
+		);
+	}
+
+	/** @dataProvider starts */
+	public function testStartingATest( $variants, $weights, $refusal ) {
+		$funnel = $this->funnel();
+		$said   = self::call( 'split_start', $funnel, 1, $variants, $weights );
+		$this->assertSame( '' === $refusal, '' === $said, $said );
+		$this->assertStringContainsString( $refusal, $said );
+		$this->assertSame( '' === $refusal, null !== self::call( 'split_test', $funnel, 1 ) );
+	}
+
+	/** Weights stay as started through a pause; a new split is a new test, after the end. */
+	public function testATestKeepsItsSplitUntilItEnds() {
+		$funnel = $this->funnel();
+		$this->assertSame( '', self::call( 'split_start', $funnel, 2, array( array( 'headline' => 'B' ) ), array( 50, 50 ) ) );
+		$first = self::call( 'split_test', $funnel, 2 );
+		$this->assertTrue( self::call( 'split_set_state', $funnel, 2, 'paused' ) );
+		$this->assertStringContainsString( 'end that test first', self::call( 'split_start', $funnel, 2, array( array( 'headline' => 'B' ) ), array( 90, 10 ) ) );
+		$paused = self::call( 'split_test', $funnel, 2 );
+		$this->assertSame( array( 'paused', $first['weights'], $first['id'] ), array( $paused['state'], $paused['weights'], $paused['id'] ) );
+		$this->assertNull( self::call( 'split_test', $funnel, 1 ), 'another item has no test' );
+		self::call( 'split_end', $funnel, 2, array( 'visitors' => array( 120, 118 ) ) );
+		$this->assertNull( self::call( 'split_test', $funnel, 2 ) );
+		$this->assertSame( '', self::call( 'split_start', $funnel, 2, array( array( 'headline' => 'C' ) ), array( 90, 10 ) ) );
+		$history = get_post_meta( $funnel, 'unit_split_2_history', true );
+		$this->assertSame( array( $first['id'], array( 120, 118 ) ), array( $history[0]['id'], $history[0]['figures']['visitors'] ) );
+		$this->assertNotSame( $first['id'], self::call( 'split_test', $funnel, 2 )['id'] );
+		$this->assertTrue( is_protected_meta( 'unit_split_2', 'post' ) );
+	}
 }
