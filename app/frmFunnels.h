@@ -56,6 +56,7 @@ public:
 
     QLabel* lblAppName = nullptr;
     QPushButton* lblMyProducts = nullptr;
+    QPushButton* lblNewProduct = nullptr;
     QScrollArea* scrollArea = nullptr;
     QWidget* cmdBar = nullptr;
     QPushButton* cmdCreate = nullptr;
@@ -80,6 +81,8 @@ public:
     QAction* mnuAddDownsell = nullptr;
     QAction* mnuPreview = nullptr;
     QAction* mnuRemove = nullptr;
+    QAction* mnuNewProduct = nullptr;
+    QAction* mnuEditProduct = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpMyProducts = nullptr;
     QAction* mnuAbout = nullptr;
@@ -96,6 +99,8 @@ private slots:
     void cmdOutput_Click();
     void cmdCreate_Click();
     void lblMyProducts_Click();
+    void mnuNewProduct_Click();
+    void mnuEditProduct_Click();
     void cboProduct_Click(int Index, const QString& product);
     void lblPreview_Click(int Index);
     void cmdAddUpsell_Click(int Index);
@@ -125,6 +130,9 @@ private:
     bool MayReplaceFunnel();
     void CloseConvertWindow();
     void FillProductLists();
+    // Makes a product of the user's own, or changes or removes one of `products`, and shows the
+    // lists and the items as they are then.
+    void ShowProductWindow(const QStringList& products);
     void SelectProduct(int Index);
     void ShowModel();
     void Zoom();
