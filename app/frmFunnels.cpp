@@ -422,14 +422,19 @@ void frmFunnels::ShowDocumentState() {
     mnuRecent->setEnabled(!recent.isEmpty());
 }
 
-bool frmFunnels::MayReplaceFunnel() {
-    if (m_convert && m_convert->IsBuilding()) {
-        // Quitting now would leave the plugin half packed; the build ends in a moment.
-        m_messages.Show(QStringLiteral("Important"),
-                        QStringLiteral("A plugin is being built from this funnel. Wait until \"Create "
-                                       "Plugin\" has finished, then try again."));
+bool frmFunnels::RefuseWhileBuilding() {
+    if (!m_convert || !m_convert->IsBuilding())
         return false;
-    }
+    m_messages.Show(QStringLiteral("Important"),
+                    QStringLiteral("A plugin is being built from this funnel. Wait until \"Create "
+                                   "Plugin\" has finished, then try again."));
+    return true;
+}
+
+bool frmFunnels::MayReplaceFunnel() {
+    // Quitting now would leave the plugin half packed; the build ends in a moment.
+    if (RefuseWhileBuilding())
+        return false;
     if (!m_document.isModified())
         return true;
     const QString name = m_document.filePath().isEmpty() ? QStringLiteral("this funnel")
@@ -610,6 +615,9 @@ void frmFunnels::mnuEditProduct_Click() {
 }
 
 void frmFunnels::ShowProductWindow(const QStringList& products) {
+    // The build reads the products' folders as it goes.
+    if (RefuseWhileBuilding())
+        return;
     CustomProductWriter writer(m_roots);
     frmCustomProduct window(writer, model(), m_messages, products, model().Slot(m_currentItem).cboProduct,
                             this);

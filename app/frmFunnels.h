@@ -128,6 +128,8 @@ private:
     // True when the funnel may be replaced: it is saved, the user saved it now, or chose to
     // discard the changes. No document change while a plugin is being built.
     bool MayReplaceFunnel();
+    // True, and a message, while a plugin is being built.
+    bool RefuseWhileBuilding();
     void CloseConvertWindow();
     void FillProductLists();
     // Makes a product of the user's own, or changes or removes one of `products`, and shows the

@@ -542,6 +542,32 @@ private slots:
         }
     }
 
+    // The build reads the products' folders as it goes: no product window opens meanwhile.
+    void productsWaitForTheBuild() {
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        frmConvert* form = f.convert();
+        int opened = 0;
+        QTimer guard;
+        QObject::connect(&guard, &QTimer::timeout, [&] {
+            if (auto* product = qobject_cast<frmCustomProduct*>(QApplication::activeModalWidget())) {
+                ++opened;
+                product->reject();
+            }
+        });
+        guard.start(5);
+        QTimer::singleShot(0, [&] {
+            QVERIFY(form->IsBuilding());
+            f.window->mnuNewProduct->trigger();
+            f.window->mnuEditProduct->trigger();
+        });
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(opened, 0);
+        QCOMPARE(f.messages.shown.size(), 3);
+        QVERIFY(f.messages.shown[1].text.contains("being built"));
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+    }
+
     void openAndSaveProblemsAreShown() {
         Fixture f;
         f.app.write("bad.json", "{\"items\": [{\"slot\": 0}], \"plugin\": \"x\"}");
