@@ -8,10 +8,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -81,10 +79,11 @@ struct Fixture {
         open();
         QVERIFY(shown);
     }
-    // A product made by hand, its image and address written into its folder; listed once the
-    // window is opened again, as a restart would.
-    void handMade(const QString& folder, const QByteArray& image, const QString& address) {
-        app.write("myproducts/" + folder + "/salespage.png", image);
+    // A product made by hand, with the demo product's image and the given address; listed once
+    // the window is opened again, as a restart would.
+    void handMade(const QString& folder, const QString& address) {
+        app.write("myproducts/" + folder + "/salespage.jpg",
+                  app.read("myproducts/demo-product/salespage.jpg"));
         app.write("myproducts/" + folder + "/download.txt", address.toUtf8());
         window = open();
     }
@@ -95,16 +94,6 @@ struct Fixture {
         return true;
     }
 };
-
-QByteArray pngImage() {
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(Qt::darkMagenta);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 QAction* action(QMenu* menu, const QString& text) {
     for (QAction* entry : menu->actions())
@@ -444,10 +433,10 @@ private slots:
         QFETCH(int, focus);
         QFETCH(bool, fromMenu);
         Fixture f;
-        const QByteArray image = pngImage();
+        const QByteArray image = f.app.read("myproducts/demo-product/salespage.jpg");
         const QString address = "https://files.example.com/cool-kit.zip";
-        f.handMade("hand-kit", image, address);
-        f.app.write("pictures/cover.png", image);
+        f.handMade("hand-kit", address);
+        f.app.write("pictures/cover.jpeg", image);
         f.window->show();
         QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
         f.window->model().AddUpsell(0);
@@ -461,7 +450,8 @@ private slots:
             [&](frmCustomProduct& window) {
                 QCOMPARE(window.windowTitle(), QString("New Product"));
                 window.txtName->setText("Cool Kit");
-                window.txtSalesPageImage->setText(QDir::toNativeSeparators(f.app.file("pictures/cover.png")));
+                window.txtSalesPageImage->setText(
+                    QDir::toNativeSeparators(f.app.file("pictures/cover.jpeg")));
                 window.txtDownloadUrl->setText(address);
                 QTest::mouseClick(window.cmdSave, Qt::LeftButton);
             });
@@ -478,7 +468,7 @@ private slots:
         const QString folder = f.window->document().details().identifier + "/modules/template/";
         const auto entries = ReadZip(f.app.file("output/myplugin.zip"));
         for (int n : {made, other}) {
-            QCOMPARE(entries[folder + QString("funnelitem-%1.png").arg(n)].content, image);
+            QCOMPARE(entries[folder + QString("funnelitem-%1.jpg").arg(n)].content, image);
             QVERIFY(entries[folder + QString("download-funnelitem-%1.php").arg(n)].content.contains(
                 address.toUtf8()));
         }
@@ -508,7 +498,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, listed);
         Fixture f;
-        f.handMade("hand-kit", pngImage(), "https://files.example.com/old.zip");
+        f.handMade("hand-kit", "https://files.example.com/old.zip");
         if (used)
             f.pick(0, "My Products: Hand Kit");
         f.messages.confirmations = {confirm};

@@ -274,32 +274,6 @@ private slots:
         QCOMPARE(model.Slot(0).txtSalesPageImage, image);
     }
 
-    // Only shown items hold a product up; every slot, a removed one too, follows its change.
-    void aChangedProductIsFollowed() {
-        TestAppFolder app;
-        ProductCatalogue catalogue(app.path());
-        FunnelModel model;
-        QVERIFY(model.AddUpsell(0) && model.AddDownsell(1));
-        const QString demo = "My Products: Demo Product";
-        for (int n : {0, 3}) {
-            model.SetProductText(n, demo);
-            model.SelectProduct(n, catalogue);
-        }
-        model.SetProductText(1, "Webinar Wealth");
-        QCOMPARE(model.RemoveItem(3), FunnelModel::RemoveResult::Removed);
-        QCOMPARE(model.SlotsUsing(demo), QList<int>{0});
-
-        QVERIFY(QDir().rename(app.file("myproducts/demo-product"), app.file("myproducts/mega-demo")));
-        app.write("myproducts/mega-demo/download.txt", "https://files.example.com/mega.zip");
-        model.FollowProduct(demo, "My Products: Mega Demo", catalogue);
-        for (int n : {0, 3}) {
-            QCOMPARE(model.Slot(n).cboProduct, QString("My Products: Mega Demo"));
-            QCOMPARE(model.Slot(n).txtProductDownloadUrl, QString("https://files.example.com/mega.zip"));
-            QCOMPARE(model.Slot(n).txtSalesPageImage, app.file("myproducts/mega-demo/salespage.jpg"));
-        }
-        QCOMPARE(model.Slot(1).cboProduct, QString("Webinar Wealth"));
-        QVERIFY(model.SlotsUsing(demo).isEmpty());
-    }
 };
 
 QTEST_APPLESS_MAIN(tst_FunnelModel)
