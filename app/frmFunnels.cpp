@@ -1,7 +1,9 @@
 #include "app/frmFunnels.h"
 
 #include "app/FunnelChange.h"
+#include "app/frmCustomProduct.h"
 #include "app/frmMyProducts.h"
+#include "catalogue/CustomProductWriter.h"
 #include "funnel/ConnectorPicture.h"
 #include "funnel/FunnelItemPanel.h"
 #include "funnel/frmProductViewer.h"
@@ -125,6 +127,11 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     linkFont.setBold(true);
     lblMyProducts->setFont(linkFont);
     lblMyProducts->setGeometry(Twips(13545, 405, 2580, 420));
+    lblNewProduct =
+        new LinkButton(QStringLiteral("&New Product..."), Qt::blue, Qt::AlignRight, picFunnelDiagram);
+    lblNewProduct->setObjectName(QStringLiteral("lblNewProduct"));
+    lblNewProduct->setFont(linkFont);
+    lblNewProduct->setGeometry(Twips(10440, 405, 2880, 420));
 
     static constexpr std::array<std::array<int, 4>, FunnelModel::SlotCount> panelGeometry{{
         {360, 1080, 5010, 3615},
@@ -182,6 +189,7 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     connect(cmdOutput, &QPushButton::clicked, this, &frmFunnels::cmdOutput_Click);
     connect(Command1, &QPushButton::clicked, this, &frmFunnels::Command1_Click);
     connect(lblMyProducts, &QPushButton::clicked, this, &frmFunnels::lblMyProducts_Click);
+    connect(lblNewProduct, &QPushButton::clicked, this, &frmFunnels::mnuNewProduct_Click);
     connect(&model(), &FunnelModel::changed, this, &frmFunnels::ShowModel);
     connect(&m_document, &FunnelDocument::stateChanged, this, &frmFunnels::ShowDocumentState);
 
@@ -284,6 +292,11 @@ void frmFunnels::CreateFunnelMenu() {
     mnuRemove = mnuFunnel->addAction(QStringLiteral("&Remove Item"), this,
                                      [this] { lblRemoveDownsell_Click(m_currentItem); });
     mnuRemove->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X));
+    mnuFunnel->addSeparator();
+    mnuNewProduct =
+        mnuFunnel->addAction(QStringLiteral("&New Product..."), this, &frmFunnels::mnuNewProduct_Click);
+    mnuEditProduct = mnuFunnel->addAction(QStringLiteral("&Edit or Remove Product..."), this,
+                                          &frmFunnels::mnuEditProduct_Click);
     for (QAction* action : mnuFunnel->actions())
         action->setShortcutContext(Qt::WindowShortcut);
     m_focusFollower = connect(qApp, &QApplication::focusChanged, this,
@@ -311,6 +324,7 @@ void frmFunnels::ShowFunnelMenu() {
     mnuPreview->setText(QStringLiteral("&Preview Product of %1").arg(title));
     mnuRemove->setText(QStringLiteral("&Remove %1").arg(title));
     mnuRemove->setEnabled(m_currentItem != 0);
+    mnuEditProduct->setEnabled(!m_catalogue.lstMyProductsFolder().isEmpty());
 }
 
 void frmFunnels::CreateHelpMenu() {
@@ -407,14 +421,19 @@ void frmFunnels::ShowDocumentState() {
     mnuRecent->setEnabled(!recent.isEmpty());
 }
 
-bool frmFunnels::MayReplaceFunnel() {
-    if (m_convert && m_convert->IsBuilding()) {
-        // Quitting now would leave the plugin half packed; the build ends in a moment.
-        m_messages.Show(QStringLiteral("Important"),
-                        QStringLiteral("A plugin is being built from this funnel. Wait until \"Create "
-                                       "Plugin\" has finished, then try again."));
+bool frmFunnels::RefuseWhileBuilding() {
+    if (!m_convert || !m_convert->IsBuilding())
         return false;
-    }
+    m_messages.Show(QStringLiteral("Important"),
+                    QStringLiteral("A plugin is being built from this funnel. Wait until \"Create "
+                                   "Plugin\" has finished, then try again."));
+    return true;
+}
+
+bool frmFunnels::MayReplaceFunnel() {
+    // Quitting now would leave the plugin half packed; the build ends in a moment.
+    if (RefuseWhileBuilding())
+        return false;
     if (!m_document.isModified())
         return true;
     const QString name = m_document.filePath().isEmpty() ? QStringLiteral("this funnel")
@@ -580,6 +599,36 @@ void frmFunnels::cmdOutput_Click() {
 void frmFunnels::lblMyProducts_Click() {
     frmMyProducts help(m_roots.MyProducts(), m_shell, this);
     help.exec();
+}
+
+void frmFunnels::mnuNewProduct_Click() {
+    ShowProductWindow({});
+}
+
+void frmFunnels::mnuEditProduct_Click() {
+    QStringList products;
+    for (const QString& product : model().ProductChoices())
+        if (ProductCatalogue::KindOf(product) == ProductKind::Custom)
+            products << product;
+    ShowProductWindow(products);
+}
+
+void frmFunnels::ShowProductWindow(const QStringList& products) {
+    // The build reads the products' folders as it goes.
+    if (RefuseWhileBuilding())
+        return;
+    CustomProductWriter writer(m_roots);
+    frmCustomProduct window(writer, model(), m_messages, products, model().Slot(m_currentItem).cboProduct,
+                            this);
+    window.exec();
+    if (window.outcome() == frmCustomProduct::Outcome::None)
+        return;
+    FillProductLists();
+    if (window.outcome() == frmCustomProduct::Outcome::Created)
+        cboProduct_Click(m_currentItem, window.after());
+    else if (window.outcome() == frmCustomProduct::Outcome::Changed)
+        Record(QStringLiteral("Change Product"),
+               [&] { model().FollowProduct(window.before(), window.after(), m_catalogue); });
 }
 
 void frmFunnels::cmdCreate_Click() {

@@ -57,6 +57,7 @@ public:
 
     QLabel* lblAppName = nullptr;
     QPushButton* lblMyProducts = nullptr;
+    QPushButton* lblNewProduct = nullptr;
     QScrollArea* scrollArea = nullptr;
     QWidget* cmdBar = nullptr;
     QPushButton* cmdCreate = nullptr;
@@ -81,6 +82,8 @@ public:
     QAction* mnuAddDownsell = nullptr;
     QAction* mnuPreview = nullptr;
     QAction* mnuRemove = nullptr;
+    QAction* mnuNewProduct = nullptr;
+    QAction* mnuEditProduct = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpMyProducts = nullptr;
     QAction* mnuAbout = nullptr;
@@ -97,6 +100,8 @@ private slots:
     void cmdOutput_Click();
     void cmdCreate_Click();
     void lblMyProducts_Click();
+    void mnuNewProduct_Click();
+    void mnuEditProduct_Click();
     void cboProduct_Click(int Index, const QString& product);
     void lblPreview_Click(int Index);
     void cmdAddUpsell_Click(int Index);
@@ -124,8 +129,13 @@ private:
     // True when the funnel may be replaced: it is saved, the user saved it now, or chose to
     // discard the changes. No document change while a plugin is being built.
     bool MayReplaceFunnel();
+    // True, and a message, while a plugin is being built.
+    bool RefuseWhileBuilding();
     void CloseConvertWindow();
     void FillProductLists();
+    // Makes a product of the user's own, or changes or removes one of `products`, and shows the
+    // lists and the items as they are then.
+    void ShowProductWindow(const QStringList& products);
     void SelectProduct(int Index);
     void ShowModel();
     void Zoom();

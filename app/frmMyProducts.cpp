@@ -47,11 +47,18 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
     line->setFrameShape(QFrame::HLine);
     layout->addWidget(line);
 
-    addText(QStringLiteral("Label2"),
+    addText(QStringLiteral("lblNewProduct"),
             QStringLiteral(
-                "You can add products to the software to use them in your funnels. To do this you will "
-                "need to follow these steps:"),
+                "You can add products to the software to use them in your funnels. The quickest way is "
+                "\"Funnel > New Product...\" (or \"New Product...\" beside \"My Products\" in the main "
+                "window): give the product a name, pick its sales page image and type its download url, "
+                "and it is in every product list at once. \"Funnel > Edit or Remove Product...\" changes "
+                "or removes a product of yours later."),
             false);
+    addText(
+        QStringLiteral("Label2"),
+        QStringLiteral("You can also add a product by hand. To do this you will need to follow these steps:"),
+        false);
     addText(QStringLiteral("Label3"),
             QStringLiteral("Step 1: Click the \"Open 'My Products' Folder\" Button."), false);
     addText(QStringLiteral("Label4"),
@@ -68,9 +75,8 @@ frmMyProducts::frmMyProducts(QString myProductsFolder, Shell& shell, QWidget* pa
     addText(QStringLiteral("Label5"), QStringLiteral("Step 3: Inside this new folder, you need to put:"),
             false);
     addText(QStringLiteral("Label7"),
-            QStringLiteral(
-                "1) A Graphical Sales Page. It needs to be an image (.gif, .jpg or .png) and its name must "
-                "be \"salespage\". Example: salespage.jpg."),
+            QStringLiteral("1) A Graphical Sales Page. It needs to be an image (.gif, .jpg, .png or .webp) "
+                           "and its name must be \"salespage\". Example: salespage.jpg."),
             true);
     addText(QStringLiteral("Label8"),
             QStringLiteral(

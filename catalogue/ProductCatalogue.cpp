@@ -125,7 +125,7 @@ ProductRecord ProductCatalogue::ResolveCustom(const QString& displayName) const 
         QDir(located).entryList(QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
     for (const QString& file : files) {
         const QString path = located + QLatin1Char('/') + file;
-        if (file == QLatin1String("download.txt")) {
+        if (file == DownloadFileName()) {
             try {
                 KelvrinFile::LoadTextFile(product.downloadAddress, path);
                 // Editors and `echo URL > download.txt` end the file with a line break.
@@ -133,6 +133,12 @@ ProductRecord ProductCatalogue::ResolveCustom(const QString& displayName) const 
                 product.hasDownloadFile = true;
             } catch (const BuildError&) {
                 product.downloadAddress.clear();
+            }
+        } else if (file == SalesTextFileName()) {
+            try {
+                KelvrinFile::LoadTextFile(product.salesText, path);
+            } catch (const BuildError&) {
+                product.salesText.clear();
             }
         } else if (ProductImage::HasImageExtension(file)) {
             product.salesPageImage = path;

@@ -13,6 +13,11 @@ public:
     explicit ProductCatalogue(AppRoots roots);
 
     static QString CustomPrefix() { return QStringLiteral("My Products: "); }
+    // The files of a custom product's folder read by name. Its sales page image is any image
+    // file (the last by name); one the program writes is named SalesPageImageName + "." + format.
+    static QString DownloadFileName() { return QStringLiteral("download.txt"); }
+    static QString SalesTextFileName() { return QStringLiteral("salestext.txt"); }
+    static QString SalesPageImageName() { return QStringLiteral("salespage"); }
     static ProductKind KindOf(const QString& displayName);
 
     // Rereads the custom folders and returns every slot's list: the built-in names, then

@@ -16,4 +16,6 @@ struct ProductRecord {
     QString downloadAddress;
     // Whether a download.txt was read; its text may be empty.
     bool hasDownloadFile = false;
+    // A custom product's own sales text (salestext.txt), as written; nothing builds from it yet.
+    QString salesText;
 };

@@ -128,6 +128,22 @@ void FunnelModel::SelectProduct(int slot, const ProductCatalogue& catalogue) {
     emit changed();
 }
 
+QList<int> FunnelModel::SlotsUsing(const QString& product) const {
+    QList<int> users;
+    for (int n : PresentSlots())
+        if (m_slots[size_t(n)].cboProduct == product)
+            users << n;
+    return users;
+}
+
+void FunnelModel::FollowProduct(const QString& from, const QString& to, const ProductCatalogue& catalogue) {
+    for (int n = 0; n < SlotCount; ++n)
+        if (!from.isEmpty() && m_slots[size_t(n)].cboProduct == from) {
+            m_slots[size_t(n)].cboProduct = to;
+            SelectProduct(n, catalogue);
+        }
+}
+
 void FunnelModel::Show(int slot) {
     m_slots[size_t(slot)].shown = true;
     ++m_slots[size_t(Parent(slot))].childCount;

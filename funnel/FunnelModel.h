@@ -61,6 +61,11 @@ public:
     void SetSalesPageImage(int slot, const QString& path);
     // Resolves the product named in the slot's list into the slot's fields.
     void SelectProduct(int slot, const ProductCatalogue& catalogue);
+    // The shown slots whose product is `product`.
+    QList<int> SlotsUsing(const QString& product) const;
+    // A product changed on disk, perhaps renamed: every slot that holds `from`, shown or not,
+    // takes `to` and is resolved again, as if picked.
+    void FollowProduct(const QString& from, const QString& to, const ProductCatalogue& catalogue);
 
     // The add buttons: false, and nothing changes, when the button is disabled or absent.
     bool AddUpsell(int index);

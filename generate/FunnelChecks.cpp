@@ -5,7 +5,6 @@
 #include "funnel/FunnelModel.h"
 
 #include <QFileInfo>
-#include <QUrl>
 
 namespace {
 
@@ -31,21 +30,6 @@ QString imageRefusal(const FunnelSlot& slot, const QString& item) {
             .arg(item, image);
     return {};
 }
-
-} // namespace
-
-bool IsWebAddress(const QString& address) {
-    const QString text = withoutLineBreaks(address);
-    for (QChar c : text)
-        if (c.isSpace() || c.category() == QChar::Other_Control)
-            return false;
-    const QUrl url(text, QUrl::StrictMode);
-    return url.isValid() &&
-           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) &&
-           !url.host().isEmpty();
-}
-
-namespace {
 
 QString itemRefusal(const FunnelModel& funnel, int n, const ProductCatalogue& catalogue,
                     const QString& item) {

@@ -1,13 +1,11 @@
 #pragma once
 
+#include "catalogue/WebAddress.h"
+
 #include <QString>
 
 class FunnelModel;
 class ProductCatalogue;
-
-// True for an absolute http or https address with a host, as QUrl reads it strictly; line
-// breaks are removed first, as the download links remove them.
-bool IsWebAddress(const QString& address);
 
 // Why the funnel can't be turned into a safe plugin, or empty text. Checked before anything is
 // written: symbolic links in a custom product, sales page images that are not images, and

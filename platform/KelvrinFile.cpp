@@ -34,7 +34,12 @@ void KelvrinFile::SaveTextFile(const QString& field, const QString& path) {
 }
 
 void KelvrinFile::ListSubfolders(const QString& folder, QStringList& list) {
-    list += QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    // Windows hides by an attribute, not by a leading dot: the dot is left out by name, so the
+    // lists are the same everywhere and a product being written in a dot folder never shows.
+    const QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names)
+        if (!name.startsWith(QLatin1Char('.')))
+            list << name;
 }
 
 void KelvrinFile::CopyFolder(const QString& source, const QString& destination, const QString& pattern,

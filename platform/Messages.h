@@ -19,4 +19,12 @@ public:
         Q_UNUSED(text);
         return SaveAnswer::Cancel;
     }
+    // Asks before a step that can't be taken back; true when the user chose `action`. Where
+    // nobody can answer, the answer is no, so nothing is lost.
+    virtual bool Confirm(const QString& title, const QString& text, const QString& action) {
+        Q_UNUSED(title);
+        Q_UNUSED(text);
+        Q_UNUSED(action);
+        return false;
+    }
 };

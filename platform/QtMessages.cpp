@@ -28,3 +28,13 @@ Messages::SaveAnswer QtMessages::AskToSave(const QString& title, const QString& 
         return SaveAnswer::Cancel;
     }
 }
+
+bool QtMessages::Confirm(const QString& title, const QString& text, const QString& action) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    QPushButton* yes = box.addButton(action, QMessageBox::AcceptRole);
+    QPushButton* no = box.addButton(QStringLiteral("&Cancel"), QMessageBox::RejectRole);
+    // Enter keeps what is there; the step is taken only on purpose.
+    box.setDefaultButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}

@@ -11,6 +11,7 @@ public:
         : m_parent(parent) {}
     void Show(const QString& title, const QString& text, Icon icon) override;
     SaveAnswer AskToSave(const QString& title, const QString& text) override;
+    bool Confirm(const QString& title, const QString& text, const QString& action) override;
 
 private:
     QWidget* m_parent;

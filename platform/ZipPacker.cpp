@@ -30,7 +30,8 @@ constexpr zip_uint32_t kMsDosDirectory = 0x10;
 bool isCompressedImage(const QString& name) {
     const QString suffix = QFileInfo(name).suffix().toLower();
     return suffix == QLatin1String("gif") || suffix == QLatin1String("jpg") ||
-           suffix == QLatin1String("jpeg") || suffix == QLatin1String("png");
+           suffix == QLatin1String("jpeg") || suffix == QLatin1String("png") ||
+           suffix == QLatin1String("webp");
 }
 
 const QString kPartSuffix = QStringLiteral(".part");

@@ -116,7 +116,7 @@ private slots:
         QTest::addRow("upsell: lblRemoveDownsell") << 1 << QString("lblRemoveDownsell") << front << 4;
         for (const char* name : {"cboProduct", "txtProductDownloadUrl", "lblPreview", "lblRemoveDownsell"})
             QTest::addRow("downsell: %s", name) << 3 << QString(name) << downsell << 4;
-        for (const char* name : {"lblMyProducts", "cmdCreate", "cmdOutput", "Command1"})
+        for (const char* name : {"lblMyProducts", "lblNewProduct", "cmdCreate", "cmdOutput", "Command1"})
             QTest::addRow("diagram: %s", name) << kDiagram << QString(name) << QColor(Qt::white) << 4;
         // On the window's own colour; the default button, Command3, is marked already without the
         // focus.

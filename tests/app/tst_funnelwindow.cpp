@@ -1,6 +1,7 @@
 #include "Recorders.h"
 #include "TestAppFolder.h"
 #include "ZipReader.h"
+#include "app/frmCustomProduct.h"
 #include "app/frmFunnels.h"
 #include "funnel/FunnelItemPanel.h"
 #include "plugin/frmConvert.h"
@@ -23,6 +24,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+
+#include <functional>
 
 namespace {
 
@@ -60,6 +63,36 @@ struct Fixture {
     frmConvert* convert() {
         QTest::mouseClick(window->cmdCreate, Qt::LeftButton);
         return window->convertWindow();
+    }
+    // Opens the product window by `open`, fills it in by `fill`, and closes it if still open.
+    void productWindow(const std::function<void()>& open,
+                       const std::function<void(frmCustomProduct&)>& fill) {
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            auto* product = qobject_cast<frmCustomProduct*>(QApplication::activeModalWidget());
+            if (!product)
+                return;
+            shown = true;
+            fill(*product);
+            if (product->isVisible())
+                product->reject();
+        });
+        open();
+        QVERIFY(shown);
+    }
+    // A product made by hand, with the demo product's image and the given address; listed once
+    // the window is opened again, as a restart would.
+    void handMade(const QString& folder, const QString& address) {
+        app.write("myproducts/" + folder + "/salespage.jpg",
+                  app.read("myproducts/demo-product/salespage.jpg"));
+        app.write("myproducts/" + folder + "/download.txt", address.toUtf8());
+        window = open();
+    }
+    bool listedEverywhere(const QString& product) const {
+        for (int n = 0; n < FunnelModel::SlotCount; ++n)
+            if (window->panel(n)->cboProduct->findText(product) < 0)
+                return false;
+        return true;
     }
 };
 
@@ -443,6 +476,143 @@ private slots:
             QVERIFY2(f.messages.lastText().contains("(Front End Offer)") &&
                          f.messages.lastText().contains(problem),
                      qPrintable(f.messages.lastText()));
+    }
+
+    // A product made in the window is in every item's list at once, picked for the item with the
+    // focus, and is built as the same product made by hand: same folder, same plugin files.
+    void aNewProductIsListedAndBuiltAsAHandMadeOne_data() {
+        QTest::addColumn<int>("focus");
+        QTest::addColumn<bool>("fromMenu");
+        QTest::newRow("menu, an upsell has the focus") << 1 << true;
+        QTest::newRow("button, no item had the focus") << -1 << false;
+    }
+    void aNewProductIsListedAndBuiltAsAHandMadeOne() {
+        QFETCH(int, focus);
+        QFETCH(bool, fromMenu);
+        Fixture f;
+        const QByteArray image = f.app.read("myproducts/demo-product/salespage.jpg");
+        const QString address = "https://files.example.com/cool-kit.zip";
+        f.handMade("hand-kit", address);
+        f.app.write("pictures/cover.jpeg", image);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        f.window->model().AddUpsell(0);
+        if (focus >= 0)
+            f.window->panel(focus)->cboProduct->setFocus(Qt::TabFocusReason);
+        const int made = std::max(focus, 0);
+        const int other = 1 - made;
+
+        f.productWindow(
+            [&] { fromMenu ? f.window->mnuNewProduct->trigger() : f.window->lblNewProduct->click(); },
+            [&](frmCustomProduct& window) {
+                QCOMPARE(window.windowTitle(), QString("New Product"));
+                window.txtName->setText("Cool Kit");
+                window.txtSalesPageImage->setText(
+                    QDir::toNativeSeparators(f.app.file("pictures/cover.jpeg")));
+                window.txtDownloadUrl->setText(address);
+                QTest::mouseClick(window.cmdSave, Qt::LeftButton);
+            });
+        QVERIFY2(f.messages.shown.isEmpty(), qPrintable(f.messages.lastText()));
+        QVERIFY(f.listedEverywhere("My Products: Cool Kit"));
+        QCOMPARE(f.window->panel(made)->cboProduct->currentText(), QString("My Products: Cool Kit"));
+        QCOMPARE(f.window->model().Slot(made).txtProductDownloadUrl, address);
+        QCOMPARE(FolderSnapshot(f.app.file("myproducts/cool-kit")),
+                 FolderSnapshot(f.app.file("myproducts/hand-kit")));
+
+        f.pick(other, "My Products: Hand Kit");
+        QTest::mouseClick(f.convert()->Command3, Qt::LeftButton);
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        const QString folder = f.window->document().details().identifier + "/modules/template/";
+        const auto entries = ReadZip(f.app.file("output/myplugin.zip"));
+        for (int n : {made, other}) {
+            QCOMPARE(entries[folder + QString("funnelitem-%1.jpg").arg(n)].content, image);
+            QVERIFY(entries[folder + QString("download-funnelitem-%1.php").arg(n)].content.contains(
+                address.toUtf8()));
+        }
+    }
+
+    // Changing a product moves the items that use it along; removing asks, and is refused while
+    // an item uses the product.
+    void aProductIsChangedOrRemoved_data() {
+        QTest::addColumn<bool>("rename");
+        QTest::addColumn<bool>("used");
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("listed");
+        QTest::newRow("renamed while used") << true << true << false << ""
+                                            << "My Products: Mega Kit";
+        QTest::newRow("removed") << false << false << true << ""
+                                 << "";
+        QTest::newRow("removal not confirmed") << false << false << false << ""
+                                               << "My Products: Hand Kit";
+        QTest::newRow("removal while used") << false << true << true << "is used by Front End Offer"
+                                            << "My Products: Hand Kit";
+    }
+    void aProductIsChangedOrRemoved() {
+        QFETCH(bool, rename);
+        QFETCH(bool, used);
+        QFETCH(bool, confirm);
+        QFETCH(QString, message);
+        QFETCH(QString, listed);
+        Fixture f;
+        f.handMade("hand-kit", "https://files.example.com/old.zip");
+        if (used)
+            f.pick(0, "My Products: Hand Kit");
+        f.messages.confirmations = {confirm};
+        f.productWindow([&] { f.window->mnuEditProduct->trigger(); },
+                        [&](frmCustomProduct& window) {
+                            QCOMPARE(window.cboProduct->currentText(),
+                                     used ? "My Products: Hand Kit" : "My Products: Demo Product");
+                            window.cboProduct->setCurrentText("My Products: Hand Kit");
+                            QCOMPARE(window.txtDownloadUrl->text(),
+                                     QString("https://files.example.com/old.zip"));
+                            if (rename) {
+                                window.txtName->setText("Mega Kit");
+                                window.txtDownloadUrl->setText("https://files.example.com/mega.zip");
+                                QTest::mouseClick(window.cmdSave, Qt::LeftButton);
+                            } else {
+                                QTest::mouseClick(window.cmdRemove, Qt::LeftButton);
+                            }
+                        });
+        QCOMPARE(f.messages.asked.size(), rename || used ? 0 : 1);
+        QVERIFY2(message.isEmpty() ? f.messages.shown.isEmpty() : f.messages.lastText().contains(message),
+                 qPrintable(f.messages.lastText()));
+        QCOMPARE(f.listedEverywhere("My Products: Hand Kit"), listed == "My Products: Hand Kit");
+        if (!listed.isEmpty())
+            QVERIFY(f.listedEverywhere(listed));
+        QCOMPARE(QFileInfo::exists(f.app.file("myproducts/hand-kit")), listed == "My Products: Hand Kit");
+        if (used) {
+            QCOMPARE(f.window->model().Slot(0).cboProduct, listed);
+            QCOMPARE(
+                f.window->model().Slot(0).txtProductDownloadUrl,
+                QString(rename ? "https://files.example.com/mega.zip" : "https://files.example.com/old.zip"));
+        }
+    }
+
+    // The build reads the products' folders as it goes: no product window opens meanwhile.
+    void productsWaitForTheBuild() {
+        Fixture f;
+        f.pick(0, "Webinar Wealth");
+        frmConvert* form = f.convert();
+        int opened = 0;
+        QTimer guard;
+        QObject::connect(&guard, &QTimer::timeout, [&] {
+            if (auto* product = qobject_cast<frmCustomProduct*>(QApplication::activeModalWidget())) {
+                ++opened;
+                product->reject();
+            }
+        });
+        guard.start(5);
+        QTimer::singleShot(0, [&] {
+            QVERIFY(form->IsBuilding());
+            f.window->mnuNewProduct->trigger();
+            f.window->mnuEditProduct->trigger();
+        });
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(opened, 0);
+        QCOMPARE(f.messages.shown.size(), 3);
+        QVERIFY(f.messages.shown[1].text.contains("being built"));
+        QCOMPARE(f.messages.lastTitle(), QString("Done"));
     }
 
     void openAndSaveProblemsAreShown() {

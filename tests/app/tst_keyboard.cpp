@@ -174,14 +174,14 @@ private slots:
             f.window.model().SelectProduct(0, f.window.catalogue());
         };
         QTest::newRow("main window") << WindowLetters([](Fixture& f) { return mnemonicGroups(&f.window); })
-                                     << 8;
+                                     << 9;
         QTest::newRow("main window, every item shown") << WindowLetters([](Fixture& f) {
             f.window.model().AddUpsell(0);
             f.window.model().AddUpsell(1);
             f.window.model().AddDownsell(1);
             f.window.model().AddDownsell(2);
             return f.window.panel(4)->isVisible() ? mnemonicGroups(&f.window) : QList<Group>();
-        }) << 8;
+        }) << 9;
         QTest::newRow("Create Plugin") << WindowLetters([pick](Fixture& f) {
             pick(f);
             f.window.cmdCreate->click();
@@ -190,6 +190,12 @@ private slots:
         QTest::newRow("My Products") << WindowLetters([](Fixture& f) {
             return modalGroups([&f] { f.window.lblMyProducts->click(); });
         }) << 2;
+        QTest::newRow("New Product") << WindowLetters([](Fixture& f) {
+            return modalGroups([&f] { f.window.lblNewProduct->click(); });
+        }) << 6;
+        QTest::newRow("Edit Product") << WindowLetters([](Fixture& f) {
+            return modalGroups([&f] { f.window.mnuEditProduct->trigger(); });
+        }) << 8;
         QTest::newRow("Product Viewer") << WindowLetters([pick](Fixture& f) {
             pick(f);
             return modalGroups([&f] { f.window.panel(0)->lblPreview->click(); });

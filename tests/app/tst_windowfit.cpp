@@ -1,8 +1,10 @@
 #include "Recorders.h"
 #include "TestAppFolder.h"
 #include "TestPlatform.h"
+#include "app/frmCustomProduct.h"
 #include "app/frmFunnels.h"
 #include "app/frmMyProducts.h"
+#include "catalogue/CustomProductWriter.h"
 #include "funnel/ConnectorPicture.h"
 #include "funnel/FunnelItemPanel.h"
 #include "funnel/frmProductViewer.h"
@@ -187,6 +189,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&help));
         problems += textsThatDoNotFit(&help);
 
+        CustomProductWriter writer(app.path());
+        frmCustomProduct product(writer, window.model(), messages, {"My Products: Demo Product"});
+        product.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&product));
+        problems += textsThatDoNotFit(&product);
+
         frmProductViewer viewer(app.file("productspro/webinarwealth/preview.html"));
         viewer.show();
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
@@ -210,7 +218,9 @@ private slots:
                            shell);
         frmMyProducts help(app.file("myproducts"), shell);
         frmProductViewer viewer(app.file("productspro/webinarwealth/preview.html"));
-        for (QWidget* shown : std::initializer_list<QWidget*>{&window, &convert, &help, &viewer}) {
+        CustomProductWriter writer(app.path());
+        frmCustomProduct product(writer, window.model(), messages, {"My Products: Demo Product"});
+        for (QWidget* shown : std::initializer_list<QWidget*>{&window, &convert, &help, &viewer, &product}) {
             shown->show();
             QVERIFY(QTest::qWaitForWindowExposed(shown));
             const QSize room = available.marginsRemoved(ScreenFit::kFrameAllowance).size();

@@ -273,6 +273,7 @@ private slots:
         QCOMPARE(model.Slot(0).txtProductDownloadUrl, QString());
         QCOMPARE(model.Slot(0).txtSalesPageImage, image);
     }
+
 };
 
 QTEST_APPLESS_MAIN(tst_FunnelModel)

@@ -43,21 +43,24 @@ private slots:
         write(plugin + "/plugin.php", php, QFile::ReadOwner | QFile::WriteOwner);
         write(plugin + "/modules/template/funnelitem-0.gif", "GIF89a-bytes");
         write(plugin + "/modules/template/funnelitem-1.JPG", "jpeg-bytes");
+        write(plugin + "/modules/template/funnelitem-2.webp", "RIFF-webp-bytes");
         QDir().mkpath(plugin + "/empty");
         QFile::setPermissions(plugin + "/modules", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         const QString archive = out.path() + "/myplugin.zip";
         ZipPacker::PackFolder(plugin, archive);
         const auto entries = ReadZip(archive);
-        QCOMPARE(entries.keys(),
-                 (QStringList{"p4127/", "p4127/empty/", "p4127/modules/", "p4127/modules/template/",
-                              "p4127/modules/template/funnelitem-0.gif",
-                              "p4127/modules/template/funnelitem-1.JPG", "p4127/plugin.php"}));
+        QCOMPARE(
+            entries.keys(),
+            (QStringList{"p4127/", "p4127/empty/", "p4127/modules/", "p4127/modules/template/",
+                         "p4127/modules/template/funnelitem-0.gif", "p4127/modules/template/funnelitem-1.JPG",
+                         "p4127/modules/template/funnelitem-2.webp", "p4127/plugin.php"}));
         QCOMPARE(entries["p4127/plugin.php"].content, php);
         QCOMPARE(entries["p4127/plugin.php"].compression, int(ZIP_CM_DEFLATE));
         QCOMPARE(entries["p4127/plugin.php"].mode, unsigned(S_IFREG | 0644));
         QCOMPARE(entries["p4127/modules/template/funnelitem-0.gif"].compression, int(ZIP_CM_STORE));
         QCOMPARE(entries["p4127/modules/template/funnelitem-1.JPG"].compression, int(ZIP_CM_STORE));
+        QCOMPARE(entries["p4127/modules/template/funnelitem-2.webp"].compression, int(ZIP_CM_STORE));
         QCOMPARE(entries["p4127/modules/"].mode, unsigned(S_IFDIR | 0755));
         QVERIFY(!QFileInfo::exists(archive + ".part"));
     }

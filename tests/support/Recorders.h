@@ -19,12 +19,18 @@ public:
         asked.append({title, text});
         return answers.isEmpty() ? SaveAnswer::Cancel : answers.takeFirst();
     }
+    // Answers with the next scripted answer, no when none is left.
+    bool Confirm(const QString& title, const QString& text, const QString&) override {
+        asked.append({title, text});
+        return confirmations.isEmpty() ? false : confirmations.takeFirst();
+    }
     QString lastText() const { return shown.isEmpty() ? QString() : shown.last().text; }
     QString lastTitle() const { return shown.isEmpty() ? QString() : shown.last().title; }
 
     QList<Shown> shown;
     QList<Shown> asked;
     QList<SaveAnswer> answers;
+    QList<bool> confirmations;
 };
 
 class RecordingShell final : public Shell {
