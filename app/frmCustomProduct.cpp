@@ -30,6 +30,8 @@ frmCustomProduct::frmCustomProduct(CustomProductWriter& writer, const FunnelMode
     setWindowTitle(editing ? QStringLiteral("Edit Product") : QStringLiteral("New Product"));
 
     auto* form = new QFormLayout;
+    // Labels go above their fields where the screen is too narrow for both side by side.
+    form->setRowWrapPolicy(QFormLayout::WrapLongRows);
     if (editing) {
         cboProduct = new QComboBox(this);
         cboProduct->setObjectName(QStringLiteral("cboProduct"));
