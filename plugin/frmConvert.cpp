@@ -66,7 +66,7 @@ frmConvert::frmConvert(AppRoots roots, const FunnelModel& funnel, const PluginDe
     , m_tokens(std::move(tokens)) {
     // A funnel built before has an archive under the name it had then.
     if (std::any_of(m_tokens.sales.begin(), m_tokens.sales.end(), [](const QString& t) { return !t.isEmpty(); }))
-        m_previousArchive = m_roots.Output() + QStringLiteral("/") + ArchiveName(details.name) + QStringLiteral(".zip");
+        m_previousArchive = PluginBuilder(m_roots, m_tools, m_messages).ArchivePath(details);
     setObjectName(QStringLiteral("frmConvert"));
     setWindowTitle(QStringLiteral("Create Plugin"));
 

@@ -64,6 +64,14 @@ struct Fixture {
         QTest::mouseClick(window->cmdCreate, Qt::LeftButton);
         return window->convertWindow();
     }
+    // "Create Plugin" under this name (the name the window has when empty): true once "Done" showed.
+    bool build(const QString& name = {}) {
+        frmConvert* form = convert();
+        if (!name.isEmpty())
+            form->txtPlugin_Name->setText(name);
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        return messages.lastTitle() == QLatin1String("Done");
+    }
     // Opens the product window by `open`, fills it in by `fill`, and closes it if still open.
     void productWindow(const std::function<void()>& open,
                        const std::function<void(frmCustomProduct&)>& fill) {
@@ -141,10 +149,7 @@ private slots:
         f.fiveItems();
         if (titled)
             QVERIFY(f.window->SaveFile(f.app.file("mine.json")));
-        frmConvert* form = f.convert();
-        form->txtPlugin_Name->setText("Five Items");
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
-        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        QVERIFY(f.build("Five Items"));
         QVERIFY2(f.messages.lastText().contains("saved beside it as fiveitems.veltrano"), qPrintable(f.messages.lastText()));
         const QString kept = QFileInfo(f.app.file("output/fiveitems.veltrano")).absoluteFilePath();
         QCOMPARE(f.window->document().filePath(), titled ? QFileInfo(f.app.file("mine.json")).absoluteFilePath() : kept);
@@ -155,9 +160,7 @@ private slots:
 
         f.window = f.open();
         QVERIFY(f.window->OpenFile(kept));
-        form = f.convert();
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
-        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        QVERIFY(f.build());
         QCOMPARE(f.window->document().details().identifier, details.identifier);
         QCOMPARE(f.window->document().tokens().sales, tokens.sales);
         QCOMPARE(f.window->document().tokens().download, tokens.download);
@@ -176,14 +179,9 @@ private slots:
         QFETCH(QString, archive);
         Fixture f;
         f.pick(0, "Webinar Wealth");
-        frmConvert* form = f.convert();
-        form->txtPlugin_Name->setText("Five Items");
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QVERIFY(f.build("Five Items"));
         QTRY_VERIFY(!f.window->convertWindow());
-        form = f.convert();
-        form->txtPlugin_Name->setText(rename);
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
-        QCOMPARE(f.messages.lastTitle(), QString("Done"));
+        QVERIFY(f.build(rename));
         QVERIFY(QFileInfo::exists(f.app.file("output/" + archive)) && QFileInfo::exists(f.app.file("output/fiveitems.zip")));
         QCOMPARE(f.messages.lastText().contains("fiveitems.zip, is still in that folder"), archive != "fiveitems.zip");
     }

@@ -28,6 +28,14 @@
 
 namespace {
 
+// Every item of the funnel shown: both upsells and both downsells.
+void showAllItems(frmFunnels& window) {
+    window.model().AddUpsell(0);
+    window.model().AddUpsell(1);
+    window.model().AddDownsell(1);
+    window.model().AddDownsell(2);
+}
+
 QString describe(const QWidget* control, const QString& text, const QSize& need) {
     return QStringLiteral("%1 \"%2\" needs %3x%4 but has %5x%6")
         .arg(control->objectName().isEmpty() ? QString::fromLatin1(control->metaObject()->className())
@@ -169,10 +177,7 @@ private slots:
         RecordingMessages messages;
         RecordingShell shell;
         frmFunnels window(app.path(), messages, shell);
-        window.model().AddUpsell(0);
-        window.model().AddUpsell(1);
-        window.model().AddDownsell(1);
-        window.model().AddDownsell(2);
+        showAllItems(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QStringList problems = textsThatDoNotFit(&window);
@@ -355,10 +360,7 @@ private slots:
         RecordingMessages messages;
         RecordingShell shell;
         frmFunnels window(app.path(), messages, shell);
-        window.model().AddUpsell(0);
-        window.model().AddUpsell(1);
-        window.model().AddDownsell(1);
-        window.model().AddDownsell(2);
+        showAllItems(window);
         window.FitInto(QGuiApplication::primaryScreen()->availableGeometry());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -276,8 +276,9 @@ if ( 'POST' === $_SERVER['REQUEST_METHOD'] && '/v2/checkout/orders' === $path ) 
 	$known      = '' === $request_id ? null : "$state/request-" . hash( 'sha256', $request_id );
 	// The same PayPal-Request-Id: the order it made, as it is now, and nothing done twice. Sent
 	// again while the first is still being processed, "PayPal processes the first request and
-	// might fail the second request" (the idempotency page, which names no answer): here it always
-	// fails, with the Payment Tokens API's error for a used id.
+	// might fail the second request" (https://developer.paypal.com/api/rest/reference/idempotency/,
+	// which names no answer): here it always fails, with the Payment Tokens API's error for a used id
+	// (https://developer.paypal.com/api/payment-tokens/v3/errors/paypal_request_id_previously_used).
 	if ( null !== $known ) {
 		$claim = @fopen( $known, 'x' );
 		if ( false === $claim ) {

@@ -16,8 +16,22 @@ const #fn#COPY_SCREEN_CHARACTERS = 600;
  * @param WP_Post $funnel The funnel whose page this is.
  */
 function #fn#copy_html( $funnel, $slot ) {
-	$copy = #fn#copy_of( $funnel->ID, $slot );
-	if ( null === $copy || 'publish' !== $copy->post_status || '' === trim( $copy->post_content ) ) {
+	return #fn#copy_render( #fn#copy_shown( $funnel->ID, $slot ) );
+}
+
+/** The item's copy when it is one the page shows (published), else null. */
+function #fn#copy_shown( $funnel_id, $slot ) {
+	$copy = #fn#copy_of( $funnel_id, $slot );
+	return null !== $copy && 'publish' === $copy->post_status ? $copy : null;
+}
+
+/**
+ * A copy as its page shows it, or '' for none.
+ *
+ * @param WP_Post|null $copy The copy, from copy_shown().
+ */
+function #fn#copy_render( $copy ) {
+	if ( null === $copy || '' === trim( $copy->post_content ) ) {
 		return '';
 	}
 	// Filters of the content see the copy as the post they work on, as they would in a loop.
@@ -58,13 +72,13 @@ function #fn#copy_page( $funnel, $token, $page_title, $headline, $image ) {
 	}
 	$slot     = $page[0];
 	$headline = #fn#copy_headline( $funnel->ID, $slot, $headline );
-	$html     = #fn#copy_html( $funnel, $slot );
+	$copy     = #fn#copy_shown( $funnel->ID, $slot );
+	$html     = #fn#copy_render( $copy );
 	if ( '' !== $html ) {
 		$file = dirname( __DIR__, 2 ) . '/assets/sales-copy.css';
 		wp_enqueue_style( '#prefix#-sales-copy', plugins_url( 'assets/sales-copy.css', dirname( __DIR__ ) ), array(), (string) filemtime( $file ) );
 	}
-	$copy        = #fn#copy_of( $funnel->ID, $slot );
-	$excerpt     = null === $copy || 'publish' !== $copy->post_status ? '' : trim( wp_strip_all_tags( $copy->post_excerpt ) );
+	$excerpt     = null === $copy ? '' : trim( wp_strip_all_tags( $copy->post_excerpt ) );
 	$description = '' !== $excerpt ? $excerpt : wp_trim_words( wp_strip_all_tags( strip_shortcodes( $html ) ), 30, '…' );
 	if ( '' !== $description ) {
 		$tags = array(

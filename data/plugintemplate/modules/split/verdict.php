@@ -59,11 +59,11 @@ function #fn#split_wilson( $conversions, $visitors ) {
  * @return float[] array( difference, lower, upper ).
  */
 function #fn#split_difference( $a_conversions, $a_visitors, $b_conversions, $b_visitors ) {
-	$p1                 = $a_conversions / $a_visitors;
-	$p2                 = $b_conversions / $b_visitors;
-	list( $l1, $u1 )    = #fn#split_wilson( $a_conversions, $a_visitors );
-	list( $l2, $u2 )    = #fn#split_wilson( $b_conversions, $b_visitors );
-	$difference         = $p2 - $p1;
+	$p1              = $a_conversions / $a_visitors;
+	$p2              = $b_conversions / $b_visitors;
+	list( $l1, $u1 ) = #fn#split_wilson( $a_conversions, $a_visitors );
+	list( $l2, $u2 ) = #fn#split_wilson( $b_conversions, $b_visitors );
+	$difference      = $p2 - $p1;
 	return array(
 		$difference,
 		$difference - sqrt( ( $p2 - $l2 ) ** 2 + ( $u1 - $p1 ) ** 2 ),
