@@ -18,7 +18,12 @@ require_once __DIR__ . '/modules/copy/render.php';
 require_once __DIR__ . '/modules/split/assign.php';
 require_once __DIR__ . '/modules/split/verdict.php';
 require_once __DIR__ . '/modules/split/tests.php';
+require_once __DIR__ . '/modules/split/visitor.php';
+require_once __DIR__ . '/modules/split/figures.php';
+require_once __DIR__ . '/modules/split/serve.php';
+require_once __DIR__ . '/modules/split/actions.php';
 if ( is_admin() ) {
+	require_once __DIR__ . '/modules/split/screens.php';
 	require_once __DIR__ . '/modules/stats/screens.php';
 	require_once __DIR__ . '/modules/stats/road_screens.php';
 	require_once __DIR__ . '/modules/payments/screens.php';
@@ -178,13 +183,14 @@ register_deactivation_hook( __FILE__, '#fn#deactivate' );
 
 /**
  * Registers the post type at once so that its pretty addresses work right
- * after activation, and makes the statistics' table.
+ * after activation, and makes the tables of the statistics, orders and split tests.
  */
 function #fn#activate() {
 	#fn#register_post_type();
 	flush_rewrite_rules();
 	#fn#stats_install();
 	#fn#orders_install();
+	#fn#split_install();
 }
 
 function #fn#deactivate() {

@@ -13,6 +13,7 @@ require_once __DIR__ . '/modules/payments/orders.php';
 require_once __DIR__ . '/modules/payments/checkouts.php';
 require_once __DIR__ . '/modules/road/visits.php';
 require_once __DIR__ . '/modules/copy/copy.php';
+require_once __DIR__ . '/modules/split/figures.php';
 
 /**
  * Deletes the funnels of the current site, their meta, revisions and statistics.
@@ -28,7 +29,10 @@ function #fn#uninstall_site() {
 	if ( false !== get_option( #fn#orders_schema_option() ) ) {
 		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#orders_table() . ', ' . #fn#checkouts_table() . ', ' . #fn#visits_table() ); // phpcs:ignore WordPress.DB
 	}
-	foreach ( array( '#fn#copy_since', #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items', #fn#orders_schema_option(), '#fn#payments', '#fn#payments_secret', '#fn#paypal_webhook_guard', '#fn#rewrite_slug' ) as $option ) {
+	if ( false !== get_option( #fn#split_schema_option() ) ) {
+		$wpdb->query( 'DROP TABLE IF EXISTS ' . #fn#split_table() . ', ' . #fn#split_seen_table() ); // phpcs:ignore WordPress.DB
+	}
+	foreach ( array( #fn#split_schema_option(), '#fn#split_key', '#fn#copy_since', #fn#stats_schema_option(), '#fn#stats_key', '#fn#stats_items', #fn#orders_schema_option(), '#fn#payments', '#fn#payments_secret', '#fn#paypal_webhook_guard', '#fn#rewrite_slug' ) as $option ) {
 		delete_option( $option );
 	}
 	// Transients by their exact names: a pattern could meet another plugin's.

@@ -15,8 +15,11 @@ add_filter(
 	}
 );
 
+// The product's image, or the one a split test shows or its winner left.
+list( $image_src, $image_width, $image_height ) = #fn#page_image( $post->ID, #fn#payments_page_of( $token )[0], plugins_url( '#IMAGE#', __FILE__ ), #IMAGE_WIDTH#, #IMAGE_HEIGHT# );
+
 // The item's copy and its own headline, and what they put into the page's head.
-list( $headline, $copy_html ) = #fn#copy_page( $post, $token, (string) $page_title, (string) $headline, plugins_url( '#IMAGE#', __FILE__ ) );
+list( $headline, $copy_html ) = #fn#copy_page( $post, $token, (string) $page_title, (string) $headline, $image_src );
 
 // The headline is the page's main heading; the page title stands above it, smaller.
 $has_headline = '' !== (string) $headline;
@@ -34,7 +37,7 @@ $has_headline = '' !== (string) $headline;
 <?php if ( $has_headline ) : ?>
 <h1 class="#PLUGINID#-headline"><?php echo esc_html( $headline ); ?></h1>
 <?php endif; ?>
-<img class="#PLUGINID#-image" src="<?php echo esc_url( plugins_url( '#IMAGE#', __FILE__ ) ); ?>" alt="#PRODUCT_NAME#" width="#IMAGE_WIDTH#" height="#IMAGE_HEIGHT#">
+<img class="#PLUGINID#-image" src="<?php echo esc_url( $image_src ); ?>" alt="#PRODUCT_NAME#" width="<?php echo (int) $image_width; ?>" height="<?php echo (int) $image_height; ?>">
 <?php #fn#copy_print( $copy_html, '#FUNNELITEM_BUTTON#' ); ?>
 <div class="#PLUGINID#-buy" id="#FUNNELITEM_BUTTON#">
 <?php

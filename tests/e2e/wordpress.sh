@@ -333,6 +333,9 @@ for i in "${!idents[@]}"; do
   wp_php road "$work/unpacked/$i/${idents[$i]}"
 done
 check_logs "the road"
+log "plugin ${idents[0]}: split tests"
+wp_php split "$work/unpacked/0/${idents[0]}"
+check_logs "split tests"
 
 # --- every PHP message against the plugin-inactive baseline -------------------------------------
 # The same funnel pages and screens are requested with the plugin active and inactive, in the

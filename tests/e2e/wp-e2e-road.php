@@ -122,13 +122,8 @@ function road_run( $f, $driver, $answers, $expect, $email, $page, $plain ) {
 	return array( '', $r );
 }
 
-function cmd_road( $dir ) {
-	global $wpdb;
-	load_wordpress();
-	$f       = plugin_facts( $dir );
-	$id      = $f['id'];
-	$admin   = user_id( 'admin' );
-	$present = implode( '', array_keys( $f['slots'] ) );
+/** The providers' settings of the road's tests: test mode, the stand-ins' keys, PayPal's vault. */
+function road_settings( $f ) {
 	update_option(
 		pay_name( $f, 'payments' ),
 		array(
@@ -142,6 +137,16 @@ function cmd_road( $dir ) {
 		),
 		false
 	);
+}
+
+function cmd_road( $dir ) {
+	global $wpdb;
+	load_wordpress();
+	$f       = plugin_facts( $dir );
+	$id      = $f['id'];
+	$admin   = user_id( 'admin' );
+	$present = implode( '', array_keys( $f['slots'] ) );
+	road_settings( $f );
 	$prices = array();
 	foreach ( array( '20.00', '10.00', '5.00', '7.00', '3.00' ) as $n => $price ) {
 		$prices[ $n ] = array( $price, 'USD' );

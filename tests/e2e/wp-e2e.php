@@ -26,6 +26,7 @@
  *   php wp-e2e.php neighbours ZIP PLUGIN_DIR [ZIP PLUGIN_DIR ...]
  *   php wp-e2e.php payments PLUGIN_DIR (wp-e2e-payments.php)
  *   php wp-e2e.php copy PLUGIN_DIR (wp-e2e-copy.php)
+ *   php wp-e2e.php split PLUGIN_DIR (wp-e2e-split.php)
  *   php wp-e2e.php edit-screen PLUGIN_DIR WORK_DIR
  *
  * E2E_WP is the WordPress folder, E2E_URL its address.
@@ -42,6 +43,7 @@ require __DIR__ . '/wp-e2e-payments.php';
 require __DIR__ . '/wp-e2e-payments-trust.php';
 require __DIR__ . '/wp-e2e-road.php';
 require __DIR__ . '/wp-e2e-copy.php';
+require __DIR__ . '/wp-e2e-split.php';
 require_once __DIR__ . '/wp-e2e-htmlcheck.php';
 
 $args = array_slice( $argv, 1 );
@@ -124,6 +126,9 @@ switch ( $cmd ) {
 		break;
 	case 'copy':
 		html_check_pages( cmd_copy( $args[0] ) );
+		break;
+	case 'split':
+		cmd_split( $args[0] );
 		break;
 	case 'road-showcase':
 		cmd_road_showcase( $args[0] );

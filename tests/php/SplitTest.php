@@ -128,7 +128,11 @@ class SplitTest extends PluginTestCase {
 		$one = array( array( 'headline' => 'New' ) );
 		return array(
 			'one variant'                 => array( $one, array( 50, 50 ), '' ),
-			'three variants'              => array( array( array( 'title' => 'B' ), array( 'price' => '9' ), array( 'image' => '7' ) ), array( 25, 25, 25, 25 ), '' ),
+			'three variants'              => array( array( array( 'title' => 'B' ), array( 'price' => '9' ), array( 'headline' => 'D' ) ), array( 25, 25, 25, 25 ), '', self::STRIPE ),
+			'a price without a check'     => array( array( array( 'price' => '9' ) ), array( 50, 50 ), 'payment check is on' ),
+			'a price that is no number'   => array( array( array( 'price' => '9,-' ) ), array( 50, 50 ), 'a number such as', self::STRIPE ),
+			'a price the provider refuses' => array( array( array( 'price' => '0.10' ) ), array( 50, 50 ), 'Stripe', self::STRIPE ),
+			'an image not in the library' => array( array( array( 'image' => '999999' ) ), array( 50, 50 ), 'media library' ),
 			'no variant'                  => array( array(), array( 100 ), 'one to three variants' ),
 			'four variants'               => array( array_fill( 0, 4, array( 'title' => 'x' ) ), array( 20, 20, 20, 20, 20 ), 'one to three variants' ),
 			'a share missing'             => array( $one, array( 100 ), 'one to three variants' ),
@@ -137,9 +141,14 @@ class SplitTest extends PluginTestCase {
 		);
 	}
 
+	const STRIPE = array(
+		'unit_payment_check'      => 'stripe',
+		'unit_payment_currency_1' => 'USD',
+	);
+
 	/** @dataProvider starts */
-	public function testStartingATest( $variants, $weights, $refusal ) {
-		$funnel = $this->funnel();
+	public function testStartingATest( $variants, $weights, $refusal, $meta = array() ) {
+		$funnel = $this->funnel( $meta );
 		$said   = self::call( 'split_start', $funnel, 1, $variants, $weights );
 		$this->assertSame( '' === $refusal, '' === $said, $said );
 		$this->assertStringContainsString( $refusal, $said );
@@ -163,5 +172,63 @@ class SplitTest extends PluginTestCase {
 		$this->assertSame( array( $first['id'], array( 120, 118 ) ), array( $history[0]['id'], $history[0]['figures']['visitors'] ) );
 		$this->assertNotSame( $first['id'], self::call( 'split_test', $funnel, 2 )['id'] );
 		$this->assertTrue( is_protected_meta( 'unit_split_2', 'post' ) );
+	}
+
+	/** A visitor id, as the cookie holds it. */
+	private static function visitor( $n ) {
+		return md5( "visitor $n" );
+	}
+
+	/**
+	 * Each visitor counts once; a conversion only for a visitor counted while the test runs, once
+	 * per visitor; every verified order adds its amount. An order recorded with its visitor converts.
+	 */
+	public function testFiguresCountVisitorsOnceAndOnlyTheirConversions() {
+		$funnel = $this->funnel();
+		$this->assertSame( '', self::call( 'split_start', $funnel, 1, array( array( 'headline' => 'B' ) ), array( 50, 50 ) ) );
+		$test  = self::call( 'split_test', $funnel, 1 );
+		$arm   = static function ( $n ) use ( $test ) {
+			return self::call( 'split_variant', self::visitor( $n ), $test['id'], $test['weights'], self::call( 'split_key' ) );
+		};
+		$count = static function ( $n ) use ( $funnel, $test, $arm ) {
+			self::call( 'split_count_visitor', $funnel, $test, $arm( $n ), self::visitor( $n ) );
+		};
+		$expected = array_fill( 0, 2, array( 'visitors' => 0, 'conversions' => 0, 'revenue' => 0 ) );
+		foreach ( array( 1, 2, 3, 1, 2 ) as $n ) {
+			$count( $n );
+		}
+		foreach ( array( 1, 2, 3 ) as $n ) {
+			++$expected[ $arm( $n ) ]['visitors'];
+		}
+		// Two orders of visitor 1; visitor 2 reaches the download page twice; visitor 9 was never counted.
+		self::call( 'orders_record', 'stripe', 'cs_split_1', $funnel, 1, 1999, 'usd', 'a@example.com', '', 0, self::visitor( 1 ) );
+		self::call( 'split_count_conversion', $funnel, 1, self::visitor( 1 ), 500, true );
+		self::call( 'split_count_conversion', $funnel, 1, self::visitor( 2 ), 0, false );
+		self::call( 'split_count_conversion', $funnel, 1, self::visitor( 2 ), 0, false );
+		self::call( 'split_count_conversion', $funnel, 1, self::visitor( 9 ), 700, true );
+		self::call( 'orders_record', 'stripe', 'cs_split_1', $funnel, 1, 1999, 'usd', 'a@example.com', '', 0, self::visitor( 1 ) );
+		$expected[ $arm( 1 ) ]['conversions'] += 1;
+		$expected[ $arm( 1 ) ]['revenue']     += 2499;
+		$expected[ $arm( 2 ) ]['conversions'] += 1;
+		// Paused, nothing counts.
+		self::call( 'split_set_state', $funnel, 1, 'paused' );
+		self::call( 'split_count_conversion', $funnel, 1, self::visitor( 3 ), 900, true );
+		$this->assertSame( $expected, self::call( 'split_totals', $test ) );
+	}
+
+	/** Ending keeps the figures in the history, forgets the visitors and, for a winner, makes its fields the item's. */
+	public function testEndingWithAWinnerMakesItThePage() {
+		$funnel = $this->funnel( self::STRIPE + array( 'unit_funnelitem_1_pagetitle' => 'Old title' ) );
+		$this->assertSame( '', self::call( 'split_start', $funnel, 1, array( array( 'title' => 'New title', 'price' => '7.50' ) ), array( 50, 50 ) ) );
+		$test = self::call( 'split_test', $funnel, 1 );
+		self::call( 'split_count_visitor', $funnel, $test, 1, self::visitor( 1 ) );
+		$figures = self::call( 'split_totals', $test );
+		$ended   = self::call( 'split_end', $funnel, 1, $figures, 1 );
+		self::call( 'split_adopt', $funnel, 1, $ended['variants'][1] );
+		$this->assertSame( array( 'New title', '7.50' ), array( get_post_meta( $funnel, 'unit_funnelitem_1_pagetitle', true ), get_post_meta( $funnel, 'unit_payment_price_1', true ) ) );
+		$this->assertSame( 1, self::call( 'split_history', $funnel, 1 )[0]['figures'][1]['visitors'] );
+		$this->assertSame( 0, self::call( 'split_totals', $test )[1]['visitors'], 'the ended test\'s rows are gone' );
+		self::call( 'split_delete_history', $funnel, 1, $test['id'] );
+		$this->assertSame( array(), self::call( 'split_history', $funnel, 1 ) );
 	}
 }

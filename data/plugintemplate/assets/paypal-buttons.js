@@ -21,6 +21,10 @@
 			createOrder: function () {
 				var body = new FormData();
 				body.append( box.getAttribute( 'data-buy' ), box.getAttribute( 'data-slot' ) );
+				// The split test's visitor, for browsers that keep no cookie: the price shown is the one asked.
+				if ( box.getAttribute( 'data-visitor' ) ) {
+					body.append( '#fn#visitor', box.getAttribute( 'data-visitor' ) );
+				}
 				return fetch( box.getAttribute( 'data-create' ), { method: 'POST', body: body, credentials: 'same-origin' } )
 					.then( function ( response ) {
 						return response.json();

@@ -206,7 +206,8 @@ function #fn#payments_price_problem( $check, $amount, $currency ) {
  * @return array|null array( 'amount' => int, 'currency' => 'USD', 'price' => '19.99' ).
  */
 function #fn#payments_price( $post_id, $slot ) {
-	$price    = (string) get_post_meta( $post_id, #fn#payments_meta_key( 'price', $slot ), true );
+	// A split test may ask another price of this request's visitor.
+	$price    = (string) #fn#split_field( $post_id, $slot, 'price', (string) get_post_meta( $post_id, #fn#payments_meta_key( 'price', $slot ), true ) );
 	$currency = (string) get_post_meta( $post_id, #fn#payments_meta_key( 'currency', $slot ), true );
 	$amount   = preg_match( '/^\d{1,7}(\.\d{1,2})?$/', $price ) ? #fn#payments_minor_units( $price, $currency ) : null;
 	$check    = #fn#payments_check( $post_id );
@@ -594,6 +595,7 @@ function #fn#payments_button_html( $post, $slot, $visit = null ) {
 	$action = null === $visit ? #fn#page_url( $post, $box['sales_token'] ) : #fn#road_offer_url( $post, $visit, $slot );
 	return '<form method="post" class="#prefix#-checkout" action="' . esc_url( $action ) . '">'
 		. '<input type="hidden" name="#fn#buy" value="' . esc_attr( (string) (int) $slot ) . '">'
+		. #fn#split_form_html()
 		. '<button type="submit">' . esc_html( $label ) . '</button></form>';
 }
 

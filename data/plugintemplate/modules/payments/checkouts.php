@@ -133,8 +133,9 @@ function #fn#checkouts_open( $provider, $post_id, $slot, $price, $limited = true
 				'mode'      => #fn#payments_settings()['mode'],
 				'bucket'    => $limited ? $bucket : '',
 				'created'   => current_time( 'mysql', true ),
+				'visitor'   => (string) #fn#split_visitor(),
 			),
-			array( '%s', '%d', '%d', '%d', '%s', '%s', '%s', '%s' )
+			array( '%s', '%d', '%d', '%d', '%s', '%s', '%s', '%s', '%s' )
 		);
 		$id = $stored ? (int) $wpdb->insert_id : 0;
 	}

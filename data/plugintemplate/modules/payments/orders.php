@@ -9,7 +9,7 @@
 
 defined( 'ABSPATH' ) || exit;
 
-const #fn#ORDERS_SCHEMA = '3';
+const #fn#ORDERS_SCHEMA = '4';
 
 function #fn#orders_table() {
 	global $wpdb;
@@ -50,6 +50,7 @@ function #fn#orders_install() {
   payee varchar(191) NOT NULL DEFAULT '',
   bucket varchar(64) NOT NULL DEFAULT '',
   created datetime NOT NULL,
+  visitor char(32) NOT NULL DEFAULT '',
   PRIMARY KEY  (id),
   UNIQUE KEY reference (provider,reference),
   KEY bucket (bucket,created),
@@ -71,6 +72,7 @@ function #fn#orders_install() {
   status varchar(12) NOT NULL DEFAULT 'paid',
   mailed tinyint(1) unsigned NOT NULL DEFAULT 0,
   visit_id bigint(20) unsigned NOT NULL DEFAULT 0,
+  visitor char(32) NOT NULL DEFAULT '',
   PRIMARY KEY  (id),
   UNIQUE KEY payment (provider,payment_id),
   KEY funnel (funnel_id,slot),
@@ -104,7 +106,7 @@ function #fn#orders_get( $id ) {
  * @return object|null The order, new or recorded before; null when the payment is another item's
  *                     or the orders can't be kept.
  */
-function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $currency, $email, $payment_ref = '', $visit_id = 0 ) {
+function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $currency, $email, $payment_ref = '', $visit_id = 0, $visitor = '' ) {
 	global $wpdb;
 	if ( ! #fn#orders_ensure_table() ) {
 		return null;
@@ -112,7 +114,7 @@ function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $c
 	$table = #fn#orders_table();
 	$wpdb->query( // phpcs:ignore WordPress.DB.DirectDatabaseQuery
 		$wpdb->prepare(
-			"INSERT IGNORE INTO $table (provider, payment_id, funnel_id, slot, amount, currency, created, email, payment_ref, visit_id, mailed) VALUES (%s, %s, %d, %d, %d, %s, %s, %s, %s, %d, %d)", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
+			"INSERT IGNORE INTO $table (provider, payment_id, funnel_id, slot, amount, currency, created, email, payment_ref, visit_id, mailed, visitor) VALUES (%s, %s, %d, %d, %d, %s, %s, %s, %s, %d, %d, %s)", // phpcs:ignore WordPress.DB.PreparedSQL.InterpolatedNotPrepared
 			$provider,
 			$payment_id,
 			$post_id,
@@ -124,7 +126,8 @@ function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $c
 			(string) $payment_ref,
 			(int) $visit_id,
 			// An order of a visit is mailed with the visit, once, at its end.
-			$visit_id ? 1 : 0
+			$visit_id ? 1 : 0,
+			#fn#split_is_visitor_id( $visitor ) ? $visitor : ''
 		)
 	);
 	$new   = 1 === (int) $wpdb->rows_affected;
@@ -133,6 +136,9 @@ function #fn#orders_record( $provider, $payment_id, $post_id, $slot, $amount, $c
 		return null;
 	}
 	$order->is_new = $new;
+	if ( $new ) {
+		#fn#split_count_order( $order );
+	}
 	return $order;
 }
 

@@ -181,7 +181,7 @@ function #fn#paypal_record( $capture, $checkout, $email ) {
 	if ( ! #fn#paypal_capture_pays( $capture, $checkout ) ) {
 		return null;
 	}
-	return #fn#orders_record( 'paypal', $capture['id'], (int) $checkout->funnel_id, (int) $checkout->slot, (int) $checkout->amount, $checkout->currency, $email, $checkout->reference );
+	return #fn#orders_record( 'paypal', $capture['id'], (int) $checkout->funnel_id, (int) $checkout->slot, (int) $checkout->amount, $checkout->currency, $email, $checkout->reference, 0, isset( $checkout->visitor ) ? $checkout->visitor : '' );
 }
 
 /** The order's one capture and its payer's address, as an order (capture response or details) holds them. */
@@ -275,7 +275,7 @@ function #fn#paypal_buttons_html( $post, $slot, $visit = null ) {
 	$label = sprintf( __( 'Buy now for %1$s %2$s', '#prefix#' ), $price['price'], $price['currency'] );
 	// On an offer of a visit, the approved order returns into the visit's road.
 	$into = null === $visit ? array() : array( #fn#road_var() => #fn#visits_reference( $visit ) );
-	return '<div class="#prefix#-paypal" data-create="' . esc_url( add_query_arg( $into, #fn#page_url( $post, $box['sales_token'] ) ) ) . '" data-buy="#fn#buy" data-slot="' . esc_attr( (string) (int) $slot ) . '"'
+	return '<div class="#prefix#-paypal" data-create="' . esc_url( add_query_arg( $into, #fn#page_url( $post, $box['sales_token'] ) ) ) . '" data-buy="#fn#buy" data-slot="' . esc_attr( (string) (int) $slot ) . '"' . ( null === #fn#split_visitor() ? '' : ' data-visitor="' . esc_attr( #fn#split_visitor() ) . '"' )
 		. ' data-capture="' . esc_url( add_query_arg( $into, #fn#page_url( $post, $box['download_token'] ) ) ) . '" data-order="#fn#order">'
 		. '<p class="#prefix#-price">' . esc_html( $label ) . '</p>'
 		. '<p class="#prefix#-paypal-failed" hidden>' . esc_html__( 'PayPal could not be reached. Nothing was charged; please try again in a minute.', '#prefix#' ) . '</p>'

@@ -143,7 +143,8 @@ function #fn#stripe_record( $session, $post_id, $slot ) {
 	}
 	$email  = isset( $session['customer_details']['email'] ) && is_string( $session['customer_details']['email'] ) ? $session['customer_details']['email'] : '';
 	$intent = isset( $session['payment_intent'] ) && is_string( $session['payment_intent'] ) ? $session['payment_intent'] : '';
-	return #fn#orders_record( 'stripe', (string) $session['id'], $post_id, $slot, (int) $session['amount_total'], $session['currency'], $email, $intent );
+	$checkout = #fn#checkouts_find( 'stripe', $session['id'] );
+	return #fn#orders_record( 'stripe', (string) $session['id'], $post_id, $slot, (int) $session['amount_total'], $session['currency'], $email, $intent, 0, null === $checkout ? '' : $checkout->visitor );
 }
 
 /**

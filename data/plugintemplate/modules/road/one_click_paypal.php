@@ -98,7 +98,7 @@ function #fn#paypal_charge_saved( $post, $visit, $slot, $price ) {
 	}
 	$front = #fn#orders_get( $visit->front_order );
 	return array(
-		'order'    => #fn#orders_record( 'paypal', $capture['id'], (int) $post->ID, (int) $slot, (int) $checkout->amount, $checkout->currency, null === $front ? '' : $front->email, $data['id'], (int) $visit->id ),
+		'order'    => #fn#orders_record( 'paypal', $capture['id'], (int) $post->ID, (int) $slot, (int) $checkout->amount, $checkout->currency, null === $front ? '' : $front->email, $data['id'], (int) $visit->id, #fn#split_visit_visitor( $visit ) ),
 		'redirect' => '',
 		'message'  => '',
 		'retry'    => false,

@@ -111,7 +111,7 @@ function #fn#stripe_intent_record( $intent, $visit, $slot, $price ) {
 		return null;
 	}
 	$front = #fn#orders_get( $visit->front_order );
-	return #fn#orders_record( 'stripe', $intent['id'], (int) $visit->funnel_id, (int) $slot, $intent['amount'], $intent['currency'], null === $front ? '' : $front->email, $intent['id'], (int) $visit->id );
+	return #fn#orders_record( 'stripe', $intent['id'], (int) $visit->funnel_id, (int) $slot, $intent['amount'], $intent['currency'], null === $front ? '' : $front->email, $intent['id'], (int) $visit->id, #fn#split_visit_visitor( $visit ) );
 }
 
 /** Detaches the saved card from its customer: it can't be charged again. */

@@ -116,6 +116,10 @@ function #fn#road_handle_request() {
 	if ( null !== $visit && #fn#visits_expired( $visit ) ) {
 		$visit = #fn#visits_close( $visit );
 	}
+	if ( null !== $visit ) {
+		// Every page of a visit shows the variants its first page showed.
+		#fn#split_request_visit( $visit );
+	}
 	if ( 'download' === $kind ) {
 		// A checkout's return into the road: the payment decides what opens, the visit where it goes next.
 		#fn#road_state( array( 'visit' => null !== $visit && 'open' === $visit->status ? $visit : null ) );
