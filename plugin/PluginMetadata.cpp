@@ -1,6 +1,7 @@
 #include "plugin/PluginMetadata.h"
 
 #include "plugin/PluginDetails.h"
+#include "plugin/PluginNames.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -144,6 +145,29 @@ QString PluginMetadata::BuildReadme(const PluginDetails& details) {
                  "charge. A visit ends after a set time without a step (60 minutes unless the seller "
                  "changes it); its end gives the saved method back to the provider and mails the buyer "
                  "once. Erasing also removes the provider's customer from the buyer's visits.")
+          << QString() << QStringLiteral("== Sales copy ==") << QString()
+          << QStringLiteral(
+                 "Each item's sales page can carry sales copy written in the block editor: the item's box on "
+                 "the funnel's edit screen has \"Edit sales copy\", and the \"Sales page\" pattern category "
+                 "offers eight ready-made sections. The copy stands between the product image and the buy "
+                 "button; its excerpt is the page's description for search engines and social sites. An "
+                 "empty copy leaves the page as it was. Copies are private to those who may edit their "
+                 "funnel, and are deleted with it.")
+          << QString() << QStringLiteral("== Split tests ==") << QString()
+          << QStringLiteral(
+                 "A funnel's edit screen can test an item's sales page against up to three versions of it, "
+                 "each changing the page title, the headline, the image or, with a payment check, the price, "
+                 "each with its share of visitors. The version a visitor sees follows from a keyed hash of a "
+                 "random visitor id, so they see the same version whenever they return, and a buyer the "
+                 "same version through every offer of a visit. The id is kept in a first-party cookie, %1, "
+                 "that holds nothing else, is set only on the sales page of an item under test and lasts "
+                 "180 days. While a test runs, the plugin keeps a keyed hash of each counted visitor's id, "
+                 "so that a visitor counts once; the hashes are deleted when the test ends. A test's "
+                 "figures are daily totals per version (visitors, conversions and revenue); an ended "
+                 "test's totals stay in the item's history until the seller deletes them. Bots, browser "
+                 "prefetches and users who can edit the funnel are never counted and see the page as it "
+                 "is.")
+                 .arg(PluginNames::For(details.identifier).functionPrefix + QStringLiteral("visitor"))
           << QString();
     return lines.join(QLatin1Char('\n'));
 }
