@@ -592,9 +592,15 @@ function cmd_edit_screen( $dir, $work ) {
 	update_post_meta( $post, "{$id}_payment_check", 'stripe' );
 	delete_user_meta( $admin, 'closedpostboxes_' . funnel_type( $f ) );
 	delete_user_meta( $admin, 'meta-box-order_' . funnel_type( $f ) );
+	// The split tests box at its widest: a running test of four versions and an ended one.
+	$start = plugin_name( $id, 'split_start' );
+	$start( $post, 0, array( array( 'title' => 'B' ) ), array( 50, 50 ) );
+	call_user_func( plugin_name( $id, 'split_end' ), $post, 0, call_user_func( plugin_name( $id, 'split_totals' ), call_user_func( plugin_name( $id, 'split_test' ), $post, 0 ) ) );
+	$start( $post, 0, array( array( 'title' => 'B' ), array( 'headline' => 'C' ), array( 'title' => 'D', 'headline' => 'D' ) ), array( 25, 25, 25, 25 ) );
 	$html    = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, auth_cookies( $admin ) )['body'];
 	$measure = <<<'JS'
 <script>window.addEventListener('load', function () {
+	document.querySelectorAll('#poststuff details').forEach(function (d) { d.open = true; });
 	var out = { order: [], outside: [], wide: document.documentElement.scrollWidth > window.innerWidth + 1 };
 	document.querySelectorAll('#normal-sortables > .postbox').forEach(function (box) { out.order.push(box.id); });
 	document.querySelectorAll('#poststuff .postbox').forEach(function (box) {
@@ -620,7 +626,8 @@ JS;
 		} ) );
 		$pay    = array_search( pay_name( $f, 'payments' ), $order, true );
 		$stats  = array_search( plugin_name( $id, 'statistics' ), $order, true );
-		ok( array() !== $items && false !== $pay && false !== $stats && max( $items ) < $pay && $pay < $stats, "$id: at $width px the edit screen reads as a seller works: the items, the payment check, the statistics", wp_json_encode( $order ) );
+		$split  = array_search( "{$id}_split_tests", $order, true );
+		ok( array() !== $items && false !== $pay && false !== $stats && false !== $split && max( $items ) < $pay && $pay < $split && $split < $stats, "$id: at $width px the edit screen reads as a seller works: the items, the payment check, the split tests, the statistics", wp_json_encode( $order ) );
 		ok( is_array( $layout ) && array() === $layout['outside'] && ! $layout['wide'], "$id: at $width px every control stays inside its box and the screen never scrolls sideways", wp_json_encode( $layout ) );
 	}
 	ok( 1 === preg_match( '#<label for="' . preg_quote( pay_name( $f, 'payment_price_0' ), '#' ) . '">[^<]*Price#', $html ), "$id: a price field is labelled as a price" );

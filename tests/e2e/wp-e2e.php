@@ -130,6 +130,9 @@ switch ( $cmd ) {
 	case 'split':
 		cmd_split( $args[0] );
 		break;
+	case 'split-showcase':
+		cmd_split_showcase( $args[0], $args[1] );
+		break;
 	case 'road-showcase':
 		cmd_road_showcase( $args[0] );
 		break;
