@@ -168,6 +168,16 @@ QStringList diagramFaults(frmFunnels& window) {
     return faults;
 }
 
+// The main buttons that lie on the side bar's colour in the strip below the diagram.
+QStringList buttonsOnTheSideBar(const frmFunnels& window) {
+    const auto* colour = window.cmdBar->findChild<QWidget*>(QStringLiteral("Picture2"));
+    QStringList found;
+    for (const QPushButton* button : {window.cmdCreate, window.cmdOutput, window.Command1})
+        if (!colour || (colour->isVisible() && colour->geometry().intersects(button->geometry())))
+            found << button->text();
+    return found;
+}
+
 // Products each with a problem for its panel to show; where links can be made, one with a link
 // in its folder, and a built-in product whose image is a link.
 void writeProductsWithProblems(const TestAppFolder& app) {
@@ -281,6 +291,7 @@ private slots:
         for (QPushButton* button : {window.cmdCreate, window.cmdOutput, window.Command1})
             QVERIFY2(window.rect().contains(QRect(button->mapTo(&window, QPoint()), button->size())),
                      qPrintable(button->text()));
+        QVERIFY2(buttonsOnTheSideBar(window).isEmpty(), qPrintable(buttonsOnTheSideBar(window).join(", ")));
     }
 
     // Catches the check itself missing a text that is cut off.
@@ -375,6 +386,7 @@ private slots:
             const QStringList problems = textsThatDoNotFit(window.cmdBar);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         }
+        QVERIFY2(buttonsOnTheSideBar(window).isEmpty(), qPrintable(buttonsOnTheSideBar(window).join(", ")));
         // Every part of the diagram is reachable by scrolling: the ranges cover the canvas, and
         // at their ends the diagram's far corner is in sight.
         QScrollBar* across = window.scrollArea->horizontalScrollBar();
