@@ -33,6 +33,8 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const QString kProductName = QStringLiteral("Veltrano");
@@ -167,6 +169,8 @@ frmFunnels::frmFunnels(AppRoots roots, Messages& messages, Shell& shell, QSettin
     cmdBar->setPalette(diagram);
     cmdBar->resize(area->width(), Twips(0, 0, 0, 10335 - kDiagramHeight).height());
     auto* Picture2 = new QWidget(cmdBar);
+    m_barSideBar = Picture2;
+    Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setGeometry(Twips(0, 0, 3570, 10335 - kDiagramHeight));
     Picture2->setAutoFillBackground(true);
     Picture2->setPalette(sideBar);
@@ -249,6 +253,10 @@ void frmFunnels::Zoom() {
             barHeight = std::max(barHeight, placed[i].bottom() + 1 + kBarSpacing);
         }
     }
+    // Where the buttons can't stand beside the side bar's colour, the strip is white behind them.
+    m_barSideBar->setVisible(std::none_of(buttons.begin(), buttons.end(), [this](const QPushButton* button) {
+        return button->geometry().intersects(m_barSideBar->geometry());
+    }));
     cmdBar->setFixedHeight(barHeight);
     // A window taller than the zoomed diagram shows more of the side bar and the white area
     // above the buttons, not a grey gap.

@@ -151,6 +151,8 @@ private:
     QPointer<frmConvert> m_convert;
     QUndoStack* m_undo = nullptr;
     QWidget* m_sideBar = nullptr;
+    // The side bar's colour continued in the strip of main buttons.
+    QWidget* m_barSideBar = nullptr;
     QWidget* m_diagramArea = nullptr;
     std::unique_ptr<WidgetZoom> m_diagramZoom;
     std::unique_ptr<WidgetZoom> m_barZoom;

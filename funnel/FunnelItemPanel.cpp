@@ -7,11 +7,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -70,27 +74,34 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     const int left = slot == 3 ? 495 : 450;
     caption(slot == 0 ? QStringLiteral("Selected Product:") : QStringLiteral("Selected Product"),
             Twips(450, 675, 2000, 330), cboProduct, this);
+    // The address sits close below the product list, and the buttons low in the panel, so that
+    // the longest problem has its four lines between them. The caption's text rests on its field.
     txtProductDownloadUrl = new QLineEdit(this);
     txtProductDownloadUrl->setObjectName(QStringLiteral("txtProductDownloadUrl"));
-    txtProductDownloadUrl->setGeometry(Twips(left, 1980, 4110, 420));
-    caption(QStringLiteral("Product Download Url:"), Twips(left, 1620, 2985, 330), txtProductDownloadUrl,
-            this);
+    txtProductDownloadUrl->setGeometry(Twips(left, 1665, 4110, 420));
+    QLabel* urlCaption = caption(QStringLiteral("Product Download Url:"), Twips(left, 1380, 2985, 270),
+                                 txtProductDownloadUrl, this);
+    urlCaption->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
 
-    // Between the address and the buttons; the whole text is its tooltip and is read out with
-    // the fields it is about.
+    // Between the address and the buttons, wrapped; the whole text is its tooltip and is read
+    // out with the fields it is about.
     lblProblem = new QLabel(this);
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
-    lblProblem->setGeometry(Twips(left, 2415, 4110, 315));
+    lblProblem->setGeometry(Twips(left, 2100, 4110, 870));
+    lblProblem->setWordWrap(true);
+    lblProblem->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblProblem->setStyleSheet(QStringLiteral("color: #ffe14d; background: transparent;"));
     lblProblem->setAccessibleName(QStringLiteral("Problem with %1").arg(FunnelModel::Title(slot)));
     lblProblem->hide();
+    // The zoom gives it another size and font: the text is fitted again.
+    lblProblem->installEventFilter(this);
 
     QFont buttonFont = font();
     buttonFont.setPointSizeF(buttonFont.pointSizeF() * 8 / 9);
     if (slot == 0 || slot == 1) {
         cmdAddUpsell = new QPushButton(QStringLiteral("Add Upsell Page"), this);
         cmdAddUpsell->setObjectName(QStringLiteral("cmdAddUpsell"));
-        cmdAddUpsell->setGeometry(slot == 0 ? Twips(1395, 2745, 2355, 510) : Twips(2520, 2745, 2040, 510));
+        cmdAddUpsell->setGeometry(slot == 0 ? Twips(1395, 3000, 2355, 510) : Twips(2520, 3000, 2040, 510));
         cmdAddUpsell->setFont(buttonFont);
         cmdAddUpsell->setAutoDefault(true);
         connect(cmdAddUpsell, &QPushButton::clicked, this, [this] { emit addUpsellClicked(m_slot); });
@@ -98,7 +109,7 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
     if (slot == 1 || slot == 2) {
         cmdAddDownsell = new QPushButton(QStringLiteral("Add Downsell Page"), this);
         cmdAddDownsell->setObjectName(QStringLiteral("cmdAddDownsell"));
-        cmdAddDownsell->setGeometry(slot == 1 ? Twips(450, 2745, 2040, 510) : Twips(1395, 2745, 2355, 510));
+        cmdAddDownsell->setGeometry(slot == 1 ? Twips(450, 3000, 2040, 510) : Twips(1395, 3000, 2355, 510));
         cmdAddDownsell->setFont(buttonFont);
         cmdAddDownsell->setAutoDefault(true);
         connect(cmdAddDownsell, &QPushButton::clicked, this, [this] { emit addDownsellClicked(m_slot); });
@@ -124,6 +135,8 @@ FunnelItemPanel::FunnelItemPanel(int slot, QWidget* parent)
 }
 
 bool FunnelItemPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblProblem && (event->type() == QEvent::Resize || event->type() == QEvent::FontChange))
+        FitProblem();
     if (watched != cboProduct || event->type() != QEvent::KeyPress)
         return QFrame::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
@@ -191,7 +204,62 @@ void FunnelItemPanel::ShowProblem(const QString& problem) {
     lblProblem->setVisible(!shown.isEmpty());
     lblProblem->setToolTip(problem.isEmpty() ? m_note : problem);
     lblProblem->setAccessibleDescription(problem);
-    lblProblem->setText(lblProblem->fontMetrics().elidedText(shown, Qt::ElideRight, lblProblem->width()));
+    m_shownProblem = shown;
+    FitProblem();
     for (QWidget* field : std::initializer_list<QWidget*>{cboProduct, txtProductDownloadUrl})
         field->setAccessibleDescription(problem);
+}
+
+void FunnelItemPanel::FitProblem() {
+    lblProblem->setText(
+        WrappedToFit(m_shownProblem, lblProblem->fontMetrics(), lblProblem->contentsRect().size()));
+}
+
+QString WrappedToFit(const QString& text, const QFontMetrics& metrics, const QSize& room) {
+    const auto fits = [&](const QString& candidate) {
+        const QRect needed =
+            metrics.boundingRect(QRect(0, 0, room.width(), QWIDGETSIZE_MAX), Qt::TextWordWrap, candidate);
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    };
+    if (fits(text))
+        return text;
+    // The largest `n` in [low, high] for which `fitsAt(n)`, or low - 1 for none; fitting grows
+    // no easier as `n` grows.
+    const auto largest = [](int low, int high, const auto& fitsAt) {
+        int found = low - 1;
+        while (low <= high) {
+            const int middle = low + (high - low) / 2;
+            if (fitsAt(middle)) {
+                found = middle;
+                low = middle + 1;
+            } else {
+                high = middle - 1;
+            }
+        }
+        return found;
+    };
+    // A path or an address, the only long run without blanks, gives up its middle first: the
+    // sentence around it and the file name at its end stay.
+    static const QRegularExpression run(QStringLiteral("\\S{21,}"));
+    QRegularExpressionMatch longest;
+    for (auto runs = run.globalMatch(text); runs.hasNext();) {
+        const QRegularExpressionMatch match = runs.next();
+        if (!longest.hasMatch() || match.capturedLength() > longest.capturedLength())
+            longest = match;
+    }
+    if (longest.hasMatch()) {
+        const auto shortened = [&](int width) {
+            return QString(text).replace(longest.capturedStart(), longest.capturedLength(),
+                                         metrics.elidedText(longest.captured(), Qt::ElideMiddle, width));
+        };
+        const int width =
+            largest(metrics.horizontalAdvance(QChar(0x2026)), metrics.horizontalAdvance(longest.captured()),
+                    [&](int w) { return fits(shortened(w)); });
+        if (width >= 0 && fits(shortened(width)))
+            return shortened(width);
+    }
+    // Still too long for the room: as much as fits, cut off at the end.
+    const int kept =
+        largest(0, int(text.size()), [&](int n) { return fits(text.left(n).trimmed() + QChar(0x2026)); });
+    return text.left(std::max(kept, 0)).trimmed() + QChar(0x2026);
 }

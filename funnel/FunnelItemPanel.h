@@ -4,6 +4,7 @@
 #include <QFrame>
 
 class QComboBox;
+class QFontMetrics;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -44,6 +45,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FitProblem();
+
     int m_slot;
     QStringList m_choices;
     // What was typed into the product list so far, and when.
@@ -51,11 +54,17 @@ private:
     QElapsedTimer m_typing;
     // What the panel did to the address last, said until the address is edited again.
     QString m_note;
+    // What lblProblem says, before it is fitted to the label.
+    QString m_shownProblem;
 };
 
 // "https://" and the address, for an address typed as a bare host name and path
 // ("files.example.com/a.zip"); any other text unchanged.
 QString WithWebScheme(const QString& address);
+
+// `text` word-wrapped within `room` as whole as it fits: else with its longest run without blanks
+// (a path, an address) shortened in the middle, else cut off at the end.
+QString WrappedToFit(const QString& text, const QFontMetrics& metrics, const QSize& room);
 
 // The first product whose name begins with what was typed, in any case; -1 for none.
 int ProductMatching(const QStringList& products, const QString& typed);

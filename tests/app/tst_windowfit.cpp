@@ -15,6 +15,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -166,6 +168,63 @@ QStringList diagramFaults(frmFunnels& window) {
     return faults;
 }
 
+// What is wrong with the side bar's colour in the strip below the diagram: a main button on it,
+// or the colour gone where no button stands in its place.
+QStringList sideBarColourFaults(const frmFunnels& window) {
+    const auto* colour = window.cmdBar->findChild<QWidget*>(QStringLiteral("Picture2"));
+    QStringList faults;
+    bool clear = true;
+    for (const QPushButton* button : {window.cmdCreate, window.cmdOutput, window.Command1}) {
+        if (!colour->geometry().intersects(button->geometry()))
+            continue;
+        clear = false;
+        if (colour->isVisible())
+            faults << button->text() + QStringLiteral(" on the side bar's colour");
+    }
+    if (clear && !colour->isVisible())
+        faults << QStringLiteral("the side bar's colour is gone");
+    return faults;
+}
+
+// Products each with a problem for its panel to show; where links can be made, one with a link
+// in its folder, and a built-in product whose image is a link.
+void writeProductsWithProblems(const TestAppFolder& app) {
+    const QByteArray image = app.read("myproducts/demo-product/salespage.jpg");
+    const QByteArray web = "https://files.example.com/kit.zip";
+    const QList<std::array<QByteArray, 3>> products{
+        {"noimage", "", web},
+        {"nodownload", image, ""},
+        {"ftp", image, "ftp://files.example.com/downloads/kit.zip"},
+        {"two words", image, web},
+        {"gone", image, web},
+        {"fake", "not a picture", web},
+        {"linked", image, web}};
+    for (const auto& [folder, picture, address] : products) {
+        if (!picture.isEmpty())
+            app.write("myproducts/" + folder + "/salespage.jpg", picture);
+        if (!address.isEmpty())
+            app.write("myproducts/" + folder + "/download.txt", address);
+    }
+#ifndef Q_OS_WIN
+    QFile::link(app.file("myproducts/demo-product/salespage.jpg"), app.file("myproducts/linked/extra.jpg"));
+    QFile::remove(app.file("productspro/webinarwealth/salespage.gif"));
+    QFile::link(app.file("myproducts/demo-product/salespage.jpg"),
+                app.file("productspro/webinarwealth/salespage.gif"));
+#endif
+}
+
+// `shown` is `whole`, or `whole` with the middle of one run without blanks (a path) left out.
+bool isWholeOrShortenedInAPath(const QString& shown, const QString& whole) {
+    const qsizetype cut = shown.indexOf(QChar(0x2026));
+    if (shown == whole || cut < 0)
+        return shown == whole;
+    const QString head = shown.left(cut);
+    const QString tail = shown.mid(cut + 1);
+    const qsizetype left = whole.size() - head.size() - tail.size();
+    return left > 0 && whole.startsWith(head) && whole.endsWith(tail) &&
+           !whole.mid(head.size(), left).contains(QLatin1Char(' '));
+}
+
 } // namespace
 
 class tst_WindowFit : public QObject {
@@ -240,6 +299,7 @@ private slots:
         for (QPushButton* button : {window.cmdCreate, window.cmdOutput, window.Command1})
             QVERIFY2(window.rect().contains(QRect(button->mapTo(&window, QPoint()), button->size())),
                      qPrintable(button->text()));
+        QVERIFY2(sideBarColourFaults(window).isEmpty(), qPrintable(sideBarColourFaults(window).join('\n')));
     }
 
     // Catches the check itself missing a text that is cut off.
@@ -334,6 +394,7 @@ private slots:
             const QStringList problems = textsThatDoNotFit(window.cmdBar);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         }
+        QVERIFY2(sideBarColourFaults(window).isEmpty(), qPrintable(sideBarColourFaults(window).join('\n')));
         // Every part of the diagram is reachable by scrolling: the ranges cover the canvas, and
         // at their ends the diagram's far corner is in sight.
         QScrollBar* across = window.scrollArea->horizontalScrollBar();
@@ -368,6 +429,84 @@ private slots:
             QVERIFY(window.imgFunnel(c)->isVisible());
         const QStringList faults = diagramFaults(window);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    // Every text a panel's warning shows, in every panel, on the screen CTest gives: the whole
+    // sentence (only a path in it may lose its middle), wrapped within the label, which lies in
+    // its panel clear of the address and the buttons.
+    void everyProblemFitsItsPanel_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<QString>("says");
+        // Typed into the address field, which is then left.
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("no image") << "My Products: Noimage" << true << "has no sales page image" << QString();
+        QTest::newRow("no address") << "My Products: Nodownload" << true << "has no download address"
+                                    << QString();
+        QTest::newRow("not a web address")
+            << "My Products: Ftp" << true << "must be a web address" << QString();
+        QTest::newRow("blank in the folder")
+            << "My Products: Two Words" << true << "has a blank" << QString();
+        QTest::newRow("folder gone") << "My Products: Gone" << true << "no longer in" << QString();
+        QTest::newRow("https:// added") << "Traffic Magnet Pro" << true << "https:// was added"
+                                        << "files.example.com/traffic.zip";
+        QTest::newRow("image not an image") << "My Products: Fake" << false << "content matches" << QString();
+#ifndef Q_OS_WIN
+        QTest::newRow("a link in the folder") << "My Products: Linked" << false << "is refused" << QString();
+        QTest::newRow("image a link") << "Webinar Wealth" << false << "symbolic link, which" << QString();
+#endif
+    }
+    void everyProblemFitsItsPanel() {
+        QFETCH(QString, product);
+        QFETCH(bool, whole);
+        QFETCH(QString, says);
+        QFETCH(QString, typed);
+        TestAppFolder app;
+        writeProductsWithProblems(app);
+        RecordingMessages messages;
+        RecordingShell shell;
+        frmFunnels window(app.path(), messages, shell);
+        QDir(app.file("myproducts/gone")).removeRecursively();
+        showAllItems(window);
+        // Picked before the window takes its size: the zoom fits the text again.
+        for (int n = 0; n < FunnelModel::SlotCount; ++n) {
+            FunnelItemPanel* panel = window.panel(n);
+            panel->cboProduct->setCurrentIndex(panel->cboProduct->findText(product));
+            emit panel->cboProduct->textActivated(product);
+            if (!typed.isEmpty()) {
+                panel->txtProductDownloadUrl->setText(typed);
+                emit panel->txtProductDownloadUrl->editingFinished();
+            }
+        }
+        window.FitInto(QGuiApplication::primaryScreen()->availableGeometry());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (int n = 0; n < FunnelModel::SlotCount; ++n) {
+            FunnelItemPanel* panel = window.panel(n);
+            const QLabel* label = panel->lblProblem;
+            const QString tip = label->toolTip();
+            const QString sentence = typed.isEmpty() ? QChar(0x26A0) + QLatin1Char(' ') + tip : tip;
+            const QString where = QStringLiteral("%1: \"%2\" in %3x%4")
+                                      .arg(FunnelModel::Title(n), label->text())
+                                      .arg(label->width())
+                                      .arg(label->height());
+            QVERIFY2(label->isVisible() && tip.contains(says), qPrintable(where));
+            // Wine's stand-in fonts are wider than Windows': there the text is only kept within.
+            if (!RunsUnderWine())
+                QVERIFY2(whole ? label->text() == sentence
+                               : isWholeOrShortenedInAPath(label->text(), sentence),
+                         qPrintable(where));
+            const QRect room = label->contentsRect();
+            const QRect needed = label->fontMetrics().boundingRect(room, Qt::TextWordWrap, label->text());
+            QVERIFY2(needed.width() <= room.width() &&
+                         label->heightForWidth(label->width()) <= label->height(),
+                     qPrintable(where));
+            QVERIFY2(panel->rect().contains(label->geometry()) &&
+                         !label->geometry().intersects(panel->txtProductDownloadUrl->geometry()),
+                     qPrintable(where));
+            for (const QPushButton* button : {panel->cmdAddUpsell, panel->cmdAddDownsell})
+                QVERIFY2(!button || !label->geometry().intersects(button->geometry()), qPrintable(where));
+        }
     }
 
     // Panels of other sizes and places than the window's: beside, below, set off, barely apart.
