@@ -468,7 +468,7 @@ if [ -n "${E2E_SCREENSHOTS:-}" ]; then
   E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" stats-showcase "$work/unpacked/0/${idents[0]}" "$work/statistics.html"
   shot "file://$work/statistics.html" "$(realpath "$E2E_SCREENSHOTS")/funnel-statistics.png" 1000,1240
   E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" split-showcase "$work/unpacked/0/${idents[0]}" "$work/split-tests.html"
-  shot "file://$work/split-tests.html" "$(realpath "$E2E_SCREENSHOTS")/split-tests.png" 1000,1300
+  shot "file://$work/split-tests.html" "$(realpath "$E2E_SCREENSHOTS")/split-tests.png" 1280,1400
   E2E_WP="$wp" E2E_URL="$url" php "$here/wp-e2e.php" road-showcase "$work/unpacked/0/${idents[0]}" >"$work/road.txt"
   shot "$(sed -n 1p "$work/road.txt")" "$(realpath "$E2E_SCREENSHOTS")/offer-page.png" 1000,900
   shot "$(sed -n 2p "$work/road.txt")" "$(realpath "$E2E_SCREENSHOTS")/end-page.png"

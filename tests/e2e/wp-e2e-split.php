@@ -24,7 +24,7 @@ function split_seen( $body, $marker ) {
 function split_screen_figures( $f, $admin, $post, $slot ) {
 	$html = http( 'GET', admin_url( "post.php?post=$post&action=edit" ), null, auth_cookies( $admin ) )['body'];
 	$part = preg_match( '#id="' . preg_quote( $f['id'], '#' ) . '-split-' . $slot . '".*?</table>#s', $html, $m ) ? $m[0] : '';
-	preg_match_all( '#<tr><th scope="row">([A-D])</th><td>[^<]*</td><td>[^<]*</td><td>([\d,]+)</td><td>([\d,]+)</td>#', $part, $rows, PREG_SET_ORDER );
+	preg_match_all( '#<tr><th scope="row">([A-D])</th><td>[^<]*</td><td>([\d,]+)</td><td>([\d,]+)</td>#', $part, $rows, PREG_SET_ORDER );
 	$out = array();
 	foreach ( $rows as $row ) {
 		$out[ $row[1] ] = array( (int) str_replace( ',', '', $row[2] ), (int) str_replace( ',', '', $row[3] ) );
@@ -126,6 +126,8 @@ function cmd_split( $dir ) {
 	ok( $early === ( false !== strpos( $html, 'Too early to tell' ) ) && false === strpos( $html, '-split-off' ), "$id split: the screen says it is too early exactly while a version has fewer than 100 visitors or 10 conversions, and finds the split sound" );
 	$list = http( 'GET', admin_url( 'edit.php?post_type=' . funnel_type( $f ) ), null, auth_cookies( $admin ) )['body'];
 	ok( false !== strpos( $list, 'Split test running' ), "$id split: the funnel list marks the funnel with a running test" );
+	$guide = http( 'GET', admin_url( 'privacy-policy-guide.php' ), null, auth_cookies( $admin ) )['body'];
+	ok( false !== strpos( $guide, "a cookie named $cookie" ), "$id split: WordPress's privacy policy guide names the visitor cookie and what it holds" );
 
 	// A cache that hands out B's cookie: 150 more visitors, all on B.
 	for ( $n = 0; $n < 150; ++$n ) {
@@ -206,7 +208,8 @@ function split_road_checks( $f, $admin ) {
 		$shown = visit( $offer )['body'];
 		$yes   = http( 'POST', $offer, array( array( pay_name( $f, 'accept' ), '1' ) ) );
 		$paid  = array_column( orders_of( $f, $post ), 'amount', 'slot' );
-		ok( false !== strpos( $shown, "for $price USD" ) && 303 === $yes['status'] && isset( $paid[1] ) && (int) round( 100 * (float) $price ) === (int) $paid[1], "$id split road: the offer of version " . chr( 65 + $variant ) . " shows $price USD without the cookie, and one click charges it", wp_json_encode( $paid ) );
+		$visit = road_visit( $f, $email );
+		ok( null !== $visit && $jar[ $cookie ] === call_user_func( plugin_name( $id, 'split_visit_visitor' ), $visit ) && false !== strpos( $shown, "for $price USD" ) && 303 === $yes['status'] && isset( $paid[1] ) && (int) round( 100 * (float) $price ) === (int) $paid[1], "$id split road: the visit keeps the visitor id its front end was bought with; the offer of version " . chr( 65 + $variant ) . " shows $price USD without the cookie, and one click charges it", wp_json_encode( $paid ) );
 		$test   = call_user_func( plugin_name( $id, 'split_test' ), $post, 1 );
 		$totals = call_user_func( plugin_name( $id, 'split_totals' ), $test );
 		ok( 1 === $totals[ $variant ]['visitors'] && 1 === $totals[ $variant ]['conversions'] && (int) $paid[1] === $totals[ $variant ]['revenue'], "$id split road: version " . chr( 65 + $variant ) . "'s offer view, its order and its revenue are counted", wp_json_encode( $totals ) );
@@ -220,14 +223,14 @@ function cmd_split_showcase( $dir, $file ) {
 	$f     = plugin_facts( $dir );
 	$admin = user_id( 'admin' );
 	$post  = create_funnel( $f, $admin, 'publish', 'Spring Launch' );
-	update_post_meta( $post, pay_name( $f, 'payment_check' ), 'stripe' );
-	update_post_meta( $post, pay_name( $f, 'payment_price_0' ), '27.00' );
-	update_post_meta( $post, pay_name( $f, 'payment_currency_0' ), 'USD' );
+	update_post_meta( $post, "{$f['id']}_payment_check", 'stripe' );
+	update_post_meta( $post, "{$f['id']}_payment_price_0", '27.00' );
+	update_post_meta( $post, "{$f['id']}_payment_currency_0", 'USD' );
 	call_user_func( plugin_name( $f['id'], 'split_start' ), $post, 0, array( array( 'headline' => 'Double your traffic in 30 days' ), array( 'price' => '19.00' ) ), array( 34, 33, 33 ) );
 	$test  = call_user_func( plugin_name( $f['id'], 'split_test' ), $post, 0 );
 	$add   = plugin_name( $f['id'], 'split_add' );
 	$price = array( 2700, 2700, 1900 );
-	foreach ( array( array( 1214, 97 ), array( 1187, 131 ), array( 1196, 112 ) ) as $variant => $figures ) {
+	foreach ( array( array( 1214, 97 ), array( 1187, 138 ), array( 1196, 112 ) ) as $variant => $figures ) {
 		$add( $post, $test, $variant, $figures[0], $figures[1], $figures[1] * $price[ $variant ] );
 	}
 	// Only the split tests box matters here: the others start closed.

@@ -133,9 +133,9 @@ class SplitTest extends PluginTestCase {
 			'a price that is no number'   => array( array( array( 'price' => '9,-' ) ), array( 50, 50 ), 'a number such as', self::STRIPE ),
 			'a price the provider refuses' => array( array( array( 'price' => '0.10' ) ), array( 50, 50 ), 'Stripe', self::STRIPE ),
 			'an image not in the library' => array( array( array( 'image' => '999999' ) ), array( 50, 50 ), 'media library' ),
-			'no variant'                  => array( array(), array( 100 ), 'one to three variants' ),
-			'four variants'               => array( array_fill( 0, 4, array( 'title' => 'x' ) ), array( 20, 20, 20, 20, 20 ), 'one to three variants' ),
-			'a share missing'             => array( $one, array( 100 ), 'one to three variants' ),
+			'no variant'                  => array( array(), array( 100 ), 'one to three versions' ),
+			'four variants'               => array( array_fill( 0, 4, array( 'title' => 'x' ) ), array( 20, 20, 20, 20, 20 ), 'one to three versions' ),
+			'a share missing'             => array( $one, array( 100 ), 'one to three versions' ),
 			'shares of 99'                => array( $one, array( 50, 49 ), 'add up to 100' ),
 			'a variant that changes none' => array( array( array( 'title' => '' ) ), array( 50, 50 ), 'must change something' ),
 		);

@@ -94,14 +94,18 @@ function #fn#split_render_start( $post, $slot ) {
 	echo '<p><button type="submit" class="button button-primary" name="#fn#split_action" value="' . esc_attr( 'start:' . $slot ) . '">' . esc_html__( 'Start the test', '#prefix#' ) . '</button></p></details>';
 }
 
-/** Per variant: what it changes, as one line. */
-function #fn#split_changes( $fields ) {
+/**
+ * Per version: what it changes, as one line.
+ *
+ * @param string $currency The item's currency, which a price is in.
+ */
+function #fn#split_changes( $fields, $currency ) {
 	if ( ! $fields ) {
 		return __( 'The page as it is', '#prefix#' );
 	}
 	$parts = array();
 	foreach ( $fields as $field => $value ) {
-		$parts[] = 'image' === $field ? __( 'image', '#prefix#' ) . ' #' . $value : ( 'price' === $field ? __( 'price', '#prefix#' ) : ( 'title' === $field ? __( 'title', '#prefix#' ) : __( 'headline', '#prefix#' ) ) ) . ' “' . $value . '”';
+		$parts[] = 'image' === $field ? __( 'image', '#prefix#' ) . ' #' . $value : ( 'price' === $field ? __( 'price', '#prefix#' ) . ' ' . trim( $value . ' ' . $currency ) : ( 'title' === $field ? __( 'title', '#prefix#' ) : __( 'headline', '#prefix#' ) ) . ' “' . $value . '”' );
 	}
 	return implode( '; ', $parts );
 }
@@ -124,7 +128,13 @@ function #fn#split_render_figures( $post, $slot, $test, $totals ) {
 		$arms[] = array( $total['conversions'], $total['visitors'] );
 	}
 	$verdict = #fn#split_verdict( $arms, $test['weights'] );
-	$heads   = array( __( 'Version', '#prefix#' ), __( 'Changes', '#prefix#' ), __( 'Share', '#prefix#' ), __( 'Visitors', '#prefix#' ), __( 'Conversions', '#prefix#' ), __( 'Conversion rate', '#prefix#' ) );
+	// What each version changes, above the table, so the table holds figures only.
+	echo '<ul class="#prefix#-split-versions">';
+	foreach ( $test['variants'] as $variant => $fields ) {
+		echo '<li><strong>' . esc_html( #fn#split_letter( $variant ) ) . ':</strong> ' . esc_html( #fn#split_changes( $fields, $currency ) ) . '</li>';
+	}
+	echo '</ul>';
+	$heads   = array( __( 'Version', '#prefix#' ), __( 'Share', '#prefix#' ), __( 'Visitors', '#prefix#' ), __( 'Conversions', '#prefix#' ), __( 'Conversion rate', '#prefix#' ) );
 	if ( $checked ) {
 		$heads[] = __( 'Revenue per visitor', '#prefix#' );
 	}
@@ -137,7 +147,6 @@ function #fn#split_render_figures( $post, $slot, $test, $totals ) {
 	echo '</tr></thead><tbody>';
 	foreach ( $totals as $variant => $total ) {
 		$cells = array(
-			#fn#split_changes( $test['variants'][ $variant ] ),
 			$test['weights'][ $variant ] . '%',
 			number_format_i18n( $total['visitors'] ),
 			number_format_i18n( $total['conversions'] ),

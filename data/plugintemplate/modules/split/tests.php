@@ -38,7 +38,7 @@ function #fn#split_start( $post_id, $slot, $variants, $weights ) {
 		return __( 'This page is being tested already: end that test first.', '#prefix#' );
 	}
 	if ( ! is_array( $variants ) || count( $variants ) < 1 || count( $variants ) > 3 || count( $weights ) !== count( $variants ) + 1 ) {
-		return __( 'A test has one to three variants beside the original, each with its share of visitors.', '#prefix#' );
+		return __( 'A test has one to three versions beside the page as it is, each with its share of visitors.', '#prefix#' );
 	}
 	if ( ! #fn#split_weights_valid( $weights ) ) {
 		return __( 'The shares of visitors must be whole percentages of at least 1 that add up to 100.', '#prefix#' );
@@ -48,7 +48,7 @@ function #fn#split_start( $post_id, $slot, $variants, $weights ) {
 		$fields = array_intersect_key( (array) $variant, array_flip( #fn#split_variant_fields() ) );
 		$fields = array_filter( array_map( 'trim', array_map( 'strval', $fields ) ), 'strlen' );
 		if ( array() === $fields ) {
-			return __( 'Each variant must change something: its title, headline, image or price.', '#prefix#' );
+			return __( 'Each version must change something: its title, headline, image or price.', '#prefix#' );
 		}
 		$problem = #fn#split_field_problem( $post_id, $slot, $fields );
 		if ( '' !== $problem ) {
@@ -74,19 +74,19 @@ function #fn#split_start( $post_id, $slot, $variants, $weights ) {
 /** Why a variant's image or price can't be shown or charged; '' when they can. */
 function #fn#split_field_problem( $post_id, $slot, $fields ) {
 	if ( isset( $fields['image'] ) && ( ! ctype_digit( $fields['image'] ) || ! wp_attachment_is_image( (int) $fields['image'] ) ) ) {
-		return __( 'A variant\'s image must be an image of the media library.', '#prefix#' );
+		return __( 'A version\'s image must be an image of the media library.', '#prefix#' );
 	}
 	if ( ! isset( $fields['price'] ) ) {
 		return '';
 	}
 	$check = #fn#payments_check( $post_id );
 	if ( 'none' === $check ) {
-		return __( 'A variant can change the price only where the funnel\'s payment check is on: with buttons of your own, the price is the button\'s.', '#prefix#' );
+		return __( 'A version can change the price only where the funnel\'s payment check is on: with buttons of your own, the price is the button\'s.', '#prefix#' );
 	}
 	$currency = (string) get_post_meta( $post_id, #fn#payments_meta_key( 'currency', $slot ), true );
 	$amount   = preg_match( '/^\d{1,7}(\.\d{1,2})?$/', $fields['price'] ) ? #fn#payments_minor_units( $fields['price'], $currency ) : null;
 	if ( null === $amount || $amount <= 0 ) {
-		return __( 'A variant\'s price is a number such as 19 or 19.99.', '#prefix#' );
+		return __( 'A version\'s price is a number such as 19 or 19.99.', '#prefix#' );
 	}
 	return #fn#payments_price_problem( $check, $amount, $currency );
 }
@@ -108,7 +108,7 @@ function #fn#split_set_state( $post_id, $slot, $state ) {
 
 /** A running test's weights and variants can't change: end it and start a new one. */
 function #fn#split_change_refusal() {
-	return __( 'A running or paused test keeps its variants and shares, or its figures would mix two tests. End it and start a new one.', '#prefix#' );
+	return __( 'A running or paused test keeps its versions and shares, or its figures would mix two tests. End it and start a new one.', '#prefix#' );
 }
 
 /**
