@@ -231,4 +231,11 @@ class SplitTest extends PluginTestCase {
 		self::call( 'split_delete_history', $funnel, 1, $test['id'] );
 		$this->assertSame( array(), self::call( 'split_history', $funnel, 1 ) );
 	}
+
+	/** A stored key that is no key is replaced, so every request assigns by the key stored. */
+	public function testTheAssignmentKeyIsTheOneStored() {
+		update_option( 'veltrano_unit__split_key', 'short' );
+		$key = self::call( 'split_key' );
+		$this->assertSame( array( 64, $key ), array( strlen( $key ), get_option( 'veltrano_unit__split_key' ) ) );
+	}
 }

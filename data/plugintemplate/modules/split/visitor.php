@@ -10,12 +10,11 @@ defined( 'ABSPATH' ) || exit;
 /** How long a browser keeps its visitor id: longer than any sensible test. */
 const #fn#SPLIT_COOKIE_DAYS = 180;
 
+/**
+ * The visitor id's name, as a cookie and as a field of the buy form, which carries it for
+ * browsers that keep no cookie: the price shown is the price asked.
+ */
 function #fn#split_cookie() {
-	return '#fn#visitor';
-}
-
-/** A buy form carries the id too, for browsers that keep no cookie: the price shown is the price asked. */
-function #fn#split_form_field() {
 	return '#fn#visitor';
 }
 
@@ -37,7 +36,7 @@ function #fn#split_visitor( $set = null ) {
 	if ( null === $visitor ) {
 		// phpcs:disable WordPress.Security -- a random id, checked for its form; it opens nothing.
 		$cookie = isset( $_COOKIE[ #fn#split_cookie() ] ) ? wp_unslash( $_COOKIE[ #fn#split_cookie() ] ) : '';
-		$form   = isset( $_POST[ #fn#split_form_field() ] ) ? wp_unslash( $_POST[ #fn#split_form_field() ] ) : '';
+		$form   = isset( $_POST[ #fn#split_cookie() ] ) ? wp_unslash( $_POST[ #fn#split_cookie() ] ) : '';
 		// phpcs:enable WordPress.Security
 		if ( #fn#split_is_visitor_id( $cookie ) ) {
 			$visitor = $cookie;
@@ -75,7 +74,7 @@ function #fn#split_visitor_given() {
 /** The buy form's copy of the visitor id, where the request has one. */
 function #fn#split_form_html() {
 	$visitor = #fn#split_visitor();
-	return null === $visitor ? '' : '<input type="hidden" name="' . esc_attr( #fn#split_form_field() ) . '" value="' . esc_attr( $visitor ) . '">';
+	return null === $visitor ? '' : '<input type="hidden" name="' . esc_attr( #fn#split_cookie() ) . '" value="' . esc_attr( $visitor ) . '">';
 }
 
 /**
@@ -116,9 +115,10 @@ function #fn#split_takes_part( $post ) {
 function #fn#split_key() {
 	$key = get_option( '#fn#split_key' );
 	if ( ! is_string( $key ) || strlen( $key ) < 32 ) {
+		// Made when the first test starts, before any visitor is assigned; a value that is no key
+		// is replaced, so the key every request uses is the one stored.
 		$key = bin2hex( random_bytes( 32 ) );
-		// Made when the first test starts, before any visitor is assigned.
-		add_option( '#fn#split_key', $key, '', false );
+		update_option( '#fn#split_key', $key, false );
 	}
 	return $key;
 }
