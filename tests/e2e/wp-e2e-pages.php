@@ -605,7 +605,7 @@ function cmd_edit_screen( $dir, $work ) {
 	document.querySelectorAll('#normal-sortables > .postbox').forEach(function (box) { out.order.push(box.id); });
 	document.querySelectorAll('#poststuff .postbox').forEach(function (box) {
 		var edge = box.getBoundingClientRect();
-		box.querySelectorAll('input:not([type=hidden]), select, textarea, button, label, .description').forEach(function (c) {
+		box.querySelectorAll('input:not([type=hidden]), select, textarea, button, label, .description, table').forEach(function (c) {
 			var r = c.getBoundingClientRect();
 			if (r.width && (r.left < edge.left - 1 || r.right > edge.right + 1)) out.outside.push(box.id + ' ' + c.tagName.toLowerCase() + (c.id ? '#' + c.id : '') + ' ' + Math.round(r.right - edge.right));
 		});
